@@ -34,19 +34,20 @@ constexpr uint32_t VISCA_RESPONSE_ERROR = 0x60;
 
 // Why the last call on a port failed; kept beside the 0/255 result so that
 // logs and tests can tell a silent camera from an unplugged one.
-enum ViscaError : uint32_t {
+enum ViscaError : uint32_t
+{
     VISCA_ERROR_NONE = 0,
-    VISCA_ERROR_REFUSED,      // bad address or flag, body holding 0xFF, packet too long: nothing written
-    VISCA_ERROR_CLOSED,       // the port is not open
-    VISCA_ERROR_WRITE,        // short or failed write
-    VISCA_ERROR_TIMEOUT,      // no byte, or no terminator, within the packet budget
-    VISCA_ERROR_OVERFLOW,     // the input buffer filled without a terminator
-    VISCA_ERROR_IO,           // the device failed or hung up
-    VISCA_ERROR_MALFORMED,    // a packet too short to classify, or endless acknowledgements
-    VISCA_ERROR_REPLY_TYPE,   // a reply type that ends no exchange
-    VISCA_ERROR_ERROR_REPLY,  // the camera answered an inquiry with an error
-    VISCA_ERROR_SHORT_REPLY,  // a reply too short for the value asked
-    VISCA_ERROR_OPEN,         // the device could not be opened or set up as a terminal
+    VISCA_ERROR_REFUSED, // bad address or flag, body holding 0xFF, packet too long: nothing written
+    VISCA_ERROR_CLOSED, // the port is not open
+    VISCA_ERROR_WRITE, // short or failed write
+    VISCA_ERROR_TIMEOUT, // no byte, or no terminator, within the packet budget
+    VISCA_ERROR_OVERFLOW, // the input buffer filled without a terminator
+    VISCA_ERROR_IO, // the device failed or hung up
+    VISCA_ERROR_MALFORMED, // a packet too short to classify, or endless acknowledgements
+    VISCA_ERROR_REPLY_TYPE, // a reply type that ends no exchange
+    VISCA_ERROR_ERROR_REPLY, // the camera answered an inquiry with an error
+    VISCA_ERROR_SHORT_REPLY, // a reply too short for the value asked
+    VISCA_ERROR_OPEN, // the device could not be opened or set up as a terminal
 };
 
 // The serial interface record. fd is -1 (or 0, as the device layer resets it)
@@ -55,18 +56,18 @@ struct ViscaPort
 {
     int32_t fd;
     struct termios termios;
-    uint32_t address;    // controller address 0..7, high nibble of the header
-    uint32_t broadcast;  // 1 sends with the broadcast header 0x88
-    unsigned char ibuf[VISCA_INPUT_BUFFER_SIZE];  // the last packet read, terminator included
+    uint32_t address; // controller address 0..7, high nibble of the header
+    uint32_t broadcast; // 1 sends with the broadcast header 0x88
+    unsigned char ibuf[VISCA_INPUT_BUFFER_SIZE]; // the last packet read, terminator included
     int32_t ibuf_length;
-    uint32_t reply_type;  // ibuf[1] & 0xF0 of the last packet classified
-    uint32_t last_error;  // a ViscaError
+    uint32_t reply_type; // ibuf[1] & 0xF0 of the last packet classified
+    uint32_t last_error; // a ViscaError
 };
 
 // The camera record.
 struct ViscaCameraInfo
 {
-    int32_t address;  // camera address 1..7; low three bits of the header
+    int32_t address; // camera address 1..7; low three bits of the header
     uint32_t vendor;
     uint32_t model;
     uint32_t rom_version;
@@ -295,7 +296,7 @@ uint32_t VISCA_get_memory(ViscaPort* port, ViscaCameraInfo* camera, uint8_t* cha
 
 // Each value goes as its tens digit and its units digit.
 uint32_t VISCA_set_date_time(ViscaPort* port, ViscaCameraInfo* camera, uint32_t year, uint32_t month, uint32_t day,
-                             uint32_t hour, uint32_t minute);
+    uint32_t hour, uint32_t minute);
 uint32_t VISCA_set_title_params(ViscaPort* port, ViscaCameraInfo* camera, const ViscaTitleData* title);
 // Sends the title in two packets; returns the sum of the two results.
 uint32_t VISCA_set_title(ViscaPort* port, ViscaCameraInfo* camera, const ViscaTitleData* title);
@@ -315,28 +316,27 @@ uint32_t VISCA_set_pantilt_right(ViscaPort* port, ViscaCameraInfo* camera, uint3
 uint32_t VISCA_set_pantilt_upleft(ViscaPort* port, ViscaCameraInfo* camera, uint32_t pan_speed, uint32_t tilt_speed);
 uint32_t VISCA_set_pantilt_upright(ViscaPort* port, ViscaCameraInfo* camera, uint32_t pan_speed, uint32_t tilt_speed);
 uint32_t VISCA_set_pantilt_downleft(ViscaPort* port, ViscaCameraInfo* camera, uint32_t pan_speed, uint32_t tilt_speed);
-uint32_t VISCA_set_pantilt_downright(ViscaPort* port, ViscaCameraInfo* camera, uint32_t pan_speed,
-                                     uint32_t tilt_speed);
+uint32_t VISCA_set_pantilt_downright(ViscaPort* port, ViscaCameraInfo* camera, uint32_t pan_speed, uint32_t tilt_speed);
 uint32_t VISCA_set_pantilt_stop(ViscaPort* port, ViscaCameraInfo* camera, uint32_t pan_speed, uint32_t tilt_speed);
 uint32_t VISCA_set_pantilt_absolute_position(ViscaPort* port, ViscaCameraInfo* camera, uint32_t pan_speed,
-                                             uint32_t tilt_speed, uint32_t pan_position, uint32_t tilt_position);
+    uint32_t tilt_speed, uint32_t pan_position, uint32_t tilt_position);
 uint32_t VISCA_set_pantilt_relative_position(ViscaPort* port, ViscaCameraInfo* camera, uint32_t pan_speed,
-                                             uint32_t tilt_speed, uint32_t pan_position, uint32_t tilt_position);
+    uint32_t tilt_speed, uint32_t pan_position, uint32_t tilt_position);
 uint32_t VISCA_set_pantilt_home(ViscaPort* port, ViscaCameraInfo* camera);
 uint32_t VISCA_set_pantilt_reset(ViscaPort* port, ViscaCameraInfo* camera);
-uint32_t VISCA_set_pantilt_limit_upright(ViscaPort* port, ViscaCameraInfo* camera, uint32_t pan_limit,
-                                         uint32_t tilt_limit);
-uint32_t VISCA_set_pantilt_limit_downleft(ViscaPort* port, ViscaCameraInfo* camera, uint32_t pan_limit,
-                                          uint32_t tilt_limit);
-uint32_t VISCA_set_pantilt_limit_downleft_clear(ViscaPort* port, ViscaCameraInfo* camera, uint32_t pan_limit,
-                                                uint32_t tilt_limit);
-uint32_t VISCA_set_pantilt_limit_upright_clear(ViscaPort* port, ViscaCameraInfo* camera, uint32_t pan_limit,
-                                               uint32_t tilt_limit);
+uint32_t VISCA_set_pantilt_limit_upright(
+    ViscaPort* port, ViscaCameraInfo* camera, uint32_t pan_limit, uint32_t tilt_limit);
+uint32_t VISCA_set_pantilt_limit_downleft(
+    ViscaPort* port, ViscaCameraInfo* camera, uint32_t pan_limit, uint32_t tilt_limit);
+uint32_t VISCA_set_pantilt_limit_downleft_clear(
+    ViscaPort* port, ViscaCameraInfo* camera, uint32_t pan_limit, uint32_t tilt_limit);
+uint32_t VISCA_set_pantilt_limit_upright_clear(
+    ViscaPort* port, ViscaCameraInfo* camera, uint32_t pan_limit, uint32_t tilt_limit);
 
 uint32_t VISCA_get_videosystem(ViscaPort* port, ViscaCameraInfo* camera, uint8_t* system);
 uint32_t VISCA_get_pantilt_mode(ViscaPort* port, ViscaCameraInfo* camera, uint16_t* status);
-uint32_t VISCA_get_pantilt_maxspeed(ViscaPort* port, ViscaCameraInfo* camera, uint8_t* max_pan_speed,
-                                    uint8_t* max_tilt_speed);
+uint32_t VISCA_get_pantilt_maxspeed(
+    ViscaPort* port, ViscaCameraInfo* camera, uint8_t* max_pan_speed, uint8_t* max_tilt_speed);
 uint32_t VISCA_get_pantilt_position(ViscaPort* port, ViscaCameraInfo* camera, int32_t* pan, int32_t* tilt);
 
 uint32_t VISCA_set_at_mode(ViscaPort* port, ViscaCameraInfo* camera, uint8_t power);
@@ -382,7 +382,5 @@ uint32_t VISCA_get_md_huelevel(ViscaPort* port, ViscaCameraInfo* camera, uint8_t
 uint32_t VISCA_get_md_size(ViscaPort* port, ViscaCameraInfo* camera, uint8_t* size);
 uint32_t VISCA_get_md_disptime(ViscaPort* port, ViscaCameraInfo* camera, uint8_t* time);
 uint32_t VISCA_get_md_reftime(ViscaPort* port, ViscaCameraInfo* camera, uint8_t* time);
-uint32_t VISCA_get_at_obj_pos(ViscaPort* port, ViscaCameraInfo* camera, uint8_t* xpos, uint8_t* ypos,
-                              uint8_t* status);
-uint32_t VISCA_get_md_obj_pos(ViscaPort* port, ViscaCameraInfo* camera, uint8_t* xpos, uint8_t* ypos,
-                              uint8_t* status);
+uint32_t VISCA_get_at_obj_pos(ViscaPort* port, ViscaCameraInfo* camera, uint8_t* xpos, uint8_t* ypos, uint8_t* status);
+uint32_t VISCA_get_md_obj_pos(ViscaPort* port, ViscaCameraInfo* camera, uint8_t* xpos, uint8_t* ypos, uint8_t* status);

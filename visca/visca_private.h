@@ -59,8 +59,8 @@ uint32_t _VISCA_command(ViscaPort* port, ViscaCameraInfo* camera, ViscaBody body
 uint32_t _VISCA_inquiry(ViscaPort* port, ViscaCameraInfo* camera, ViscaBody body, int min_length);
 
 // Reply lengths for the usual decodes.
-constexpr int VISCA_BYTE_REPLY = 4;  // r[2]
-constexpr int VISCA_WORD_REPLY = 7;  // r[2..5]
+constexpr int VISCA_BYTE_REPLY = 4; // r[2]
+constexpr int VISCA_WORD_REPLY = 7; // r[2..5]
 
 // Decoders of the reply in ibuf; valid after a successful _VISCA_inquiry.
 // The low nibbles of ibuf[first .. first + count - 1], most significant first.

@@ -1,0 +1,149 @@
+#pragma once
+
+#include "device/serialportdesc.h"
+#include "device/viscamessage.h"
+#include "visca/visca.h"
+
+#include <atomic>
+
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QRecursiveMutex>
+#include <QSerialPortInfo>
+#include <QString>
+#include <QWaitCondition>
+
+class ViscaQueueThread;
+
+// One camera behind one serial port.
+//
+// Every exchange on the line runs under the recursive device mutex, whether it
+// comes from the device's own worker thread (queued requests) or from a
+// synchronous call on the GUI thread. A cache keeps the last value sent or
+// read for each of the 55 camera messages; the status strip reads it without
+// waiting for the line. Results are 0 (success) or 255 (failure); a device
+// whose link is down drops writes (0) and fails reads (255).
+class DeviceInterface : public QObject
+{
+    Q_OBJECT
+
+public:
+    // One queued request.
+    struct ViscaData
+    {
+        eViscaMsg msg;
+        int val1;
+        int val2;
+    };
+
+    DeviceInterface(QObject* parent, const QSerialPortInfo& port);
+    // The same device on a described port; a port known only by its device path
+    // (SerialPortDesc::forDevicePath) opens exactly as a listed one does.
+    DeviceInterface(QObject* parent, const SerialPortDesc& port);
+    ~DeviceInterface() override;
+
+    // Identity
+    int deviceId() const { return m_deviceId; }
+    void deviceIdReset();
+    QString deviceSerialNumber() const;
+    QString devicePN() const;
+    const SerialPortDesc& portDescription() const { return m_port; }
+
+    // Link
+    bool deviceOnline() const;
+    bool viscaSerialOpened() const;
+    bool viscaSerialOpen();
+    bool viscaSerialOpen(const QString& path);
+    void viscaSerialClose();
+    // Forgets the descriptor without closing it.
+    void viscaSerialAbort();
+    void deviceReset();
+    void deviceInvalidateCache();
+    // Invalidates the cache, queues a read of every value and reads the name.
+    void deviceResync();
+
+    // Camera values (message codes in viscamessage.h)
+    int viscaSet(eViscaMsg msg, int val1, int val2);
+    int viscaGet(eViscaMsg msg, int& val1, int& val2, bool useCache);
+    int viscaGet(eViscaMsg msg, int& val1, bool useCache);
+    // The cached value only; never waits for an exchange.
+    int viscaGetAsync(eViscaMsg msg, int& val1, int& val2) const;
+    int viscaGetAsync(eViscaMsg msg, int& val1) const;
+    bool viscaGetVFlip();
+    int viscaSetVFlip(bool on);
+
+    static QString viscaPresetName(eViscaMsg msg);
+    static bool viscaIsPreset(eViscaMsg msg);
+
+    // The camera's name: 1 to 5 characters in user registers 0 to 2, or "Cam ?".
+    QString deviceName(bool useCache);
+    void deviceNameSet(const QString& name);
+
+    // Request queues, served by the worker thread
+    int viscaPush(eViscaMsg msg, int val1, int val2);
+    int viscaPull(eViscaMsg msg, int val1);
+    void viscaClearQueues();
+    // One serving pass; runs only on this device's worker thread.
+    void viscaPop();
+
+    // State the panes share
+    eAutoZoomState zoomingState() const { return m_zoomingState; }
+    void setZoomingState(eAutoZoomState state) { m_zoomingState = state; }
+    int zoomSpeed() const { return m_zoomSpeed; }
+    void setZoomSpeed(int speed) { m_zoomSpeed = speed; }
+    void updateTimer();
+
+    // Port discovery
+    static void serialRescan(QList<QSerialPortInfo>& ports);
+    static void serialRescanDeep(QList<QSerialPortInfo>& ports);
+    static bool deepScanEnabled();
+    static void setDeepScanEnabled(bool on);
+    bool deviceSameAs(const QSerialPortInfo& port) const;
+    bool deviceSameAs(const SerialPortDesc& port) const;
+
+    // Preferences
+    void preferenceRead();
+    void preferenceWrite();
+
+signals:
+    void sig_popNotify(int deviceId);
+
+private:
+    struct CacheEntry
+    {
+        int val1 = 0;
+        int val2 = 0;
+        bool valid = false;
+    };
+
+    void construct();
+    int dispatchSet(eViscaMsg msg, int val1, int val2);
+    int dispatchGet(eViscaMsg msg, int& val1, int& val2);
+    void storeCache(eViscaMsg msg, int val1, int val2);
+    bool readCache(eViscaMsg msg, int& val1, int& val2) const;
+    // Mirrors the descriptor for the lock-free online test.
+    void publishLinkState();
+    bool takeRequest(QList<ViscaData>& queue, ViscaData& request);
+
+    mutable QRecursiveMutex m_deviceMutex;
+    ViscaPort m_serial;
+    ViscaCameraInfo m_camera;
+    // Held only while one entry is copied: never across an exchange.
+    mutable QMutex m_cacheMutex;
+    CacheEntry m_cache[ViscaMsg::Count];
+    SerialPortDesc m_port;
+    ViscaQueueThread* m_worker = nullptr;
+    QList<ViscaData> m_setQueue;
+    QList<ViscaData> m_getQueue;
+    QWaitCondition m_queueCondition;
+    QMutex m_queueMutex;
+    eAutoZoomState m_zoomingState = AutoZoom::Stopped;
+    int m_deviceId = 0;
+    int m_zoomSpeed = 0;
+    bool m_enabled = true;
+    std::atomic<int> m_linkFd { 0 };
+
+    static bool _deepScanEnabled;
+    static std::atomic<int> _currentDeviceId;
+};

@@ -1,0 +1,104 @@
+// The request queues of a camera and the worker thread that serves them.
+//
+// The queue mutex guards only the two queues and is never held across a camera
+// exchange, so any thread can queue a request at once even while the worker
+// waits two seconds for a reply. The device mutex is taken inside viscaSet and
+// viscaGet, after the queue mutex has been released.
+
+#include "device/viscaqueuethread.h"
+
+#include "device/deviceinterface.h"
+
+#include <cstdio>
+
+#include <QMutexLocker>
+
+ViscaQueueThread::ViscaQueueThread(QObject* parent)
+    : QThread(parent)
+    , m_device(qobject_cast<DeviceInterface*>(parent))
+{ }
+
+ViscaQueueThread::~ViscaQueueThread() = default;
+
+void ViscaQueueThread::run()
+{
+    if (!m_device)
+        return;
+    while (!stop)
+        m_device->viscaPop();
+}
+
+int DeviceInterface::viscaPush(eViscaMsg msg, int val1, int val2)
+{
+    {
+        QMutexLocker lock(&m_queueMutex);
+        // A newer value for a message still waiting replaces it in place.
+        auto waiting = std::find_if(
+            m_setQueue.begin(), m_setQueue.end(), [msg](const ViscaData& request) { return request.msg == msg; });
+        if (waiting != m_setQueue.end())
+            *waiting = ViscaData { msg, val1, val2 };
+        else
+            m_setQueue.append(ViscaData { msg, val1, val2 });
+    }
+    m_queueCondition.wakeAll();
+    return 0;
+}
+
+int DeviceInterface::viscaPull(eViscaMsg msg, int val1)
+{
+    {
+        QMutexLocker lock(&m_queueMutex);
+        m_getQueue.append(ViscaData { msg, val1, 0 });
+    }
+    m_queueCondition.wakeAll();
+    return 0;
+}
+
+void DeviceInterface::viscaClearQueues()
+{
+    QMutexLocker lock(&m_queueMutex);
+    m_setQueue.clear();
+    m_getQueue.clear();
+}
+
+bool DeviceInterface::takeRequest(QList<ViscaData>& queue, ViscaData& request)
+{
+    QMutexLocker lock(&m_queueMutex);
+    if (queue.isEmpty() || m_worker->stop)
+        return false;
+    request = queue.takeFirst();
+    return true;
+}
+
+void DeviceInterface::viscaPop()
+{
+    if (QThread::currentThread() != m_worker) {
+        std::printf("Bad thread - exit");
+        std::fflush(stdout);
+        VISCA_usleep(50000);
+        return;
+    }
+
+    {
+        QMutexLocker lock(&m_queueMutex);
+        while (m_setQueue.isEmpty() && m_getQueue.isEmpty() && !m_worker->stop)
+            m_queueCondition.wait(&m_queueMutex);
+    }
+
+    // Every set waiting now is written before any get of this pass is read.
+    ViscaData request;
+    while (takeRequest(m_setQueue, request)) {
+        if (request.msg != ViscaMsg::Nothing)
+            viscaSet(request.msg, request.val1, request.val2);
+    }
+    // A set queued from here on waits until the get queue is empty.
+    while (takeRequest(m_getQueue, request)) {
+        if (request.msg == ViscaMsg::Marker) {
+            emit sig_popNotify(request.val1);
+        } else if (request.msg != ViscaMsg::Nothing) {
+            int val1 = 0;
+            int val2 = 0;
+            viscaGet(request.msg, val1, val2, false);
+        }
+    }
+}
