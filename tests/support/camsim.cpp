@@ -1,10 +1,10 @@
 #include "camsim.h"
 
 #include <algorithm>
-#include <initializer_list>
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
+#include <initializer_list>
 #include <poll.h>
 #include <pthread.h>
 #include <pty.h>
@@ -38,7 +38,7 @@ uint8_t at(const QByteArray& bytes, int i)
 // Four nibble bytes, most significant first.
 QByteArray nibbles(uint16_t value)
 {
-    return bytesOf({(value >> 12) & 0xF, (value >> 8) & 0xF, (value >> 4) & 0xF, value & 0xF});
+    return bytesOf({ (value >> 12) & 0xF, (value >> 8) & 0xF, (value >> 4) & 0xF, value & 0xF });
 }
 
 uint16_t fromNibbles(const QByteArray& bytes, int first = 0)
@@ -54,8 +54,8 @@ uint16_t fromNibbles(const QByteArray& bytes, int first = 0)
 // Keys the memories leave alone: identity, registers, power and the memory channel itself.
 bool keptByMemory(const QByteArray& key)
 {
-    static const QList<QByteArray> fixed = {bytesOf({0x00, 0x02}), bytesOf({0x04, 0x00}), bytesOf({0x04, 0x22}),
-                                            bytesOf({0x04, 0x3F}), bytesOf({0x04, 0x68})};
+    static const QList<QByteArray> fixed = { bytesOf({ 0x00, 0x02 }), bytesOf({ 0x04, 0x00 }), bytesOf({ 0x04, 0x22 }),
+        bytesOf({ 0x04, 0x3F }), bytesOf({ 0x04, 0x68 }) };
     if (fixed.contains(key))
         return true;
     return key.size() == 3 && at(key, 0) == 0x04 && (at(key, 1) == 0x23 || at(key, 1) == 0x24);
@@ -240,16 +240,16 @@ void CamSim::clearReceived()
 bool CamSim::waitForPackets(int count, int timeout_ms) const
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, std::chrono::milliseconds(timeout_ms),
-                              [&] { return int(m_packets.size()) >= count; });
+    return m_changed.wait_for(
+        lock, std::chrono::milliseconds(timeout_ms), [&] { return int(m_packets.size()) >= count; });
 }
 
 bool CamSim::waitForPacket(const QByteArray& bytes, int timeout_ms) const
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     return m_changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] {
-        return std::any_of(m_packets.begin(), m_packets.end(),
-                           [&](const Packet& packet) { return packet.bytes.startsWith(bytes); });
+        return std::any_of(
+            m_packets.begin(), m_packets.end(), [&](const Packet& packet) { return packet.bytes.startsWith(bytes); });
     });
 }
 
@@ -269,8 +269,8 @@ bool CamSim::busyLocked() const
 {
     if (m_writing && m_current.repeat_ns == 0)
         return true;
-    return std::any_of(m_schedule.begin(), m_schedule.end(),
-                       [](const auto& entry) { return entry.second.repeat_ns == 0; });
+    return std::any_of(
+        m_schedule.begin(), m_schedule.end(), [](const auto& entry) { return entry.second.repeat_ns == 0; });
 }
 
 void CamSim::wake()
@@ -326,11 +326,11 @@ void CamSim::run()
         if (!m_blocked)
             writeDue(Clock::now());
         const Clock::time_point deadline = m_blocked ? Clock::time_point::max() : nextDeadline();
-        pollfd fds[2] = {{m_wake[0], POLLIN, 0}, {m_master, short(POLLIN | (m_blocked ? POLLOUT : 0)), 0}};
+        pollfd fds[2] = { { m_wake[0], POLLIN, 0 }, { m_master, short(POLLIN | (m_blocked ? POLLOUT : 0)), 0 } };
         const nfds_t count = m_master >= 0 ? 2 : 1;
         lock.unlock();
 
-        timespec timeout{};
+        timespec timeout {};
         timespec* timeoutPointer = nullptr;
         if (deadline != Clock::time_point::max()) {
             const int64_t left_ns = std::max<int64_t>(0, nanoseconds(deadline - Clock::now()));
@@ -345,8 +345,7 @@ void CamSim::run()
             continue;
         if (fds[0].revents & POLLIN) {
             char drain[64];
-            while (read(m_wake[0], drain, sizeof drain) > 0) {
-            }
+            while (read(m_wake[0], drain, sizeof drain) > 0) { }
         }
         // The descriptor is still the one polled: only this thread closes it.
         if (count == 2 && m_master >= 0) {
@@ -394,7 +393,7 @@ void CamSim::writeDue(Clock::time_point now)
                     m_blocked = true;
                     return;
                 }
-                m_currentPos = m_current.bytes.size();  // the line failed: drop the rest
+                m_currentPos = m_current.bytes.size(); // the line failed: drop the rest
                 break;
             }
             m_currentPos += int(n);
@@ -408,8 +407,8 @@ void CamSim::writeDue(Clock::time_point now)
             return;
         m_writing = false;
         if (m_current.repeat_ns > 0)
-            schedule(m_currentDue + std::chrono::nanoseconds(m_current.repeat_ns), m_current.bytes, 0,
-                     m_current.repeat_ns);
+            schedule(
+                m_currentDue + std::chrono::nanoseconds(m_current.repeat_ns), m_current.bytes, 0, m_current.repeat_ns);
         m_changed.notify_all();
     }
 }
@@ -425,7 +424,7 @@ void CamSim::receive(const char* data, int length, Clock::time_point now)
         if (data[i] == TERMINATOR) {
             const QByteArray packet = m_input;
             m_input.clear();
-            m_packets.push_back({packet, now});
+            m_packets.push_back({ packet, now });
             m_changed.notify_all();
             handlePacket(packet, start + byteTime * (i + 1));
         } else if (m_input.size() > INPUT_LIMIT) {
@@ -465,7 +464,7 @@ void CamSim::handlePacket(const QByteArray& packet, Clock::time_point wireEnd)
     const int destination = at(packet, 0) & 0x0F;
     const int camera = destination >= 1 && destination <= 7 ? destination : 1;
     const char header = char(0x80 | (camera << 4) | ((at(packet, 0) >> 4) & 0x07));
-    const QByteArray ack = QByteArray(1, header) + bytesOf({0x41, 0xFF});
+    const QByteArray ack = QByteArray(1, header) + bytesOf({ 0x41, 0xFF });
     const auto ms = std::chrono::milliseconds(rule->m_ms);
     switch (rule->m_fault) {
     case Fault::Silence:
@@ -474,8 +473,9 @@ void CamSim::handlePacket(const QByteArray& packet, Clock::time_point wireEnd)
         schedule(wireEnd + ms, normalReply(packet));
         break;
     case Fault::ErrorReply:
-        schedule(wireEnd, QByteArray(1, header) + char(0x60) + (rule->m_bytes.isEmpty() ? char(0x02) : rule->m_bytes.at(0))
-                              + TERMINATOR);
+        schedule(wireEnd,
+            QByteArray(1, header) + char(0x60) + (rule->m_bytes.isEmpty() ? char(0x02) : rule->m_bytes.at(0))
+                + TERMINATOR);
         break;
     case Fault::AckOnly:
         normalReply(packet);
@@ -516,8 +516,8 @@ QByteArray CamSim::normalReply(const QByteArray& packet)
     const QByteArray body = packet.mid(1, packet.size() - 2);
     if (destination == 8) {
         if (body.size() == 2 && at(body, 0) == 0x30)
-            return bytesOf({0x88, 0x30, (at(body, 1) + m_cameras) & 0xFF, 0xFF});
-        if (body == bytesOf({0x01, 0x00, 0x01}))
+            return bytesOf({ 0x88, 0x30, (at(body, 1) + m_cameras) & 0xFF, 0xFF });
+        if (body == bytesOf({ 0x01, 0x00, 0x01 }))
             return packet;
         QByteArray reply;
         for (int camera = 1; camera <= m_cameras; ++camera) {
@@ -535,11 +535,11 @@ QByteArray CamSim::normalReply(const QByteArray& packet)
 QByteArray CamSim::execute(int camera, uint8_t header, const QByteArray& body)
 {
     const QByteArray h(1, char(header));
-    if (body == bytesOf({0x01, 0x00, 0x01}))
-        return h + bytesOf({0x50, 0xFF});
+    if (body == bytesOf({ 0x01, 0x00, 0x01 }))
+        return h + bytesOf({ 0x50, 0xFF });
     if (!body.isEmpty() && at(body, 0) == 0x01) {
         applyCommand(m_values[size_t(camera - 1)], camera, body.mid(1));
-        return h + bytesOf({0x41, 0xFF}) + h + bytesOf({0x51, 0xFF});
+        return h + bytesOf({ 0x41, 0xFF }) + h + bytesOf({ 0x51, 0xFF });
     }
     if (!body.isEmpty() && at(body, 0) == 0x09) {
         const Values& values = m_values[size_t(camera - 1)];
@@ -547,7 +547,7 @@ QByteArray CamSim::execute(int camera, uint8_t header, const QByteArray& body)
         if (it != values.end())
             return h + char(0x50) + it.value() + TERMINATOR;
     }
-    return h + bytesOf({0x60, 0x02, 0xFF});
+    return h + bytesOf({ 0x60, 0x02, 0xFF });
 }
 
 void CamSim::applyCommand(Values& values, int camera, const QByteArray& command)
@@ -564,15 +564,15 @@ void CamSim::applyCommand(Values& values, int camera, const QByteArray& command)
     const QByteArray args = command.mid(keyLength);
 
     if (category == 0x04 && code == 0x47 && args.size() == 8) {
-        values[bytesOf({0x04, 0x47})] = args.left(4);
-        values[bytesOf({0x04, 0x48})] = args.mid(4);
+        values[bytesOf({ 0x04, 0x47 })] = args.left(4);
+        values[bytesOf({ 0x04, 0x48 })] = args.mid(4);
         return;
     }
-    static const QByteArray steppers = bytesOf({0x02, 0x03, 0x04, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E});
+    static const QByteArray steppers = bytesOf({ 0x02, 0x03, 0x04, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E });
     if (category == 0x04 && steppers.contains(char(code)) && args.size() == 1
         && (at(args, 0) == 0x00 || at(args, 0) == 0x02 || at(args, 0) == 0x03)) {
         // Up, down and reset of the value that 09 04 (40 + code) reads.
-        const QByteArray wordKey = bytesOf({0x04, 0x40 | code});
+        const QByteArray wordKey = bytesOf({ 0x04, 0x40 | code });
         int value = fromNibbles(values.value(wordKey));
         if (at(args, 0) == 0x02)
             value = std::min(value + 1, 0xFFFF);
@@ -605,14 +605,14 @@ void CamSim::applyCommand(Values& values, int camera, const QByteArray& command)
         values[key] = QByteArray(1, char(channel));
         return;
     }
-    if (key == bytesOf({0x7E, 0x06, 0x20}) && args.size() == 10) {
+    if (key == bytesOf({ 0x7E, 0x06, 0x20 }) && args.size() == 10) {
         // 00 00 x(4) y(4) in; the reply carries a sign byte for x, a spare byte, then x and y.
         const QByteArray x = args.mid(2, 4);
-        values[key] = bytesOf({fromNibbles(x) >= 0x8000 ? 0x01 : 0x00, 0x00}) + x + args.mid(6, 4);
+        values[key] = bytesOf({ fromNibbles(x) >= 0x8000 ? 0x01 : 0x00, 0x00 }) + x + args.mid(6, 4);
         return;
     }
     if (category == 0x06 && code >= 0x02 && code <= 0x05) {
-        const QByteArray positionKey = bytesOf({0x06, 0x12});
+        const QByteArray positionKey = bytesOf({ 0x06, 0x12 });
         const QByteArray current = values.value(positionKey);
         uint16_t pan = fromNibbles(current, 1);
         uint16_t tilt = fromNibbles(current, 5);
@@ -642,80 +642,78 @@ CamSim::Values CamSim::defaultValues(int camera)
     };
     // What a camera fresh from the factory answers; every inquiry of the library has an entry.
     static const Entry table[] = {
-        {"00 02", "00 20 04 0B 01 02 03"},  // version: vendor, model, ROM, sockets
-        {"04 00", "02"},                    // power on
-        {"04 01", "03"},                    // infrared cut filter / zero lux off
-        {"04 06", "03"},                    // digital zoom off
-        {"04 15", "03"},                    // display off
-        {"04 17", "03"},                    // key lock off
-        {"04 1E", "00 00 00 00 00 00"},     // gamma offset: r[5] sign, r[6..7] magnitude
-        {"04 22", "00 00 00 00"},           // camera ID
-        {"04 23 00", "00 00 00 00"},        // user registers: the camera's name
-        {"04 23 01", "00 00 00 00"},
-        {"04 23 02", "00 00 00 00"},
-        {"04 24 00", "00 00"},  // baud rate
-        {"04 24 60", "00 00"},  // colour space
-        {"04 24 72", "00 08"},  // video format
-        {"04 24 75", "00 00"},  // low delay mode
-        {"04 26", "00"},        // digital zoom limit / wide conversion lens
-        {"04 28", "01 00 00 00"},  // focus near limit
-        {"04 29", "00 08 00 08"},  // spot exposure position
-        {"04 31", "03"},           // IR LED
-        {"04 33", "03"},           // backlight compensation
-        {"04 34", "03"},           // stabilizer
-        {"04 35", "00"},           // white balance auto
-        {"04 38", "02"},           // auto focus
-        {"04 39", "00"},           // full auto exposure
-        {"04 3E", "03"},           // exposure compensation off
-        {"04 3F", "00"},           // last memory
-        {"04 42", "00 00 00 05"},  // aperture
-        {"04 43", "00 00 08 00"},  // red gain
-        {"04 44", "00 00 08 00"},  // blue gain
-        {"04 47", "00 00 00 00"},  // zoom
-        {"04 48", "01 00 00 00"},  // focus
-        {"04 4A", "00 00 01 05"},  // shutter
-        {"04 4B", "00 00 00 0D"},  // iris
-        {"04 4C", "00 00 00 00"},  // gain
-        {"04 4D", "00 00 00 07"},  // brightness
-        {"04 4E", "00 00 00 07"},  // exposure compensation
-        {"04 53", "00 00"},        // noise reduction (level, or 2D and 3D)
-        {"04 58", "02"},           // auto focus sensitivity
-        {"04 59", "03"},           // spot exposure off
-        {"04 5A", "03"},           // slow shutter auto off
-        {"04 5B", "00"},           // gamma mode
-        {"04 60", "00"},           // wide mode
-        {"04 61", "03"},           // mirror off
-        {"04 62", "03"},           // freeze off
-        {"04 63", "00"},           // picture effect
-        {"04 64", "00"},           // digital effect
-        {"04 65", "00 00 00 00"},  // digital effect level
-        {"04 66", "03"},           // picture flip off
-        {"04 68", "00 00 02 09"},  // temperature, 41 degrees
-        {"04 75", "03"},           // mute off
-        {"05 08", "03"},           // spot focus off
-        {"05 53", "00 00"},        // 2D and 3D noise reduction
-        {"05 5B", "00 00 00"},     // gamma pattern
-        {"05 68", "00 08 00 08"},  // spot focus position
-        {"06 06", "03"},           // data screen off
-        {"06 10", "00 00"},        // pan-tilt mode
-        {"06 11", "18 14"},        // pan-tilt maximum speeds
-        {"06 12", "00 00 00 00 00 00 00 00 00"},  // pan-tilt position: sign, pan, tilt
-        {"06 23", "00"},                          // video system
-        {"07 0B", "00 00"},                       // motion detection Y level
-        {"07 0C", "00 00"},                       // hue level
-        {"07 0D", "00 00"},                       // size
-        {"07 0F", "00 00"},                       // display time
-        {"07 10", "00"},                          // reference mode
-        {"07 11", "00 00"},                       // reference time
-        {"07 15", "00"},                          // tracking entry
-        {"07 20", "00 00 00"},                    // tracking object position
-        {"07 21", "00 00 00"},                    // motion detection object position
-        {"07 22", "00"},                          // tracking and detection mode
-        {"07 23", "00 00"},                       // tracking mode
-        {"07 24", "00 00"},                       // motion detection mode
-        {"7E 04 7D", "03"},                       // colour bar off
-        {"7E 06 00", "03"},                       // ePTZ off
-        {"7E 06 20", "00 00 00 00 00 00 00 00 00 00"},  // ePTZ position: sign, spare, x, y
+        { "00 02", "00 20 04 0B 01 02 03" }, // version: vendor, model, ROM, sockets
+        { "04 00", "02" }, // power on
+        { "04 01", "03" }, // infrared cut filter / zero lux off
+        { "04 06", "03" }, // digital zoom off
+        { "04 15", "03" }, // display off
+        { "04 17", "03" }, // key lock off
+        { "04 1E", "00 00 00 00 00 00" }, // gamma offset: r[5] sign, r[6..7] magnitude
+        { "04 22", "00 00 00 00" }, // camera ID
+        { "04 23 00", "00 00 00 00" }, // user registers: the camera's name
+        { "04 23 01", "00 00 00 00" }, { "04 23 02", "00 00 00 00" }, { "04 24 00", "00 00" }, // baud rate
+        { "04 24 60", "00 00" }, // colour space
+        { "04 24 72", "00 08" }, // video format
+        { "04 24 75", "00 00" }, // low delay mode
+        { "04 26", "00" }, // digital zoom limit / wide conversion lens
+        { "04 28", "01 00 00 00" }, // focus near limit
+        { "04 29", "00 08 00 08" }, // spot exposure position
+        { "04 31", "03" }, // IR LED
+        { "04 33", "03" }, // backlight compensation
+        { "04 34", "03" }, // stabilizer
+        { "04 35", "00" }, // white balance auto
+        { "04 38", "02" }, // auto focus
+        { "04 39", "00" }, // full auto exposure
+        { "04 3E", "03" }, // exposure compensation off
+        { "04 3F", "00" }, // last memory
+        { "04 42", "00 00 00 05" }, // aperture
+        { "04 43", "00 00 08 00" }, // red gain
+        { "04 44", "00 00 08 00" }, // blue gain
+        { "04 47", "00 00 00 00" }, // zoom
+        { "04 48", "01 00 00 00" }, // focus
+        { "04 4A", "00 00 01 05" }, // shutter
+        { "04 4B", "00 00 00 0D" }, // iris
+        { "04 4C", "00 00 00 00" }, // gain
+        { "04 4D", "00 00 00 07" }, // brightness
+        { "04 4E", "00 00 00 07" }, // exposure compensation
+        { "04 53", "00 00" }, // noise reduction (level, or 2D and 3D)
+        { "04 58", "02" }, // auto focus sensitivity
+        { "04 59", "03" }, // spot exposure off
+        { "04 5A", "03" }, // slow shutter auto off
+        { "04 5B", "00" }, // gamma mode
+        { "04 60", "00" }, // wide mode
+        { "04 61", "03" }, // mirror off
+        { "04 62", "03" }, // freeze off
+        { "04 63", "00" }, // picture effect
+        { "04 64", "00" }, // digital effect
+        { "04 65", "00 00 00 00" }, // digital effect level
+        { "04 66", "03" }, // picture flip off
+        { "04 68", "00 00 02 09" }, // temperature, 41 degrees
+        { "04 75", "03" }, // mute off
+        { "05 08", "03" }, // spot focus off
+        { "05 53", "00 00" }, // 2D and 3D noise reduction
+        { "05 5B", "00 00 00" }, // gamma pattern
+        { "05 68", "00 08 00 08" }, // spot focus position
+        { "06 06", "03" }, // data screen off
+        { "06 10", "00 00" }, // pan-tilt mode
+        { "06 11", "18 14" }, // pan-tilt maximum speeds
+        { "06 12", "00 00 00 00 00 00 00 00 00" }, // pan-tilt position: sign, pan, tilt
+        { "06 23", "00" }, // video system
+        { "07 0B", "00 00" }, // motion detection Y level
+        { "07 0C", "00 00" }, // hue level
+        { "07 0D", "00 00" }, // size
+        { "07 0F", "00 00" }, // display time
+        { "07 10", "00" }, // reference mode
+        { "07 11", "00 00" }, // reference time
+        { "07 15", "00" }, // tracking entry
+        { "07 20", "00 00 00" }, // tracking object position
+        { "07 21", "00 00 00" }, // motion detection object position
+        { "07 22", "00" }, // tracking and detection mode
+        { "07 23", "00 00" }, // tracking mode
+        { "07 24", "00 00" }, // motion detection mode
+        { "7E 04 7D", "03" }, // colour bar off
+        { "7E 06 00", "03" }, // ePTZ off
+        { "7E 06 20", "00 00 00 00 00 00 00 00 00 00" }, // ePTZ position: sign, spare, x, y
     };
     Values values;
     for (const Entry& entry : table)

@@ -67,18 +67,19 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // What a scripted fault does to the reply of a packet it matches.
-    enum class Fault {
-        Silence,         // no reply
-        Delay,           // the normal reply, ms later
-        ErrorReply,      // 9y 60 <code> FF, code from bytes() (02 if none)
-        AckOnly,         // 9y 41 FF and nothing more
-        LateCompletion,  // 9y 41 FF at once, the rest of the normal reply ms later
-        Cut,             // the first length() bytes of the normal reply (default 2), then silence
-        Trickle,         // the normal reply one byte every ms
-        Unterminated,    // length() bytes of 00 and no terminator
-        EndlessAcks,     // 9y 41 FF every ms (default 50) until the next packet or clearFaults()
-        Raw,             // bytes() instead of the normal reply
-        HangUp,          // close the line as soon as the packet is in
+    enum class Fault
+    {
+        Silence, // no reply
+        Delay, // the normal reply, ms later
+        ErrorReply, // 9y 60 <code> FF, code from bytes() (02 if none)
+        AckOnly, // 9y 41 FF and nothing more
+        LateCompletion, // 9y 41 FF at once, the rest of the normal reply ms later
+        Cut, // the first length() bytes of the normal reply (default 2), then silence
+        Trickle, // the normal reply one byte every ms
+        Unterminated, // length() bytes of 00 and no terminator
+        EndlessAcks, // 9y 41 FF every ms (default 50) until the next packet or clearFaults()
+        Raw, // bytes() instead of the normal reply
+        HangUp, // close the line as soon as the packet is in
     };
 
     // One scripted fault: which packets it matches and how often it fires.
@@ -87,8 +88,7 @@ public:
     public:
         explicit Rule(Fault fault)
             : m_fault(fault)
-        {
-        }
+        { }
         // Only packets whose body (the bytes after the header) starts with prefix.
         Rule& matching(const QByteArray& prefix)
         {
@@ -187,8 +187,8 @@ private:
     struct Chunk
     {
         QByteArray bytes;
-        int64_t gap_ns = 0;     // between bytes; 0 writes the chunk at once (or paced)
-        int64_t repeat_ns = 0;  // endless acknowledgements: written again after this
+        int64_t gap_ns = 0; // between bytes; 0 writes the chunk at once (or paced)
+        int64_t repeat_ns = 0; // endless acknowledgements: written again after this
     };
     using Values = QMap<QByteArray, QByteArray>;
 
@@ -209,7 +209,7 @@ private:
     const int m_cameras;
     int m_master = -1;
     int m_slave = -1;
-    int m_wake[2] = {-1, -1};
+    int m_wake[2] = { -1, -1 };
     QString m_path;
 
     mutable std::mutex m_mutex;
@@ -218,8 +218,8 @@ private:
     bool m_hangUpRequested = false;
     bool m_hungUp = false;
     int64_t m_byteTime_ns = 0;
-    std::vector<Values> m_values;                 // one table per camera
-    std::vector<std::map<int, Values>> m_memory;  // per camera: channel -> snapshot
+    std::vector<Values> m_values; // one table per camera
+    std::vector<std::map<int, Values>> m_memory; // per camera: channel -> snapshot
     std::vector<Rule> m_rules;
     std::vector<Packet> m_packets;
     std::multimap<Clock::time_point, Chunk> m_schedule;
@@ -229,12 +229,12 @@ private:
     QByteArray m_input;
     Clock::time_point m_rxWireFree;
     Clock::time_point m_txWireFree;
-    Chunk m_current;  // the chunk being written, from m_currentPos on
+    Chunk m_current; // the chunk being written, from m_currentPos on
     Clock::time_point m_currentDue;
     int m_currentPos = 0;
     Clock::time_point m_nextByteAt;
     bool m_writing = false;
-    bool m_blocked = false;  // the line is full: wait until the master is writable
+    bool m_blocked = false; // the line is full: wait until the master is writable
 
     std::thread m_thread;
 };

@@ -63,7 +63,7 @@ public:
             const int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
             if (left <= 0)
                 break;
-            pollfd fd = {m_fd, POLLIN, 0};
+            pollfd fd = { m_fd, POLLIN, 0 };
             if (poll(&fd, 1, left) <= 0)
                 continue;
             char buffer[2048];
@@ -190,60 +190,73 @@ void TestCamSim::commandsChangeInquiries_data()
     QTest::addColumn<QString>("inquiry");
     QTest::addColumn<QString>("reply");
 
-    QTest::newRow("zoom") << QStringList{"81 01 04 47 01 02 03 04 FF"} << "81 09 04 47 FF"
+    QTest::newRow("zoom") << QStringList { "81 01 04 47 01 02 03 04 FF" } << "81 09 04 47 FF"
                           << "90 50 01 02 03 04 FF";
-    QTest::newRow("zoom and focus") << QStringList{"81 01 04 47 01 02 03 04 0A 0B 0C 0D FF"} << "81 09 04 48 FF"
+    QTest::newRow("zoom and focus") << QStringList { "81 01 04 47 01 02 03 04 0A 0B 0C 0D FF" } << "81 09 04 48 FF"
                                     << "90 50 0A 0B 0C 0D FF";
-    QTest::newRow("power") << QStringList{"81 01 04 00 03 FF"} << "81 09 04 00 FF" << "90 50 03 FF";
-    QTest::newRow("register 72") << QStringList{"81 01 04 24 72 01 0A FF"} << "81 09 04 24 72 FF"
+    QTest::newRow("power") << QStringList { "81 01 04 00 03 FF" } << "81 09 04 00 FF"
+                           << "90 50 03 FF";
+    QTest::newRow("register 72") << QStringList { "81 01 04 24 72 01 0A FF" } << "81 09 04 24 72 FF"
                                  << "90 50 01 0A FF";
-    QTest::newRow("register 60 apart") << QStringList{"81 01 04 24 72 01 0A FF"} << "81 09 04 24 60 FF"
+    QTest::newRow("register 60 apart") << QStringList { "81 01 04 24 72 01 0A FF" } << "81 09 04 24 60 FF"
                                        << "90 50 00 00 FF";
-    QTest::newRow("user register 2") << QStringList{"81 01 04 23 02 00 03 04 01 FF"} << "81 09 04 23 02 FF"
+    QTest::newRow("user register 2") << QStringList { "81 01 04 23 02 00 03 04 01 FF" } << "81 09 04 23 02 FF"
                                      << "90 50 00 03 04 01 FF";
-    QTest::newRow("camera id") << QStringList{"81 01 04 22 00 00 00 05 FF"} << "81 09 04 22 FF"
+    QTest::newRow("camera id") << QStringList { "81 01 04 22 00 00 00 05 FF" } << "81 09 04 22 FF"
                                << "90 50 00 00 00 05 FF";
-    QTest::newRow("ePTZ negative x") << QStringList{"81 01 7E 06 20 00 00 0F 0F 0F 0B 00 02 01 0C FF"}
-                                     << "81 09 7E 06 20 FF" << "90 50 01 00 0F 0F 0F 0B 00 02 01 0C FF";
-    QTest::newRow("ePTZ positive x") << QStringList{"81 01 7E 06 20 00 00 00 03 0C 00 00 02 01 0C FF"}
-                                     << "81 09 7E 06 20 FF" << "90 50 00 00 00 03 0C 00 00 02 01 0C FF";
-    QTest::newRow("ePTZ on") << QStringList{"81 01 7E 06 00 02 FF"} << "81 09 7E 06 00 FF" << "90 50 02 FF";
-    QTest::newRow("colour bar") << QStringList{"81 01 7E 04 7D 02 FF"} << "81 09 7E 04 7D FF" << "90 50 02 FF";
-    QTest::newRow("gamma offset") << QStringList{"81 01 04 1E 00 00 00 01 01 04 FF"} << "81 09 04 1E FF"
+    QTest::newRow("ePTZ negative x") << QStringList { "81 01 7E 06 20 00 00 0F 0F 0F 0B 00 02 01 0C FF" }
+                                     << "81 09 7E 06 20 FF"
+                                     << "90 50 01 00 0F 0F 0F 0B 00 02 01 0C FF";
+    QTest::newRow("ePTZ positive x") << QStringList { "81 01 7E 06 20 00 00 00 03 0C 00 00 02 01 0C FF" }
+                                     << "81 09 7E 06 20 FF"
+                                     << "90 50 00 00 00 03 0C 00 00 02 01 0C FF";
+    QTest::newRow("ePTZ on") << QStringList { "81 01 7E 06 00 02 FF" } << "81 09 7E 06 00 FF"
+                             << "90 50 02 FF";
+    QTest::newRow("colour bar") << QStringList { "81 01 7E 04 7D 02 FF" } << "81 09 7E 04 7D FF"
+                                << "90 50 02 FF";
+    QTest::newRow("gamma offset") << QStringList { "81 01 04 1E 00 00 00 01 01 04 FF" } << "81 09 04 1E FF"
                                   << "90 50 00 00 00 01 01 04 FF";
-    QTest::newRow("gamma pattern") << QStringList{"81 01 05 5B 0A 0B 0C FF"} << "81 09 05 5B FF"
+    QTest::newRow("gamma pattern") << QStringList { "81 01 05 5B 0A 0B 0C FF" } << "81 09 05 5B FF"
                                    << "90 50 0A 0B 0C FF";
-    QTest::newRow("spot focus position") << QStringList{"81 01 05 68 03 0C 00 05 FF"} << "81 09 05 68 FF"
+    QTest::newRow("spot focus position") << QStringList { "81 01 05 68 03 0C 00 05 FF" } << "81 09 05 68 FF"
                                          << "90 50 03 0C 00 05 FF";
-    QTest::newRow("spot exposure on") << QStringList{"81 01 04 59 02 FF"} << "81 09 04 59 FF" << "90 50 02 FF";
-    QTest::newRow("spot exposure position") << QStringList{"81 01 04 29 03 0C 00 05 FF"} << "81 09 04 29 FF"
+    QTest::newRow("spot exposure on") << QStringList { "81 01 04 59 02 FF" } << "81 09 04 59 FF"
+                                      << "90 50 02 FF";
+    QTest::newRow("spot exposure position") << QStringList { "81 01 04 29 03 0C 00 05 FF" } << "81 09 04 29 FF"
                                             << "90 50 03 0C 00 05 FF";
-    QTest::newRow("2D 3D noise reduction") << QStringList{"81 01 05 53 02 05 FF"} << "81 09 05 53 FF"
+    QTest::newRow("2D 3D noise reduction") << QStringList { "81 01 05 53 02 05 FF" } << "81 09 05 53 FF"
                                            << "90 50 02 05 FF";
-    QTest::newRow("red gain up") << QStringList{"81 01 04 43 00 00 08 00 FF", "81 01 04 03 02 FF"}
-                                 << "81 09 04 43 FF" << "90 50 00 00 08 01 FF";
-    QTest::newRow("iris down") << QStringList{"81 01 04 4B 00 00 01 00 FF", "81 01 04 0B 03 FF"} << "81 09 04 4B FF"
+    QTest::newRow("red gain up") << QStringList { "81 01 04 43 00 00 08 00 FF", "81 01 04 03 02 FF" }
+                                 << "81 09 04 43 FF"
+                                 << "90 50 00 00 08 01 FF";
+    QTest::newRow("iris down") << QStringList { "81 01 04 4B 00 00 01 00 FF", "81 01 04 0B 03 FF" } << "81 09 04 4B FF"
                                << "90 50 00 00 00 0F FF";
-    QTest::newRow("gain reset") << QStringList{"81 01 04 4C 00 00 01 00 FF", "81 01 04 0C 00 FF"} << "81 09 04 4C FF"
+    QTest::newRow("gain reset") << QStringList { "81 01 04 4C 00 00 01 00 FF", "81 01 04 0C 00 FF" } << "81 09 04 4C FF"
                                 << "90 50 00 00 00 00 FF";
-    QTest::newRow("memory recall") << QStringList{"81 01 04 47 01 00 00 00 FF", "81 01 04 3F 01 03 FF",
-                                                  "81 01 04 47 02 00 00 00 FF", "81 01 04 3F 02 03 FF"}
-                                   << "81 09 04 47 FF" << "90 50 01 00 00 00 FF";
-    QTest::newRow("memory channel") << QStringList{"81 01 04 3F 02 05 FF"} << "81 09 04 3F FF" << "90 50 05 FF";
-    QTest::newRow("memory reset") << QStringList{"81 01 04 47 01 00 00 00 FF", "81 01 04 3F 01 03 FF",
-                                                 "81 01 04 3F 00 03 FF", "81 01 04 47 02 00 00 00 FF",
-                                                 "81 01 04 3F 02 03 FF"}
-                                  << "81 09 04 47 FF" << "90 50 02 00 00 00 FF";
-    QTest::newRow("pan-tilt absolute") << QStringList{"81 01 06 02 18 14 0F 0F 0F 0B 00 01 02 03 FF"}
-                                       << "81 09 06 12 FF" << "90 50 01 0F 0F 0F 0B 00 01 02 03 FF";
-    QTest::newRow("pan-tilt relative") << QStringList{"81 01 06 02 18 14 00 00 01 00 00 00 01 00 FF",
-                                                      "81 01 06 03 18 14 00 00 00 01 0F 0F 0F 0F FF"}
-                                       << "81 09 06 12 FF" << "90 50 00 00 00 01 01 00 00 00 0F FF";
-    QTest::newRow("pan-tilt home") << QStringList{"81 01 06 02 18 14 00 00 01 00 00 00 01 00 FF", "81 01 06 04 FF"}
-                                   << "81 09 06 12 FF" << "90 50 00 00 00 00 00 00 00 00 00 FF";
-    QTest::newRow("motion detection level") << QStringList{"81 01 07 0B 00 05 FF"} << "81 09 07 0B FF"
+    QTest::newRow("memory recall") << QStringList { "81 01 04 47 01 00 00 00 FF", "81 01 04 3F 01 03 FF",
+        "81 01 04 47 02 00 00 00 FF", "81 01 04 3F 02 03 FF" }
+                                   << "81 09 04 47 FF"
+                                   << "90 50 01 00 00 00 FF";
+    QTest::newRow("memory channel") << QStringList { "81 01 04 3F 02 05 FF" } << "81 09 04 3F FF"
+                                    << "90 50 05 FF";
+    QTest::newRow("memory reset") << QStringList { "81 01 04 47 01 00 00 00 FF", "81 01 04 3F 01 03 FF",
+        "81 01 04 3F 00 03 FF", "81 01 04 47 02 00 00 00 FF", "81 01 04 3F 02 03 FF" }
+                                  << "81 09 04 47 FF"
+                                  << "90 50 02 00 00 00 FF";
+    QTest::newRow("pan-tilt absolute") << QStringList { "81 01 06 02 18 14 0F 0F 0F 0B 00 01 02 03 FF" }
+                                       << "81 09 06 12 FF"
+                                       << "90 50 01 0F 0F 0F 0B 00 01 02 03 FF";
+    QTest::newRow("pan-tilt relative") << QStringList { "81 01 06 02 18 14 00 00 01 00 00 00 01 00 FF",
+        "81 01 06 03 18 14 00 00 00 01 0F 0F 0F 0F FF" }
+                                       << "81 09 06 12 FF"
+                                       << "90 50 00 00 00 01 01 00 00 00 0F FF";
+    QTest::newRow("pan-tilt home") << QStringList { "81 01 06 02 18 14 00 00 01 00 00 00 01 00 FF", "81 01 06 04 FF" }
+                                   << "81 09 06 12 FF"
+                                   << "90 50 00 00 00 00 00 00 00 00 00 FF";
+    QTest::newRow("motion detection level") << QStringList { "81 01 07 0B 00 05 FF" } << "81 09 07 0B FF"
                                             << "90 50 00 05 FF";
-    QTest::newRow("temperature") << QStringList{} << "81 09 04 68 FF" << "90 50 00 00 02 09 FF";
+    QTest::newRow("temperature") << QStringList {} << "81 09 04 68 FF"
+                                 << "90 50 00 00 02 09 FF";
 }
 
 void TestCamSim::commandsChangeInquiries()
@@ -291,7 +304,7 @@ void TestCamSim::record()
     QVERIFY(line.send("81 09 04 00 FF 81 09 04 47 FF"));
     QVERIFY(sim.waitForPackets(2));
     QVERIFY(sim.waitForPacket(hexBytes("81 09 04 47")));
-    QCOMPARE(sim.received(), (QList<QByteArray>{hexBytes("81 09 04 00 FF"), hexBytes("81 09 04 47 FF")}));
+    QCOMPARE(sim.received(), (QList<QByteArray> { hexBytes("81 09 04 00 FF"), hexBytes("81 09 04 47 FF") }));
     const std::vector<CamSim::Packet> packets = sim.packets();
     QCOMPARE(packets.size(), size_t(2));
     QVERIFY(packets[0].time <= packets[1].time);
@@ -443,7 +456,7 @@ void TestCamSim::faultEndlessAcks()
     while (!tail.endsWith(hexBytes("90 50 02 FF"))) {
         const QByteArray packet = line.readPacket();
         QVERIFY2(packet == hexBytes("90 41 FF") || packet == hexBytes("90 50 02 FF"),
-                 qPrintable(quvtest::hexString(packet)));
+            qPrintable(quvtest::hexString(packet)));
         tail.append(packet);
     }
     QVERIFY(sim.waitUntilSent());
@@ -466,12 +479,12 @@ void TestCamSim::hangUp()
         COMPARE_HEX(line.readPacket(), "90 50 02 FF");
         sim.hangUp();
         QVERIFY(sim.isHungUp());
-        pollfd fd = {line.fd(), POLLIN, 0};
+        pollfd fd = { line.fd(), POLLIN, 0 };
         QCOMPARE(poll(&fd, 1, 5000), 1);
         QVERIFY(fd.revents & POLLHUP);
         char byte;
         QVERIFY(read(line.fd(), &byte, 1) <= 0);
-        sim.hangUp();  // twice is harmless
+        sim.hangUp(); // twice is harmless
     }
     {
         // Scripted: the zoom inquiry unplugs the camera.

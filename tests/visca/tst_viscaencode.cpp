@@ -21,45 +21,32 @@ struct EncodeCase
 {
     const char* name;
     Call call;
-    const char* bytes;  // every packet on the wire, headers and terminators included
+    const char* bytes; // every packet on the wire, headers and terminators included
     int32_t camera = 1;
     uint32_t broadcast = 0;
     uint32_t controller = 0;
 };
 
-#define SEND(expression, bytes)                                                                                      \
-    EncodeCase                                                                                                       \
-    {                                                                                                                \
-        #expression, [](ViscaPort* p, ViscaCameraInfo* c) -> uint32_t { return expression; }, bytes                  \
-    }
-#define GET(function, Type, bytes)                                                                                   \
-    EncodeCase                                                                                                       \
-    {                                                                                                                \
-        #function, [](ViscaPort* p, ViscaCameraInfo* c) -> uint32_t {                                                \
-            Type value {};                                                                                           \
-            return function(p, c, &value);                                                                           \
-        },                                                                                                           \
-            bytes                                                                                                    \
-    }
-#define GET2(function, Type, bytes)                                                                                  \
-    EncodeCase                                                                                                       \
-    {                                                                                                                \
-        #function, [](ViscaPort* p, ViscaCameraInfo* c) -> uint32_t {                                                \
-            Type a {};                                                                                               \
-            Type b {};                                                                                               \
-            return function(p, c, &a, &b);                                                                           \
-        },                                                                                                           \
-            bytes                                                                                                    \
-    }
-#define GET3(function, bytes)                                                                                        \
-    EncodeCase                                                                                                       \
-    {                                                                                                                \
-        #function, [](ViscaPort* p, ViscaCameraInfo* c) -> uint32_t {                                                \
-            uint8_t a = 0, b = 0, s = 0;                                                                             \
-            return function(p, c, &a, &b, &s);                                                                       \
-        },                                                                                                           \
-            bytes                                                                                                    \
-    }
+// clang-format off
+#define SEND(expression, bytes) \
+    EncodeCase { #expression, [](ViscaPort* p, ViscaCameraInfo* c) -> uint32_t { return expression; }, bytes }
+#define GET(function, Type, bytes) \
+    EncodeCase { #function, [](ViscaPort* p, ViscaCameraInfo* c) -> uint32_t { \
+        Type value {}; \
+        return function(p, c, &value); \
+    }, bytes }
+#define GET2(function, Type, bytes) \
+    EncodeCase { #function, [](ViscaPort* p, ViscaCameraInfo* c) -> uint32_t { \
+        Type a {}; \
+        Type b {}; \
+        return function(p, c, &a, &b); \
+    }, bytes }
+#define GET3(function, bytes) \
+    EncodeCase { #function, [](ViscaPort* p, ViscaCameraInfo* c) -> uint32_t { \
+        uint8_t a = 0, b = 0, s = 0; \
+        return function(p, c, &a, &b, &s); \
+    }, bytes }
+// clang-format on
 
 ViscaTitleData titleData()
 {
@@ -67,7 +54,7 @@ ViscaTitleData titleData()
     title.vposition = 1;
     title.hposition = 2;
     title.color = 3;
-    title.blink = 0x104;  // only the low byte goes
+    title.blink = 0x104; // only the low byte goes
     const char text[] = "ABCDEFGHIJKLMNOPQRST";
     for (int i = 0; i < 20; ++i)
         title.title[i] = static_cast<unsigned char>(text[i]);
@@ -402,27 +389,26 @@ struct RefusalCase
     uint32_t controller = 0;
 };
 
-#define REFUSE(expression)                                                                                           \
-    RefusalCase                                                                                                      \
-    {                                                                                                                \
-        #expression, [](ViscaPort* p, ViscaCameraInfo* c) -> uint32_t { return expression; }                         \
-    }
+// clang-format off
+#define REFUSE(expression) \
+    RefusalCase { #expression, [](ViscaPort* p, ViscaCameraInfo* c) -> uint32_t { return expression; } }
+// clang-format on
 
 const std::vector<RefusalCase>& refusalCases()
 {
     const auto power = [](ViscaPort* p, ViscaCameraInfo* c) { return VISCA_set_power(p, c, 2); };
     static const std::vector<RefusalCase> cases = {
-        {"controller address 8", power, 1, 0, 8},
-        {"controller address 0xFFFFFFFF", power, 1, 0, 0xFFFFFFFF},
-        {"camera address 8", power, 8},
-        {"camera address -1", power, -1},
-        {"broadcast 2", power, 1, 2},
-        {"inquiry to camera address 8",
-         [](ViscaPort* p, ViscaCameraInfo* c) {
-             uint16_t zoom = 0;
-             return VISCA_get_zoom_value(p, c, &zoom);
-         },
-         8},
+        { "controller address 8", power, 1, 0, 8 },
+        { "controller address 0xFFFFFFFF", power, 1, 0, 0xFFFFFFFF },
+        { "camera address 8", power, 8 },
+        { "camera address -1", power, -1 },
+        { "broadcast 2", power, 1, 2 },
+        { "inquiry to camera address 8",
+            [](ViscaPort* p, ViscaCameraInfo* c) {
+                uint16_t zoom = 0;
+                return VISCA_get_zoom_value(p, c, &zoom);
+            },
+            8 },
         // A body byte 0xFF would end the packet early.
         REFUSE(VISCA_set_power(p, c, 0xFF)),
         REFUSE(VISCA_set_dzoom(p, c, 0x1FF)),
@@ -436,22 +422,22 @@ const std::vector<RefusalCase>& refusalCases()
         REFUSE(VISCA_set_pantilt_up(p, c, 0xFF, 1)),
         REFUSE(VISCA_set_pantilt_absolute_position(p, c, 1, 0x2FF, 0, 0)),
         REFUSE(VISCA_set_md_adjust_ylevel(p, c, 0xFF)),
-        {"VISCA_get_register 0xFF",
-         [](ViscaPort* p, ViscaCameraInfo* c) {
-             uint8_t value = 0;
-             return VISCA_get_register(p, c, 0xFF, &value);
-         }},
-        {"VISCA_get_user_register 0xFF",
-         [](ViscaPort* p, ViscaCameraInfo* c) {
-             uint16_t value = 0;
-             return VISCA_get_user_register(p, c, 0xFF, &value);
-         }},
-        {"VISCA_set_title_params blink 0xFF",
-         [](ViscaPort* p, ViscaCameraInfo* c) {
-             ViscaTitleData title = titleData();
-             title.blink = 0xFF;
-             return VISCA_set_title_params(p, c, &title);
-         }},
+        { "VISCA_get_register 0xFF",
+            [](ViscaPort* p, ViscaCameraInfo* c) {
+                uint8_t value = 0;
+                return VISCA_get_register(p, c, 0xFF, &value);
+            } },
+        { "VISCA_get_user_register 0xFF",
+            [](ViscaPort* p, ViscaCameraInfo* c) {
+                uint16_t value = 0;
+                return VISCA_get_user_register(p, c, 0xFF, &value);
+            } },
+        { "VISCA_set_title_params blink 0xFF",
+            [](ViscaPort* p, ViscaCameraInfo* c) {
+                ViscaTitleData title = titleData();
+                title.blink = 0xFF;
+                return VISCA_set_title_params(p, c, &title);
+            } },
     };
     return cases;
 }
@@ -512,7 +498,8 @@ void TestViscaEncode::refusals()
     link.port.broadcast = testCase->broadcast;
     link.port.address = testCase->controller;
 
-    const viscatest::Timed timed = viscatest::timedCall(link.sim, [&] { return testCase->call(&link.port, &link.camera); });
+    const viscatest::Timed timed
+        = viscatest::timedCall(link.sim, [&] { return testCase->call(&link.port, &link.camera); });
     QCOMPARE(timed.result, VISCA_FAILURE);
     QCOMPARE(link.port.last_error, uint32_t(VISCA_ERROR_REFUSED));
     QVERIFY2(timed.elapsed_ms < 1000, "a refused packet waits for no reply");
@@ -534,7 +521,8 @@ void TestViscaEncode::titleRefusedHalfway()
     ViscaTitleData title = titleData();
     title.title[15] = 0xFF;
     QVERIFY(VISCA_set_title(&link.port, &link.camera, &title) != VISCA_SUCCESS);
-    QCOMPARE(hexString(viscatest::wire(link.sim)), hexString(hexBytes("81 01 04 73 01 41 42 43 44 45 46 47 48 49 4A FF")));
+    QCOMPARE(
+        hexString(viscatest::wire(link.sim)), hexString(hexBytes("81 01 04 73 01 41 42 43 44 45 46 47 48 49 4A FF")));
 }
 
 void TestViscaEncode::closedPort()
@@ -542,7 +530,7 @@ void TestViscaEncode::closedPort()
     ViscaPort port {};
     ViscaCameraInfo camera {};
     camera.address = 1;
-    for (int32_t fd : {-1, 0}) {
+    for (int32_t fd : { -1, 0 }) {
         port.fd = fd;
         uint16_t zoom = 0xBEEF;
         QCOMPARE(VISCA_set_zoom_value(&port, &camera, 0x1234), VISCA_FAILURE);

@@ -1,0 +1,364 @@
+// The reply reader against a misbehaving camera: silence, floods, cut and
+// slow packets, endless acknowledgements, late completions, a line that hangs
+// up, and a microsecond clock that wraps. Every wait is bounded; bounds are
+// generous, since only the budget's lower edge is exact.
+
+#include "viscalink.h"
+
+#include "quvtest.h"
+#include "visca/visca.h"
+#include "visca/visca_private.h"
+
+#include <atomic>
+#include <chrono>
+
+using quvtest::CamSim;
+using quvtest::hexBytes;
+using viscatest::Link;
+using viscatest::Timed;
+using viscatest::timedCall;
+using Fault = CamSim::Fault;
+using Rule = CamSim::Rule;
+
+namespace {
+
+const QByteArray TIMEOUT1 = "_VISCA_get_packet - timeout1\n";
+const QByteArray TIMEOUT2 = "_VISCA_get_packet - timeout2\n";
+// The budget is 2 s; a wait that ends well before it did not wait for the camera.
+constexpr int64_t BUDGET_LOWER_MS = 1900;
+constexpr int64_t SLOW_BOUND_MS = 8000;
+constexpr int64_t AT_ONCE_MS = 1000;
+
+// A wrapping 32-bit microsecond clock that starts just below the wrap.
+std::atomic<int64_t> s_fakeBase_us { 0 };
+std::chrono::steady_clock::time_point s_fakeStart;
+
+int64_t fakeClock()
+{
+    const int64_t real_us
+        = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - s_fakeStart).count();
+    return int64_t(int32_t(uint32_t(s_fakeBase_us.load() + real_us)));
+}
+
+void startFakeClock(int64_t base_us)
+{
+    s_fakeBase_us = base_us;
+    s_fakeStart = std::chrono::steady_clock::now();
+    _VISCA_set_clock(fakeClock);
+}
+
+struct ClockRestorer
+{
+    ~ClockRestorer() { _VISCA_set_clock(nullptr); }
+};
+
+} // namespace
+
+class TestViscaReader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void replies_data();
+    void replies();
+    void acknowledgementThenSilence();
+    void silentInquiryKeepsOutput();
+    void unterminatedFlood();
+    void unterminatedFloodAtLineSpeed();
+    void cutPacket();
+    void slowCompletion();
+    void packetSlowerThanBudget();
+    void endlessAcknowledgements();
+    void lateCompletionIsNotTheNextReply();
+    void unsolicitedInputIsDiscarded();
+    void hangUpBetweenExchanges();
+    void hangUpOnPacket();
+    void hangUpMidPacket();
+    void clockWrap();
+    void clockWrapWhileReceiving();
+};
+
+void TestViscaReader::replies_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<uint32_t>("result");
+    QTest::addColumn<uint32_t>("replyType");
+
+    QTest::newRow("acknowledgement and completion") << "90 41 FF 90 51 FF" << VISCA_SUCCESS << VISCA_RESPONSE_COMPLETED;
+    QTest::newRow("completion alone") << "90 51 FF" << VISCA_SUCCESS << VISCA_RESPONSE_COMPLETED;
+    QTest::newRow("error reply") << "90 60 02 FF" << VISCA_SUCCESS << VISCA_RESPONSE_ERROR;
+    QTest::newRow("acknowledgement and error") << "90 41 FF 90 61 41 FF" << VISCA_SUCCESS << VISCA_RESPONSE_ERROR;
+    QTest::newRow("address reply") << "88 30 02 FF" << VISCA_SUCCESS << VISCA_RESPONSE_ADDRESS;
+    QTest::newRow("four acknowledgements")
+        << "90 41 FF 90 41 FF 90 41 FF 90 41 FF 90 51 FF" << VISCA_SUCCESS << VISCA_RESPONSE_COMPLETED;
+    QTest::newRow("five acknowledgements")
+        << "90 41 FF 90 41 FF 90 41 FF 90 41 FF 90 41 FF 90 51 FF" << VISCA_FAILURE << VISCA_RESPONSE_ACK;
+    QTest::newRow("unknown type") << "90 20 FF" << VISCA_FAILURE << 0x20u;
+    QTest::newRow("type 0x70") << "90 70 FF" << VISCA_FAILURE << 0x70u;
+}
+
+void TestViscaReader::replies()
+{
+    QFETCH(QString, reply);
+    QFETCH(uint32_t, result);
+    QFETCH(uint32_t, replyType);
+    Link link;
+    QVERIFY(link.isOpen());
+    link.sim.addFault(Rule(Fault::Raw).bytes(hexBytes(reply.toLatin1().constData())).times(1));
+    const Timed timed = timedCall(link.sim, [&] { return VISCA_set_power(&link.port, &link.camera, 2); });
+    QCOMPARE(timed.result, result);
+    QCOMPARE(link.port.reply_type, replyType);
+    QVERIFY(timed.elapsed_ms < AT_ONCE_MS);
+    QCOMPARE(timed.out, QByteArray());
+}
+
+void TestViscaReader::acknowledgementThenSilence()
+{
+    Link link;
+    QVERIFY(link.isOpen());
+    link.sim.addFault(Rule(Fault::AckOnly).times(1));
+    const Timed timed = timedCall(link.sim, [&] { return VISCA_set_zoom_value(&link.port, &link.camera, 0x4000); });
+    QCOMPARE(timed.result, VISCA_FAILURE);
+    QCOMPARE(timed.out, TIMEOUT1);
+    QCOMPARE(link.port.last_error, uint32_t(VISCA_ERROR_TIMEOUT));
+    QVERIFY2(timed.elapsed_ms >= BUDGET_LOWER_MS && timed.elapsed_ms < SLOW_BOUND_MS,
+        qPrintable(QString::number(timed.elapsed_ms)));
+    QVERIFY(!link.sim.isHungUp());
+}
+
+void TestViscaReader::silentInquiryKeepsOutput()
+{
+    Link link;
+    QVERIFY(link.isOpen());
+    uint16_t zoom = 0xBEEF;
+    QCOMPARE(VISCA_get_zoom_value(&link.port, &link.camera, &zoom), VISCA_SUCCESS);
+    zoom = 0xBEEF;
+    link.sim.addFault(Rule(Fault::Silence).times(1));
+    const Timed timed = timedCall(link.sim, [&] { return VISCA_get_zoom_value(&link.port, &link.camera, &zoom); });
+    QCOMPARE(timed.result, VISCA_FAILURE);
+    QCOMPARE(zoom, uint16_t(0xBEEF));
+    QCOMPARE(timed.out, TIMEOUT1);
+    QVERIFY(timed.elapsed_ms >= BUDGET_LOWER_MS && timed.elapsed_ms < SLOW_BOUND_MS);
+}
+
+void TestViscaReader::unterminatedFlood()
+{
+    // 1500 bytes without a terminator: the reader stops at its buffer, and the rest is not the next reply.
+    Link link;
+    QVERIFY(link.isOpen());
+    link.sim.addFault(Rule(Fault::Unterminated).length(1500).times(1));
+    uint8_t power = 0xA5;
+    const Timed timed = timedCall(link.sim, [&] { return VISCA_get_power(&link.port, &link.camera, &power); });
+    QCOMPARE(timed.result, VISCA_FAILURE);
+    QCOMPARE(power, uint8_t(0xA5));
+    QCOMPARE(timed.out, TIMEOUT2);
+    QCOMPARE(link.port.last_error, uint32_t(VISCA_ERROR_OVERFLOW));
+    QVERIFY(link.port.ibuf_length <= VISCA_INPUT_BUFFER_SIZE);
+    QVERIFY(timed.elapsed_ms < SLOW_BOUND_MS);
+
+    QVERIFY(link.sim.waitUntilSent());
+    QCOMPARE(VISCA_get_power(&link.port, &link.camera, &power), VISCA_SUCCESS);
+    QCOMPARE(power, uint8_t(0x02));
+}
+
+void TestViscaReader::unterminatedFloodAtLineSpeed()
+{
+    // At 9600 baud the buffer fills in about 1.07 s, inside the budget.
+    Link link;
+    QVERIFY(link.isOpen());
+    link.sim.setPacing(true);
+    link.sim.addFault(Rule(Fault::Unterminated).length(1500).times(1));
+    const Timed timed = timedCall(link.sim, [&] { return VISCA_set_power(&link.port, &link.camera, 2); });
+    QCOMPARE(timed.result, VISCA_FAILURE);
+    QCOMPARE(timed.out, TIMEOUT2);
+    QVERIFY(link.port.ibuf_length <= VISCA_INPUT_BUFFER_SIZE);
+    QVERIFY(timed.elapsed_ms < SLOW_BOUND_MS);
+}
+
+void TestViscaReader::cutPacket()
+{
+    Link link;
+    QVERIFY(link.isOpen());
+    link.sim.addFault(Rule(Fault::Cut).length(2).times(1));
+    uint16_t zoom = 0xBEEF;
+    const Timed timed = timedCall(link.sim, [&] { return VISCA_get_zoom_value(&link.port, &link.camera, &zoom); });
+    QCOMPARE(timed.result, VISCA_FAILURE);
+    QCOMPARE(zoom, uint16_t(0xBEEF));
+    QCOMPARE(timed.out, TIMEOUT2);
+    QCOMPARE(link.port.last_error, uint32_t(VISCA_ERROR_TIMEOUT));
+    QCOMPARE(link.port.ibuf_length, 2);
+    QVERIFY(timed.elapsed_ms >= BUDGET_LOWER_MS && timed.elapsed_ms < SLOW_BOUND_MS);
+}
+
+void TestViscaReader::slowCompletion()
+{
+    // Six bytes 250 ms apart: each packet arrives within its own budget.
+    Link link;
+    QVERIFY(link.isOpen());
+    link.sim.addFault(Rule(Fault::Trickle).ms(250).times(1));
+    const Timed timed = timedCall(link.sim, [&] { return VISCA_set_zoom_value(&link.port, &link.camera, 0x1234); });
+    QCOMPARE(timed.result, VISCA_SUCCESS);
+    QCOMPARE(link.port.reply_type, VISCA_RESPONSE_COMPLETED);
+    QCOMPARE(timed.out, QByteArray());
+    QVERIFY(timed.elapsed_ms >= 6 * 250);
+
+    // An inquiry's value, one byte at a time at line speed.
+    link.sim.setPacing(true);
+    uint16_t zoom = 0;
+    QCOMPARE(VISCA_get_zoom_value(&link.port, &link.camera, &zoom), VISCA_SUCCESS);
+    QCOMPARE(zoom, uint16_t(0x1234));
+}
+
+void TestViscaReader::packetSlowerThanBudget()
+{
+    // 800 ms a byte: the acknowledgement's third byte would come after 2.4 s; the budget covers the bytes too.
+    Link link;
+    QVERIFY(link.isOpen());
+    link.sim.addFault(Rule(Fault::Trickle).ms(800).times(1));
+    const Timed timed = timedCall(link.sim, [&] { return VISCA_set_power(&link.port, &link.camera, 2); });
+    QCOMPARE(timed.result, VISCA_FAILURE);
+    QCOMPARE(timed.out, TIMEOUT2);
+    QCOMPARE(link.port.last_error, uint32_t(VISCA_ERROR_TIMEOUT));
+    QVERIFY(timed.elapsed_ms >= BUDGET_LOWER_MS && timed.elapsed_ms < SLOW_BOUND_MS);
+}
+
+void TestViscaReader::endlessAcknowledgements()
+{
+    Link link;
+    QVERIFY(link.isOpen());
+    link.sim.addFault(Rule(Fault::EndlessAcks).ms(20).times(1));
+    const Timed timed = timedCall(link.sim, [&] { return VISCA_set_power(&link.port, &link.camera, 2); });
+    QCOMPARE(timed.result, VISCA_FAILURE);
+    QCOMPARE(link.port.last_error, uint32_t(VISCA_ERROR_MALFORMED));
+    QVERIFY(timed.elapsed_ms < SLOW_BOUND_MS);
+
+    // The next exchange stops the stream and reads its own reply.
+    uint8_t power = 0;
+    QCOMPARE(VISCA_get_power(&link.port, &link.camera, &power), VISCA_SUCCESS);
+    QCOMPARE(power, uint8_t(0x02));
+}
+
+void TestViscaReader::lateCompletionIsNotTheNextReply()
+{
+    // A memory recall completes after its budget; the completion must not answer the zoom inquiry after it.
+    Link link;
+    QVERIFY(link.isOpen());
+    link.sim.setWord(hexBytes("04 47"), 0x0321);
+    link.sim.addFault(Rule(Fault::LateCompletion).matching(hexBytes("01 04 3F")).ms(2500).times(1));
+    const Timed timed = timedCall(link.sim, [&] { return VISCA_memory_recall(&link.port, &link.camera, 1); });
+    QCOMPARE(timed.result, VISCA_FAILURE);
+    QCOMPARE(timed.out, TIMEOUT1);
+
+    QVERIFY(link.sim.waitUntilSent());
+    QTRY_VERIFY_WITH_TIMEOUT(viscatest::pendingBytes(link.port.fd) >= 3, 5000);
+    uint16_t zoom = 0;
+    QCOMPARE(VISCA_get_zoom_value(&link.port, &link.camera, &zoom), VISCA_SUCCESS);
+    QCOMPARE(zoom, uint16_t(0x0321));
+    QCOMPARE(link.port.ibuf_length, 7);
+}
+
+void TestViscaReader::unsolicitedInputIsDiscarded()
+{
+    Link link;
+    QVERIFY(link.isOpen());
+    link.sim.sendRaw(hexBytes("90 50 07 FF 90 51 FF"));
+    QTRY_COMPARE_WITH_TIMEOUT(viscatest::pendingBytes(link.port.fd), 7, 5000);
+    uint8_t power = 0;
+    QCOMPARE(VISCA_get_power(&link.port, &link.camera, &power), VISCA_SUCCESS);
+    QCOMPARE(power, uint8_t(0x02));
+
+    // Garbage without a terminator, too.
+    link.sim.sendRaw(QByteArray(40, '\x11'));
+    QTRY_COMPARE_WITH_TIMEOUT(viscatest::pendingBytes(link.port.fd), 40, 5000);
+    QCOMPARE(VISCA_get_power(&link.port, &link.camera, &power), VISCA_SUCCESS);
+    QCOMPARE(power, uint8_t(0x02));
+}
+
+void TestViscaReader::hangUpBetweenExchanges()
+{
+    Link link;
+    QVERIFY(link.isOpen());
+    uint8_t power = 0;
+    QCOMPARE(VISCA_get_power(&link.port, &link.camera, &power), VISCA_SUCCESS);
+    link.sim.hangUp();
+
+    // The last reply still in ibuf is never taken for a new one.
+    power = 0xA5;
+    Timed timed = timedCall(link.sim, [&] { return VISCA_get_power(&link.port, &link.camera, &power); });
+    QCOMPARE(timed.result, VISCA_FAILURE);
+    QCOMPARE(power, uint8_t(0xA5));
+    QVERIFY2(timed.elapsed_ms < AT_ONCE_MS, qPrintable(QString::number(timed.elapsed_ms)));
+    QVERIFY(link.port.last_error == VISCA_ERROR_IO || link.port.last_error == VISCA_ERROR_WRITE);
+
+    timed = timedCall(link.sim, [&] { return VISCA_set_power(&link.port, &link.camera, 2); });
+    QCOMPARE(timed.result, VISCA_FAILURE);
+    QVERIFY(timed.elapsed_ms < AT_ONCE_MS);
+}
+
+void TestViscaReader::hangUpOnPacket()
+{
+    Link link;
+    QVERIFY(link.isOpen());
+    link.sim.addFault(Rule(Fault::HangUp).matching(hexBytes("09 04 47")));
+    uint16_t zoom = 0xBEEF;
+    const Timed timed = timedCall(link.sim, [&] { return VISCA_get_zoom_value(&link.port, &link.camera, &zoom); });
+    QCOMPARE(timed.result, VISCA_FAILURE);
+    QCOMPARE(zoom, uint16_t(0xBEEF));
+    QCOMPARE(link.port.last_error, uint32_t(VISCA_ERROR_IO));
+    QCOMPARE(timed.out, QByteArray());
+    QVERIFY2(timed.elapsed_ms < AT_ONCE_MS, qPrintable(QString::number(timed.elapsed_ms)));
+}
+
+void TestViscaReader::hangUpMidPacket()
+{
+    // Two bytes of the reply, then the line goes: the reader gives up at once, not at the end of its budget.
+    Link link;
+    QVERIFY(link.isOpen());
+    link.sim.addFault(Rule(Fault::Cut).length(2).times(1));
+    uint16_t zoom = 0xBEEF;
+    const Timed timed = timedCall(
+        link.sim, [&] { return VISCA_get_zoom_value(&link.port, &link.camera, &zoom); }, 300);
+    QVERIFY(link.sim.isHungUp());
+    QCOMPARE(timed.result, VISCA_FAILURE);
+    QCOMPARE(zoom, uint16_t(0xBEEF));
+    QCOMPARE(link.port.last_error, uint32_t(VISCA_ERROR_IO));
+    QVERIFY2(timed.elapsed_ms < BUDGET_LOWER_MS, qPrintable(QString::number(timed.elapsed_ms)));
+}
+
+void TestViscaReader::clockWrap()
+{
+    ClockRestorer restorer;
+    Link link;
+    QVERIFY(link.isOpen());
+    // Half a second before the signed 32-bit count wraps to -2^31.
+    startFakeClock(int64_t(INT32_MAX) - 500000);
+    const int64_t now = VISCA_uclock();
+    QVERIFY(now > INT32_MAX - 600000 && now <= INT32_MAX);
+
+    link.sim.addFault(Rule(Fault::Silence).times(1));
+    const Timed timed = timedCall(link.sim, [&] { return VISCA_set_power(&link.port, &link.camera, 2); });
+    QCOMPARE(timed.result, VISCA_FAILURE);
+    QCOMPARE(timed.out, TIMEOUT1);
+    QVERIFY2(timed.elapsed_ms >= BUDGET_LOWER_MS && timed.elapsed_ms < SLOW_BOUND_MS,
+        qPrintable(QString::number(timed.elapsed_ms)));
+    QVERIFY(VISCA_uclock() < 0);
+}
+
+void TestViscaReader::clockWrapWhileReceiving()
+{
+    // A reply arriving slowly across the wrap is still received whole.
+    ClockRestorer restorer;
+    Link link;
+    QVERIFY(link.isOpen());
+    startFakeClock(int64_t(INT32_MAX) - 300000);
+    link.sim.addFault(Rule(Fault::Trickle).ms(150).times(1));
+    uint16_t zoom = 0;
+    link.sim.setWord(hexBytes("04 47"), 0x0ABC);
+    const Timed timed = timedCall(link.sim, [&] { return VISCA_get_zoom_value(&link.port, &link.camera, &zoom); });
+    QCOMPARE(timed.result, VISCA_SUCCESS);
+    QCOMPARE(zoom, uint16_t(0x0ABC));
+    QCOMPARE(timed.out, QByteArray());
+}
+
+QUV_TEST_MAIN(TestViscaReader)
+#include "tst_viscareader.moc"

@@ -1,0 +1,347 @@
+// The serial transport on a pseudo-terminal: line settings, open failures,
+// close, the drain of left-over input, descriptor 0, and the three interface
+// exchanges that open a camera (address set, interface clear, version).
+
+#include "viscalink.h"
+
+#include "quvtest.h"
+#include "visca/visca.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+
+using quvtest::CamSim;
+using quvtest::hexBytes;
+using quvtest::hexString;
+using viscatest::Link;
+using Fault = CamSim::Fault;
+using Rule = CamSim::Rule;
+
+namespace {
+
+int openDescriptors()
+{
+    return QDir(QStringLiteral("/proc/self/fd"))
+        .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)
+        .size();
+}
+
+// Puts one end of a socket pair on descriptor 0 for its lifetime, so that any
+// read, write or close of descriptor 0 can be seen from the other end.
+class StdinProbe
+{
+public:
+    StdinProbe()
+    {
+        m_saved = dup(0);
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, m_pair) == 0)
+            dup2(m_pair[0], 0);
+    }
+    ~StdinProbe()
+    {
+        if (m_saved >= 0) {
+            dup2(m_saved, 0);
+            close(m_saved);
+        }
+        for (int fd : m_pair) {
+            if (fd >= 0)
+                close(fd);
+        }
+    }
+    StdinProbe(const StdinProbe&) = delete;
+    StdinProbe& operator=(const StdinProbe&) = delete;
+
+    bool isReady() const { return m_pair[1] >= 0; }
+    // Input waiting on descriptor 0, as the library would find it.
+    bool offer(const QByteArray& bytes)
+    {
+        return write(m_pair[1], bytes.constData(), size_t(bytes.size())) == bytes.size();
+    }
+    int pendingOnStdin() const { return viscatest::pendingBytes(0); }
+    int receivedFromStdin() const { return viscatest::pendingBytes(m_pair[1]); }
+
+private:
+    int m_saved = -1;
+    int m_pair[2] = { -1, -1 };
+};
+
+} // namespace
+
+class TestViscaSerial : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lineSettings();
+    void openFailures();
+    void closeTwice();
+    void descriptorZeroIsNeverTouched();
+    void drain();
+    void addressSet_data();
+    void addressSet();
+    void addressSetKeepsBroadcastFlag();
+    void interfaceClear();
+    void versionInquiry();
+    void openingSequence();
+};
+
+void TestViscaSerial::lineSettings()
+{
+    CamSim sim;
+    QVERIFY(sim.isValid());
+    ViscaPort port {};
+    port.address = 5;
+    QCOMPARE(VISCA_open_serial(&port, sim.devicePath().toLocal8Bit().constData()), VISCA_SUCCESS);
+    QVERIFY(port.fd > 2);
+    QCOMPARE(port.address, 0u);
+
+    termios line {};
+    QCOMPARE(tcgetattr(port.fd, &line), 0);
+    QCOMPARE(cfgetispeed(&line), speed_t(B9600));
+    QCOMPARE(cfgetospeed(&line), speed_t(B9600));
+    QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
+    QVERIFY(line.c_cflag & CREAD);
+    QVERIFY(line.c_cflag & CLOCAL);
+    QCOMPARE(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
+    QCOMPARE(line.c_lflag & (ICANON | ECHO | ECHOE | ISIG), tcflag_t(0));
+    QCOMPARE(line.c_oflag & OPOST, tcflag_t(0));
+    QCOMPARE(line.c_iflag, tcflag_t(0));
+    // Blocking again after the non-blocking open.
+    QCOMPARE(fcntl(port.fd, F_GETFL) & O_NONBLOCK, 0);
+    QCOMPARE(VISCA_close_serial(&port), VISCA_SUCCESS);
+}
+
+void TestViscaSerial::openFailures()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QTemporaryFile file;
+    QVERIFY(file.open());
+    file.write("not a terminal");
+    file.flush();
+
+    const QByteArray paths[] = { dir.filePath(QStringLiteral("nonexistent")).toLocal8Bit(),
+        file.fileName().toLocal8Bit(), dir.path().toLocal8Bit() };
+    for (const QByteArray& path : paths) {
+        const int before = openDescriptors();
+        ViscaPort port {};
+        port.fd = 42;
+        QCOMPARE(VISCA_open_serial(&port, path.constData()), VISCA_FAILURE);
+        QCOMPARE(port.fd, -1);
+        QCOMPARE(port.last_error, uint32_t(VISCA_ERROR_OPEN));
+        QCOMPARE(openDescriptors(), before);
+    }
+}
+
+void TestViscaSerial::closeTwice()
+{
+    CamSim sim;
+    ViscaPort port {};
+    QCOMPARE(VISCA_open_serial(&port, sim.devicePath().toLocal8Bit().constData()), VISCA_SUCCESS);
+    const int fd = port.fd;
+    QCOMPARE(VISCA_close_serial(&port), VISCA_SUCCESS);
+    QCOMPARE(port.fd, -1);
+    QCOMPARE(fcntl(fd, F_GETFD), -1);
+    QCOMPARE(VISCA_close_serial(&port), VISCA_FAILURE);
+
+    // The line survives the close: opening it again works.
+    Link link;
+    QVERIFY(link.isOpen());
+    uint8_t power = 0;
+    QCOMPARE(VISCA_get_power(&link.port, &link.camera, &power), VISCA_SUCCESS);
+    QCOMPARE(VISCA_close_serial(&link.port), VISCA_SUCCESS);
+    QCOMPARE(VISCA_open_serial(&link.port, link.sim.devicePath().toLocal8Bit().constData()), VISCA_SUCCESS);
+    QCOMPARE(VISCA_get_power(&link.port, &link.camera, &power), VISCA_SUCCESS);
+    QCOMPARE(power, uint8_t(2));
+}
+
+void TestViscaSerial::descriptorZeroIsNeverTouched()
+{
+    StdinProbe probe;
+    QVERIFY(probe.isReady());
+    QVERIFY(probe.offer("\x90\x50\x02\xFF"));
+    QTRY_COMPARE_WITH_TIMEOUT(probe.pendingOnStdin(), 4, 5000);
+
+    ViscaPort port {};
+    port.fd = 0; // what the camera layer leaves in a reset record
+    ViscaCameraInfo camera {};
+    camera.address = 1;
+    uint8_t power = 0xA5;
+    unsigned char buffer[16];
+    uint32_t size = sizeof buffer;
+    QCOMPARE(VISCA_set_power(&port, &camera, 2), VISCA_FAILURE);
+    QCOMPARE(VISCA_get_power(&port, &camera, &power), VISCA_FAILURE);
+    QCOMPARE(VISCA_clear(&port, &camera), VISCA_FAILURE);
+    QCOMPARE(VISCA_get_camera_info(&port, &camera), VISCA_FAILURE);
+    int32_t count = 0;
+    QCOMPARE(VISCA_set_address(&port, &count), VISCA_FAILURE);
+    QCOMPARE(VISCA_unread_bytes(&port, buffer, &size), VISCA_FAILURE);
+    QCOMPARE(size, 0u);
+    QCOMPARE(VISCA_close_serial(&port), VISCA_FAILURE);
+
+    QCOMPARE(power, uint8_t(0xA5));
+    QVERIFY(fcntl(0, F_GETFD) != -1);
+    QCOMPARE(probe.pendingOnStdin(), 4);
+    QCOMPARE(probe.receivedFromStdin(), 0);
+}
+
+void TestViscaSerial::drain()
+{
+    Link link;
+    QVERIFY(link.isOpen());
+    unsigned char buffer[3000];
+    uint32_t size = sizeof buffer;
+    QCOMPARE(VISCA_unread_bytes(&link.port, buffer, &size), VISCA_SUCCESS);
+    QCOMPARE(size, 0u);
+
+    link.sim.sendRaw(hexBytes("AA BB CC DD EE"));
+    QTRY_COMPARE_WITH_TIMEOUT(viscatest::pendingBytes(link.port.fd), 5, 5000);
+    size = sizeof buffer;
+    QCOMPARE(VISCA_unread_bytes(&link.port, buffer, &size), VISCA_FAILURE);
+    QCOMPARE(size, 5u);
+    QCOMPARE(hexString(QByteArray(reinterpret_cast<const char*>(buffer), int(size))), QStringLiteral("AA BB CC DD EE"));
+    size = sizeof buffer;
+    QCOMPARE(VISCA_unread_bytes(&link.port, buffer, &size), VISCA_SUCCESS);
+    QCOMPARE(size, 0u);
+
+    // A capacity below what is pending takes what fits and leaves the rest.
+    link.sim.sendRaw(hexBytes("01 02 03 04 05"));
+    QTRY_COMPARE_WITH_TIMEOUT(viscatest::pendingBytes(link.port.fd), 5, 5000);
+    size = 3;
+    QCOMPARE(VISCA_unread_bytes(&link.port, buffer, &size), VISCA_FAILURE);
+    QCOMPARE(size, 3u);
+    QCOMPARE(hexString(QByteArray(reinterpret_cast<const char*>(buffer), 3)), QStringLiteral("01 02 03"));
+    size = sizeof buffer;
+    QCOMPARE(VISCA_unread_bytes(&link.port, buffer, &size), VISCA_FAILURE);
+    QCOMPARE(size, 2u);
+
+    // A closed port reads nothing and says so.
+    QCOMPARE(VISCA_close_serial(&link.port), VISCA_SUCCESS);
+    size = sizeof buffer;
+    QCOMPARE(VISCA_unread_bytes(&link.port, buffer, &size), VISCA_FAILURE);
+    QCOMPARE(size, 0u);
+}
+
+void TestViscaSerial::addressSet_data()
+{
+    QTest::addColumn<int>("cameras");
+    QTest::addColumn<QString>("reply"); // empty: the simulator's own
+    QTest::addColumn<int>("count"); // -1: the call fails
+
+    QTest::newRow("one camera") << 1 << "" << 1;
+    QTest::newRow("three cameras") << 3 << "" << 3;
+    QTest::newRow("seven cameras") << 7 << "" << 7;
+    QTest::newRow("88 30 02 FF") << 1 << "88 30 02 FF" << 1;
+    QTest::newRow("count 0") << 1 << "88 30 01 FF" << -1;
+    QTest::newRow("count 8") << 1 << "88 30 09 FF" << -1;
+    QTest::newRow("88 30 00 FF") << 1 << "88 30 00 FF" << -1;
+    QTest::newRow("5 bytes") << 1 << "88 30 02 00 FF" << -1;
+    QTest::newRow("6 bytes") << 1 << "88 30 02 00 00 FF" << -1;
+    QTest::newRow("8 bytes, count from its end") << 1 << "88 30 00 00 00 00 03 FF" << 2;
+    QTest::newRow("8 bytes, count -1") << 1 << "88 30 02 00 00 00 00 FF" << -1;
+    QTest::newRow("unknown type") << 1 << "88 20 02 FF" << -1;
+}
+
+void TestViscaSerial::addressSet()
+{
+    QFETCH(int, cameras);
+    QFETCH(QString, reply);
+    QFETCH(int, count);
+    Link link(cameras);
+    QVERIFY(link.isOpen());
+    if (!reply.isEmpty())
+        link.sim.addFault(Rule(Fault::Raw).bytes(hexBytes(reply.toLatin1().constData())).times(1));
+    int32_t found = 99;
+    const uint32_t result = VISCA_set_address(&link.port, &found);
+    QCOMPARE(link.sim.received(), QList<QByteArray> { hexBytes("88 30 01 FF") });
+    if (count < 0) {
+        QCOMPARE(result, VISCA_FAILURE);
+        QCOMPARE(found, 99);
+    } else {
+        QCOMPARE(result, VISCA_SUCCESS);
+        QCOMPARE(found, count);
+    }
+}
+
+void TestViscaSerial::addressSetKeepsBroadcastFlag()
+{
+    Link link;
+    QVERIFY(link.isOpen());
+    int32_t count = 0;
+    link.port.broadcast = 0;
+    QCOMPARE(VISCA_set_address(&link.port, &count), VISCA_SUCCESS);
+    QCOMPARE(link.port.broadcast, 0u);
+    link.port.broadcast = 1;
+    QCOMPARE(VISCA_set_address(&link.port, &count), VISCA_SUCCESS);
+    QCOMPARE(link.port.broadcast, 1u);
+
+    // A refused send restores it too, and writes nothing.
+    link.port.broadcast = 0;
+    link.port.address = 8;
+    link.sim.clearReceived();
+    QCOMPARE(VISCA_set_address(&link.port, &count), VISCA_FAILURE);
+    QCOMPARE(link.port.broadcast, 0u);
+    link.port.address = 0;
+    uint8_t power = 0;
+    QCOMPARE(VISCA_get_power(&link.port, &link.camera, &power), VISCA_SUCCESS);
+    QCOMPARE(link.sim.received(), QList<QByteArray> { hexBytes("81 09 04 00 FF") });
+}
+
+void TestViscaSerial::interfaceClear()
+{
+    Link link(3);
+    QVERIFY(link.isOpen());
+    QCOMPARE(VISCA_clear(&link.port, &link.camera), VISCA_SUCCESS);
+    link.camera.address = 3;
+    QCOMPARE(VISCA_clear(&link.port, &link.camera), VISCA_SUCCESS);
+    QCOMPARE(link.sim.received(), (QList<QByteArray> { hexBytes("81 01 00 01 FF"), hexBytes("83 01 00 01 FF") }));
+
+    link.sim.addFault(Rule(Fault::Raw).bytes(hexBytes("90 20 FF")).times(1));
+    QCOMPARE(VISCA_clear(&link.port, &link.camera), VISCA_FAILURE);
+}
+
+void TestViscaSerial::versionInquiry()
+{
+    Link link(7);
+    QVERIFY(link.isOpen());
+    QCOMPARE(VISCA_get_camera_info(&link.port, &link.camera), VISCA_SUCCESS);
+    QCOMPARE(link.camera.vendor, 0x0020u);
+    QCOMPARE(link.camera.model, 0x040Bu);
+    QCOMPARE(link.camera.rom_version, 0x0102u);
+    QCOMPARE(link.camera.socket_num, 3u);
+
+    // Built by hand: the controller address does not go into the header.
+    link.camera.address = 7;
+    link.port.address = 2;
+    QCOMPARE(VISCA_get_camera_info(&link.port, &link.camera), VISCA_SUCCESS);
+    QCOMPARE(link.sim.received(), (QList<QByteArray> { hexBytes("81 09 00 02 FF"), hexBytes("87 09 00 02 FF") }));
+}
+
+void TestViscaSerial::openingSequence()
+{
+    // As the camera layer opens a camera.
+    CamSim sim;
+    ViscaPort port {};
+    ViscaCameraInfo camera {};
+    QCOMPARE(VISCA_open_serial(&port, sim.devicePath().toLocal8Bit().constData()), VISCA_SUCCESS);
+    port.broadcast = 0;
+    int32_t count = 0;
+    QCOMPARE(VISCA_set_address(&port, &count), VISCA_SUCCESS);
+    QCOMPARE(count, 1);
+    camera.address = 1;
+    QCOMPARE(VISCA_clear(&port, &camera), VISCA_SUCCESS);
+    QCOMPARE(VISCA_get_camera_info(&port, &camera), VISCA_SUCCESS);
+    QCOMPARE(hexString(viscatest::wire(sim)), QStringLiteral("88 30 01 FF 81 01 00 01 FF 81 09 00 02 FF"));
+    QCOMPARE(VISCA_close_serial(&port), VISCA_SUCCESS);
+}
+
+QUV_TEST_MAIN(TestViscaSerial)
+#include "tst_viscaserial.moc"
