@@ -421,10 +421,9 @@ void TestCamSim::faultTiming()
     start = Clock::now();
     QVERIFY(line.send("81 09 04 00 FF"));
     COMPARE_HEX(line.read(1), "90");
-    const int64_t firstByte = msSince(start);
+    QVERIFY(msSince(start) >= 100);
     COMPARE_HEX(line.read(3), "50 02 FF");
     QVERIFY(msSince(start) >= 400);
-    QVERIFY(msSince(start) - firstByte >= 300);
 }
 
 void TestCamSim::faultFlood()
