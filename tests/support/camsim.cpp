@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <fcntl.h>
 #include <initializer_list>
+
+#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <pty.h>
@@ -81,8 +82,7 @@ QString hexString(const QByteArray& bytes)
 CamSim::CamSim(int cameras)
     : m_cameras(std::clamp(cameras, 1, 7))
 {
-    for (int camera = 1; camera <= m_cameras; ++camera)
-        m_values.push_back(defaultValues(camera));
+    m_values.assign(size_t(m_cameras), defaultValues());
     m_memory.resize(size_t(m_cameras));
 
     if (openpty(&m_master, &m_slave, nullptr, nullptr, nullptr) == 0) {
@@ -579,7 +579,7 @@ void CamSim::applyCommand(Values& values, int camera, const QByteArray& command)
         else if (at(args, 0) == 0x03)
             value = std::max(value - 1, 0);
         else
-            value = fromNibbles(defaultValues(camera).value(wordKey));
+            value = fromNibbles(defaultValues().value(wordKey));
         values[wordKey] = nibbles(uint16_t(value));
         return;
     }
@@ -632,9 +632,8 @@ void CamSim::applyCommand(Values& values, int camera, const QByteArray& command)
     values[key] = args;
 }
 
-CamSim::Values CamSim::defaultValues(int camera)
+CamSim::Values CamSim::defaultValues()
 {
-    Q_UNUSED(camera)
     struct Entry
     {
         const char* key;

@@ -204,7 +204,7 @@ private:
     bool busyLocked() const;
     void writeDue(Clock::time_point now);
     Clock::time_point nextDeadline() const;
-    static Values defaultValues(int camera);
+    static Values defaultValues();
 
     const int m_cameras;
     int m_master = -1;
