@@ -28,8 +28,7 @@ bool isHeaderText(const QString& text)
 
 QuvComboBoxModel::QuvComboBoxModel(QObject* parent)
     : QStandardItemModel(parent)
-{
-}
+{ }
 
 QuvComboBoxModel::QuvComboBoxModel(int rows, int columns, QObject* parent)
     : QStandardItemModel(rows, columns, parent)
@@ -70,8 +69,7 @@ void QuvComboBoxModel::setFlags(int row, Qt::ItemFlags flags)
 QuvComboBoxItemDelegate::QuvComboBoxItemDelegate(QObject* parent)
     : QStyledItemDelegate(parent)
     , m_combo(qobject_cast<QuvComboBox*>(parent))
-{
-}
+{ }
 
 void QuvComboBoxItemDelegate::paint(
     QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const

@@ -4,8 +4,7 @@
 
 QuvDoubleSpinBox::QuvDoubleSpinBox(QWidget* parent)
     : QDoubleSpinBox(parent)
-{
-}
+{ }
 
 void QuvDoubleSpinBox::setValueNoSignal(double value)
 {

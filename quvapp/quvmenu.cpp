@@ -4,13 +4,11 @@
 
 QuvMenu::QuvMenu(QWidget* parent)
     : QMenu(parent)
-{
-}
+{ }
 
 QuvMenu::QuvMenu(const QString& title, QWidget* parent)
     : QMenu(title, parent)
-{
-}
+{ }
 
 QuvMenu::~QuvMenu()
 {
@@ -71,8 +69,8 @@ QAction* QuvMenu::addAction(
     return action;
 }
 
-QAction* QuvMenu::addAction(const QIcon& icon, const QString& text, const QObject* receiver, const char* member,
-    const QKeySequence& shortcut)
+QAction* QuvMenu::addAction(
+    const QIcon& icon, const QString& text, const QObject* receiver, const char* member, const QKeySequence& shortcut)
 {
     QAction* action = QMenu::addAction(icon, text, receiver, member, shortcut);
     action->setCheckable(true);

@@ -98,8 +98,7 @@ void resetDisplayTargetGamma()
 
 QuvStyle::QuvStyle()
     : QuvStyle(QuvStyleLookSlate)
-{
-}
+{ }
 
 QuvStyle::QuvStyle(QuvStyleLook look)
     : m_look(look)

@@ -27,8 +27,8 @@ public:
         const QWidget* widget = nullptr) const override;
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
         const QWidget* widget = nullptr) const override;
-    int pixelMetric(PixelMetric metric, const QStyleOption* option = nullptr,
-        const QWidget* widget = nullptr) const override;
+    int pixelMetric(
+        PixelMetric metric, const QStyleOption* option = nullptr, const QWidget* widget = nullptr) const override;
     int styleHint(StyleHint hint, const QStyleOption* option = nullptr, const QWidget* widget = nullptr,
         QStyleHintReturn* returnData = nullptr) const override;
 

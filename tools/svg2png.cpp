@@ -125,8 +125,8 @@ int main(int argc, char** argv)
 
     QDir().mkpath(QFileInfo(outPath).absolutePath());
     QSaveFile out(outPath);
-    if (!out.open(QIODevice::WriteOnly)
-        || !image.convertToFormat(QImage::Format_ARGB32).save(&out, "PNG") || !out.commit()) {
+    if (!out.open(QIODevice::WriteOnly) || !image.convertToFormat(QImage::Format_ARGB32).save(&out, "PNG")
+        || !out.commit()) {
         fail(QStringLiteral("cannot write %1: %2").arg(outPath, out.errorString()));
         return 2;
     }

@@ -9,6 +9,5 @@ class SlateApplication : public QuvApplication
 public:
     SlateApplication(int& argc, char** argv)
         : QuvApplication(argc, argv, QuvStyleLookSlate)
-    {
-    }
+    { }
 };

@@ -449,7 +449,8 @@ void TestQuvComboBox::delegateItem()
     const RowPainter painter;
 
     // Highlighted only while both selected and under the mouse.
-    const QImage both = painter.paint(combo, 1, QStyle::State_Enabled | QStyle::State_Selected | QStyle::State_MouseOver);
+    const QImage both
+        = painter.paint(combo, 1, QStyle::State_Enabled | QStyle::State_Selected | QStyle::State_MouseOver);
     QCOMPARE(both.pixel(90, 1) & 0xFFFFFF, qRgb(0, 0, 255) & 0xFFFFFF);
     QCOMPARE(both.pixel(0, 15) & 0xFFFFFF, qRgb(0, 0, 255) & 0xFFFFFF);
     bool highlightedText = false;

@@ -42,8 +42,7 @@ QPoint centreOf(QuvMenu& menu, int index)
 
 // Runs the menu modally and plays the user's part once it is shown. The menu
 // is closed afterwards if the steps left it open, so a test never hangs.
-template<typename Run>
-void playWhileOpen(QuvMenu& menu, const MenuSteps& steps, Run run)
+template<typename Run> void playWhileOpen(QuvMenu& menu, const MenuSteps& steps, Run run)
 {
     bool played = false;
     QTimer::singleShot(0, &menu, [&] {
@@ -390,12 +389,10 @@ void TestQuvMenu::exec2Choices_data()
         QVERIFY(menu.isVisible());
         escape(menu);
     }) << -1;
-    QTest::newRow("opening release over A, then click outside")
-        << MenuSteps([](QuvMenu& menu) {
-               QTest::mouseRelease(&menu, Qt::RightButton, Qt::NoModifier, centreOf(menu, 0));
-               QTest::mouseClick(&menu, Qt::LeftButton, Qt::NoModifier, QPoint(-20, -20));
-           })
-        << -1;
+    QTest::newRow("opening release over A, then click outside") << MenuSteps([](QuvMenu& menu) {
+        QTest::mouseRelease(&menu, Qt::RightButton, Qt::NoModifier, centreOf(menu, 0));
+        QTest::mouseClick(&menu, Qt::LeftButton, Qt::NoModifier, QPoint(-20, -20));
+    }) << -1;
     QTest::newRow("click on the separator, then escape") << MenuSteps([](QuvMenu& menu) {
         QTest::mouseClick(&menu, Qt::LeftButton, Qt::NoModifier, centreOf(menu, 1));
         if (menu.isVisible())
@@ -443,11 +440,12 @@ void TestQuvMenu::exec2FallsBackToTheReleasedItem()
         QuvMenu menu;
         fillAbc(menu);
         menu.setItemEnabled(2, false);
-        QCOMPARE(exec2With(menu, [&](QuvMenu& m) {
-            pressFrameReleaseB(m);
-            if (m.isVisible())
-                escape(m);
-        }),
+        QCOMPARE(exec2With(menu,
+                     [&](QuvMenu& m) {
+                         pressFrameReleaseB(m);
+                         if (m.isVisible())
+                             escape(m);
+                     }),
             nullptr);
     }
     {
@@ -465,8 +463,7 @@ void TestQuvMenu::popup2AnnouncesTheChoice()
     fillAbc(menu);
     QSignalSpy triggered(&menu, &QMenu::triggered);
     playWhileOpen(
-        menu,
-        [](QuvMenu& m) { QTest::mouseClick(&m, Qt::LeftButton, Qt::NoModifier, centreOf(m, 3)); },
+        menu, [](QuvMenu& m) { QTest::mouseClick(&m, Qt::LeftButton, Qt::NoModifier, centreOf(m, 3)); },
         [&] { menu.popup2(QPoint(50, 50)); });
     QCOMPARE(triggered.count(), 1);
     QCOMPARE(triggered.at(0).at(0).value<QAction*>(), menu.actionAt(3));

@@ -113,8 +113,8 @@ void TestQuvScreenshot::slateForm()
     warning->setObjectName(QStringLiteral("yellowText"));
     warning->setGeometry(14, 172, 440, 18);
 
-    const QStringList states = { QStringLiteral("Apply"), QStringLiteral("Hover"), QStringLiteral("Pressed"),
-        QStringLiteral("Disabled") };
+    const QStringList states
+        = { QStringLiteral("Apply"), QStringLiteral("Hover"), QStringLiteral("Pressed"), QStringLiteral("Disabled") };
     QList<QuvPushButton*> buttons;
     for (int i = 0; i < states.size(); ++i) {
         auto* button = new QuvPushButton(states.at(i), &form);

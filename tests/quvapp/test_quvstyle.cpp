@@ -357,8 +357,8 @@ void TestQuvStyle::mdiAreaBackground()
 void TestQuvStyle::versionAndCopyrightFallBacks()
 {
     QVERIFY(QuvApplication::GetLinuxAppInfo(QStringLiteral("QUV Taqo Control")).isEmpty());
-    QCOMPARE(QuvApplication::GetPlatformSpecificVersionString(QStringLiteral("1.0.0"), QString()),
-        QStringLiteral("1.0.0"));
+    QCOMPARE(
+        QuvApplication::GetPlatformSpecificVersionString(QStringLiteral("1.0.0"), QString()), QStringLiteral("1.0.0"));
     QCOMPARE(QuvApplication::GetPlatformSpecificCopyrightString(QStringLiteral("(C) 2020 QUV"), QString()),
         QString::fromUtf8("\u00A9 2020 QUV"));
     QCOMPARE(QuvApplication::GetPlatformSpecificCopyrightString(QStringLiteral("(C)(c)(C)"), QString()),

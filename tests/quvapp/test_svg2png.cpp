@@ -18,11 +18,8 @@ struct Run
 
 Run render(const QStringList& arguments)
 {
+    // The renderer inherits this test's environment, sanitizer options included.
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    // The renderer is a build step; Qt's own start-up allocations are not this test's subject.
-    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(QUV_SVG2PNG), arguments);
     Run run;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
@@ -39,8 +36,9 @@ bool writeFile(const QString& path, const QByteArray& contents)
 }
 
 // A 10 x 6 picture: a red square on the left half, the right half left empty.
-const QByteArray kHalfRed = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10px\" height=\"6\" viewBox=\"0 0 10 6\">"
-                            "<rect x=\"0\" y=\"0\" width=\"5\" height=\"6\" fill=\"#ff0000\"/></svg>";
+const QByteArray kHalfRed
+    = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10px\" height=\"6\" viewBox=\"0 0 10 6\">"
+      "<rect x=\"0\" y=\"0\" width=\"5\" height=\"6\" fill=\"#ff0000\"/></svg>";
 
 } // namespace
 
@@ -83,7 +81,8 @@ void TestSvg2Png::declaredSize()
 void TestSvg2Png::explicitSize()
 {
     const QString out = m_dir.filePath(QStringLiteral("double.png"));
-    const Run run = render({ m_dir.filePath(QStringLiteral("half.svg")), out, QStringLiteral("20"), QStringLiteral("12") });
+    const Run run
+        = render({ m_dir.filePath(QStringLiteral("half.svg")), out, QStringLiteral("20"), QStringLiteral("12") });
     QCOMPARE(run.exitCode, 0);
     const QImage image(out);
     QCOMPARE(image.size(), QSize(20, 12));
