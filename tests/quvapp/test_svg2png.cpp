@@ -1,0 +1,146 @@
+// The image renderer of the build: exact sizes, real transparency, and a
+// clear failure that leaves no output behind.
+
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "quvtest.h"
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray errors;
+};
+
+Run render(const QStringList& arguments)
+{
+    // The renderer inherits this test's environment, sanitizer options included.
+    QProcess process;
+    process.start(QStringLiteral(QUV_SVG2PNG), arguments);
+    Run run;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.exitCode = process.exitCode();
+    run.errors = process.readAllStandardError();
+    return run;
+}
+
+bool writeFile(const QString& path, const QByteArray& contents)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+}
+
+// A 10 x 6 picture: a red square on the left half, the right half left empty.
+const QByteArray kHalfRed
+    = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10px\" height=\"6\" viewBox=\"0 0 10 6\">"
+      "<rect x=\"0\" y=\"0\" width=\"5\" height=\"6\" fill=\"#ff0000\"/></svg>";
+
+} // namespace
+
+class TestSvg2Png : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void declaredSize();
+    void explicitSize();
+    void refusals_data();
+    void refusals();
+    void unwritableOutput();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestSvg2Png::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(writeFile(m_dir.filePath(QStringLiteral("half.svg")), kHalfRed));
+}
+
+void TestSvg2Png::declaredSize()
+{
+    const QString out = m_dir.filePath(QStringLiteral("sub/half.png"));
+    const Run run = render({ m_dir.filePath(QStringLiteral("half.svg")), out });
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.errors, QByteArray());
+
+    const QImage image(out);
+    QCOMPARE(image.size(), QSize(10, 6));
+    QVERIFY(image.hasAlphaChannel());
+    QCOMPARE(image.pixel(2, 3), qRgba(255, 0, 0, 255));
+    QCOMPARE(qAlpha(image.pixel(7, 3)), 0);
+}
+
+void TestSvg2Png::explicitSize()
+{
+    const QString out = m_dir.filePath(QStringLiteral("double.png"));
+    const Run run
+        = render({ m_dir.filePath(QStringLiteral("half.svg")), out, QStringLiteral("20"), QStringLiteral("12") });
+    QCOMPARE(run.exitCode, 0);
+    const QImage image(out);
+    QCOMPARE(image.size(), QSize(20, 12));
+    QCOMPARE(image.pixel(9, 11), qRgba(255, 0, 0, 255));
+    QCOMPARE(qAlpha(image.pixel(10, 0)), 0);
+}
+
+void TestSvg2Png::refusals_data()
+{
+    QTest::addColumn<QByteArray>("svg");
+    QTest::addColumn<QStringList>("size");
+    QTest::addColumn<QByteArray>("message");
+
+    QTest::newRow("no size") << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 4 4\"/>")
+                             << QStringList() << QByteArray("needs width and height");
+    QTest::newRow("size in em") << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"2em\" height=\"4\"/>")
+                                << QStringList() << QByteArray("needs width and height");
+    QTest::newRow("not svg") << QByteArray("<html width=\"4\" height=\"4\"/>") << QStringList()
+                             << QByteArray("needs width and height");
+    QTest::newRow("broken") << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"4\" height=\"4\"><rect")
+                            << QStringList() << QByteArray("not a valid SVG");
+    QTest::newRow("zero size") << kHalfRed << QStringList({ QStringLiteral("0"), QStringLiteral("4") })
+                               << QByteArray("not between 1 and 4096");
+    QTest::newRow("huge size") << kHalfRed << QStringList({ QStringLiteral("5000"), QStringLiteral("4") })
+                               << QByteArray("not between 1 and 4096");
+    QTest::newRow("size not a number") << kHalfRed << QStringList({ QStringLiteral("x"), QStringLiteral("4") })
+                                       << QByteArray("not between 1 and 4096");
+    QTest::newRow("missing source") << QByteArray() << QStringList() << QByteArray("cannot read");
+}
+
+void TestSvg2Png::refusals()
+{
+    QFETCH(QByteArray, svg);
+    QFETCH(QStringList, size);
+    QFETCH(QByteArray, message);
+
+    const QString in = m_dir.filePath(QStringLiteral("refused.svg"));
+    QFile::remove(in);
+    if (!svg.isEmpty())
+        QVERIFY(writeFile(in, svg));
+    const QString out = m_dir.filePath(QStringLiteral("refused.png"));
+    const Run run = render(QStringList({ in, out }) + size);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.errors.contains(message), run.errors.constData());
+    QVERIFY(!QFile::exists(out));
+
+    QCOMPARE(render({ in }).exitCode, 1);
+}
+
+void TestSvg2Png::unwritableOutput()
+{
+    // The output's folder is a file: nothing can be written there.
+    const QString blocker = m_dir.filePath(QStringLiteral("blocker"));
+    QVERIFY(writeFile(blocker, "x"));
+    const Run run = render({ m_dir.filePath(QStringLiteral("half.svg")), blocker + QStringLiteral("/out.png") });
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY(run.errors.contains("cannot write"));
+}
+
+QUV_TEST_MAIN(TestSvg2Png)
+#include "test_svg2png.moc"
