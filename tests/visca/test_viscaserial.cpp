@@ -344,4 +344,4 @@ void TestViscaSerial::openingSequence()
 }
 
 QUV_TEST_MAIN(TestViscaSerial)
-#include "tst_viscaserial.moc"
+#include "test_viscaserial.moc"

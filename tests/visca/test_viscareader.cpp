@@ -361,4 +361,4 @@ void TestViscaReader::clockWrapWhileReceiving()
 }
 
 QUV_TEST_MAIN(TestViscaReader)
-#include "tst_viscareader.moc"
+#include "test_viscareader.moc"

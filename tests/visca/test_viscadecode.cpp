@@ -540,4 +540,4 @@ void TestViscaDecode::camerasOnTheChain()
 }
 
 QUV_TEST_MAIN(TestViscaDecode)
-#include "tst_viscadecode.moc"
+#include "test_viscadecode.moc"

@@ -526,4 +526,4 @@ void TestCamSim::pacing()
 }
 
 QUV_TEST_MAIN(TestCamSim)
-#include "tst_camsim.moc"
+#include "test_camsim.moc"

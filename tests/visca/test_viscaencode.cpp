@@ -541,4 +541,4 @@ void TestViscaEncode::closedPort()
 }
 
 QUV_TEST_MAIN(TestViscaEncode)
-#include "tst_viscaencode.moc"
+#include "test_viscaencode.moc"
