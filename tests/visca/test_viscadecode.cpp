@@ -301,6 +301,7 @@ void TestViscaDecode::cameraInfo_data()
     QTest::newRow("9 bytes") << "90 50 00 20 04 0B 01 02 FF" << false;
     QTest::newRow("11 bytes") << "90 50 00 20 04 0B 01 02 03 04 FF" << false;
     QTest::newRow("error reply") << "90 60 02 FF" << false;
+    QTest::newRow("error reply of 10 bytes") << "90 60 00 20 04 0B 01 02 03 FF" << false;
 }
 
 void TestViscaDecode::cameraInfo()
@@ -314,6 +315,9 @@ void TestViscaDecode::cameraInfo()
     const uint32_t result = VISCA_get_camera_info(&link.port, &link.camera);
     QCOMPARE(link.sim.received(), QList<QByteArray> { hexBytes("81 09 00 02 FF") });
     if (!valid) {
+        // Reported to the library's owner; remove once the version inquiry checks the reply type.
+        QEXPECT_FAIL(
+            "error reply of 10 bytes", "the version inquiry takes an error reply of 10 bytes as the version", Abort);
         QCOMPARE(result, VISCA_FAILURE);
         QCOMPARE(link.camera.vendor, 0xA5A5A5A5u);
         QCOMPARE(link.camera.socket_num, 0xA5A5A5A5u);
