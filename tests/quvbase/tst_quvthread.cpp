@@ -115,6 +115,32 @@ public:
     std::atomic<bool> m_asked { false };
 };
 
+// On its way out (while a Stop waits for it) uses its own object.
+class WindingDownThread : public QUVThread
+{
+public:
+    ~WindingDownThread() override { Stop(0xFFFFFFFFu); }
+
+    bool ThreadLoop() override
+    {
+        m_running.store(true);
+        QUVTime::SleepInMicroseconds(200);
+        return true;
+    }
+    QUVStatus ThreadFlush() override
+    {
+        m_priority.store(SetPriority(1));
+        m_attach.store(Attach(nullptr, nullptr));
+        m_active.store(Active());
+        return QUV_STATUS_SUCCESS;
+    }
+
+    std::atomic<bool> m_running { false };
+    std::atomic<QUVStatus> m_priority { QUV_STATUS_UNKNOWN };
+    std::atomic<QUVStatus> m_attach { QUV_STATUS_UNKNOWN };
+    std::atomic<bool> m_active { false };
+};
+
 class ThrowingThread : public QUVThread
 {
 public:
@@ -185,6 +211,7 @@ private slots:
     void attachedFunction();
     void stopTimesOut();
     void callsFromTheThreadItself();
+    void ownObjectWhileBeingStopped();
     void exceptionEndsOnlyTheThread();
     void destroyingStopsTheThread();
     void priorityRange();
@@ -305,6 +332,20 @@ void TestQuvThread::callsFromTheThreadItself()
     QCOMPARE(thread.m_stop.load(), QUV_STATUS_SUCCESS);
     QVERIFY(thread.m_terminate.load());
     QTRY_VERIFY_WITH_TIMEOUT(!thread.Active(), 10000);
+}
+
+void TestQuvThread::ownObjectWhileBeingStopped()
+{
+    // A Stop waiting for the thread must not keep the thread from using its
+    // own object (the wait would then never end).
+    WindingDownThread thread;
+    QCOMPARE(thread.Start(), QUV_STATUS_SUCCESS);
+    QTRY_VERIFY_WITH_TIMEOUT(thread.m_running.load(), 10000);
+    QCOMPARE(thread.Stop(30000), QUV_STATUS_SUCCESS);
+    QCOMPARE(thread.m_priority.load(), QUV_STATUS_SUCCESS);
+    QCOMPARE(thread.m_attach.load(), QUV_STATUS_SUCCESS);
+    QVERIFY(thread.m_active.load());
+    QVERIFY(!thread.Active());
 }
 
 void TestQuvThread::exceptionEndsOnlyTheThread()

@@ -169,8 +169,11 @@ QUVStatus QUVThreadImpl::Start()
     m_started = false;
     m_exited = false;
     pthread_mutex_unlock(&m_exitMutex);
-    m_runFunction = m_function;
-    m_runContext = m_context;
+    {
+        std::lock_guard<std::mutex> attached(m_attachMutex);
+        m_runFunction = m_function;
+        m_runContext = m_context;
+    }
 
     pthread_t thread = 0;
     const int error = pthread_create(&thread, &attributes, ThreadProcStatic, this);
@@ -372,7 +375,7 @@ bool QUVThreadImpl::Terminate()
 
 QUVStatus QUVThreadImpl::Attach(void (*function)(QUVThread*, void*), void* context)
 {
-    QUVAutoLock guard(&m_lock);
+    std::lock_guard<std::mutex> guard(m_attachMutex);
     m_function = function;
     m_context = context;
     return QUV_STATUS_SUCCESS;

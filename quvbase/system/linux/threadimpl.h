@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <pthread.h>
 #include <sys/types.h>
 
@@ -58,12 +59,15 @@ private:
     std::atomic<QUVThreadPriority> m_priority { 2 };
     // True while SCHED_RR given by priority 4 is in force.
     std::atomic<bool> m_realtime { false };
+    // The attached pair, under its own mutex so that the thread may attach
+    // for its next run while a Stop holds m_lock.
+    std::mutex m_attachMutex;
     void (*m_function)(QUVThread*, void*) = nullptr;
     void* m_context = nullptr;
     // What the running thread executes: copied by Start from the attached pair.
     void (*m_runFunction)(QUVThread*, void*) = nullptr;
     void* m_runContext = nullptr;
-    // Serialises Start, Stop, Kill, SetPriority, Attach and the liveness test.
+    // Serialises Start, Stop, Kill, SetPriority and the liveness test.
     QUVLock m_lock;
     std::atomic<bool> m_terminate { false };
     // Under m_exitMutex: the new thread has recorded its ids; its function
