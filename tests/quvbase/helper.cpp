@@ -1,0 +1,224 @@
+// A second process for the base library's tests. Each command does one thing
+// and reports on standard output; the exit status says whether it went as
+// the command expects (0) or not (non-zero). A crash shows as a signal.
+//
+//   shm-check <name> <size> <seed>   maps the segment, checks the byte pattern
+//                                    of seed, then writes the pattern of seed + 1
+//   shm-map <name> <size>            maps the segment and touches every byte;
+//                                    prints "refused" or "mapped <size>"
+//   log-open <segment>               opens the debug log and reports into it;
+//                                    prints the status of Open
+//   log-open-race <segment> <file>   prints "ready", waits for <file> to exist,
+//                                    then opens the log with a client reference
+//   log-report <segment> <count> <tag>  opens the log and reports <count>
+//                                    messages "<tag> <i>"
+//   thread-kill                      kills a thread blocked in pause() and
+//                                    checks the outcome; prints "ok"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <pthread.h>
+#include <string>
+#include <unistd.h>
+
+#include "quvbase/system/quvlog.h"
+#include "quvbase/system/quvlog_p.h"
+#include "quvbase/system/quvmemory.h"
+#include "quvbase/system/quvthread.h"
+#include "quvbase/system/quvtime.h"
+
+namespace {
+
+unsigned char patternByte(unsigned seed, size_t index)
+{
+    return static_cast<unsigned char>((seed * 31u + index * 7u) & 0xFFu);
+}
+
+int shmCheck(const char* name, size_t size, unsigned seed)
+{
+    size_t mapped = size;
+    auto* bytes = static_cast<unsigned char*>(QUVMemory::AllocateShared(&mapped, name));
+    if (!bytes) {
+        std::printf("refused\n");
+        return 2;
+    }
+    for (size_t i = 0; i < size; ++i) {
+        if (bytes[i] != patternByte(seed, i)) {
+            std::printf("mismatch at %zu\n", i);
+            QUVMemory::FreeShared(bytes);
+            return 3;
+        }
+    }
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = patternByte(seed + 1, i);
+    QUVMemory::FreeShared(bytes);
+    std::printf("checked\n");
+    return 0;
+}
+
+int shmMap(const char* name, size_t size)
+{
+    size_t mapped = size;
+    auto* bytes = static_cast<volatile unsigned char*>(QUVMemory::AllocateShared(&mapped, name));
+    if (!bytes) {
+        std::printf("refused\n");
+        return 0;
+    }
+    // A mapping beyond the object's end would fault here (SIGBUS).
+    for (size_t i = 0; i < mapped; ++i)
+        bytes[i] = bytes[i];
+    QUVMemory::FreeShared(const_cast<unsigned char*>(bytes));
+    std::printf("mapped %zu\n", mapped);
+    return 0;
+}
+
+int logOpen(const char* segment)
+{
+    quvlog_internal::setSegmentName(segment);
+    const QUVStatus status = QUVDebug::Open(false);
+    // Reports and mask queries must be harmless whatever Open gave.
+    QUVDebug::Report(0, 3, __FILE__, __LINE__, "helper %d", 1);
+    QUVDebug::IsActive(1);
+    std::printf("%d\n", status);
+    QUVDebug::Close(false);
+    return 0;
+}
+
+int logOpenRace(const char* segment, const char* startFile)
+{
+    quvlog_internal::setSegmentName(segment);
+    // Every helper says it is ready, then waits for the same signal, so that
+    // the opens meet.
+    std::printf("ready\n");
+    std::fflush(stdout);
+    const uint64_t deadline = QUVTime::GetSystemMilliseconds() + 30000;
+    while (access(startFile, F_OK) != 0) {
+        if (QUVTime::GetSystemMilliseconds() > deadline)
+            return 4;
+    }
+    const QUVStatus status = QUVDebug::Open(true);
+    std::printf("%d\n", status);
+    QUVDebug::Close(false);
+    return status == QUV_STATUS_SUCCESS ? 0 : 5;
+}
+
+int logReport(const char* segment, int count, const char* tag)
+{
+    quvlog_internal::setSegmentName(segment);
+    const QUVStatus status = QUVDebug::Open(false);
+    if (status != QUV_STATUS_SUCCESS) {
+        std::printf("open %d\n", status);
+        return 6;
+    }
+    for (int i = 0; i < count; ++i)
+        QUVDebug::Report(0, 6, __FILE__, __LINE__, "%s %d", tag, i);
+    QUVDebug::Close(false);
+    std::printf("reported %d\n", count);
+    return 0;
+}
+
+// Blocks in pause(), a cancellation point, until killed; its destructor shows
+// that the cancel unwound the stack.
+class PausingThread : public QUVThread
+{
+public:
+    ~PausingThread() override { Stop(0xFFFFFFFFu); }
+
+    bool ThreadLoop() override
+    {
+        struct Unwound
+        {
+            std::atomic<bool>* flag;
+            ~Unwound() { flag->store(true); }
+        } unwound { &m_unwound };
+        m_running.store(true);
+        for (;;)
+            pause();
+    }
+
+    std::atomic<bool> m_running { false };
+    std::atomic<bool> m_unwound { false };
+};
+
+int threadKill()
+{
+    int stateBefore = 0;
+    int typeBefore = 0;
+    pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &stateBefore);
+    pthread_setcancelstate(stateBefore, nullptr);
+    pthread_setcanceltype(PTHREAD_CANCEL_DEFERRED, &typeBefore);
+    pthread_setcanceltype(typeBefore, nullptr);
+
+    {
+        PausingThread idle;
+        if (idle.Kill(1000) != QUV_STATUS_SUCCESS) {
+            std::printf("kill of an idle object failed\n");
+            return 10;
+        }
+    }
+
+    const uint64_t startMs = QUVTime::GetSystemMilliseconds();
+    {
+        PausingThread thread;
+        for (int round = 0; round < 2; ++round) {
+            thread.m_running.store(false);
+            thread.m_unwound.store(false);
+            if (thread.Start() != QUV_STATUS_SUCCESS) {
+                std::printf("start failed\n");
+                return 11;
+            }
+            while (!thread.m_running.load()) {
+                if (QUVTime::GetSystemMilliseconds() - startMs > 30000)
+                    return 12;
+            }
+            const QUVStatus status = thread.Kill(30000);
+            if (status != QUV_STATUS_SUCCESS) {
+                std::printf("kill gave %d\n", status);
+                return 13;
+            }
+            if (thread.Active() || !thread.m_unwound.load()) {
+                std::printf("thread not ended and unwound\n");
+                return 14;
+            }
+        }
+    }
+
+    int stateAfter = 0;
+    int typeAfter = 0;
+    pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &stateAfter);
+    pthread_setcancelstate(stateAfter, nullptr);
+    pthread_setcanceltype(PTHREAD_CANCEL_DEFERRED, &typeAfter);
+    pthread_setcanceltype(typeAfter, nullptr);
+    if (stateAfter != stateBefore || typeAfter != typeBefore) {
+        std::printf("caller's cancel settings changed\n");
+        return 15;
+    }
+    std::printf("ok\n");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string command = argc > 1 ? argv[1] : "";
+    int result = 100;
+    if (command == "shm-check" && argc == 5)
+        result = shmCheck(argv[2], std::strtoul(argv[3], nullptr, 10), unsigned(std::strtoul(argv[4], nullptr, 10)));
+    else if (command == "shm-map" && argc == 4)
+        result = shmMap(argv[2], std::strtoul(argv[3], nullptr, 10));
+    else if (command == "log-open" && argc == 3)
+        result = logOpen(argv[2]);
+    else if (command == "log-open-race" && argc == 4)
+        result = logOpenRace(argv[2], argv[3]);
+    else if (command == "log-report" && argc == 5)
+        result = logReport(argv[2], std::atoi(argv[3]), argv[4]);
+    else if (command == "thread-kill" && argc == 2)
+        result = threadKill();
+    else
+        std::fprintf(stderr, "quvbase_helper: unknown command\n");
+    std::fflush(stdout);
+    return result;
+}
