@@ -170,6 +170,16 @@ void DeviceInterface::viscaSerialClose()
     VISCA_close_serial(&line);
 }
 
+void DeviceInterface::closeIfDeviceGone()
+{
+    // A line that hung up (the adapter was unplugged) never answers on this
+    // descriptor again: the camera reads offline until it is opened anew.
+    if (m_serial.fd > 0 && m_serial.last_error == VISCA_ERROR_IO) {
+        qDebug() << "visca-cli: serial device lost" << serialDevicePath(m_port);
+        viscaSerialClose();
+    }
+}
+
 void DeviceInterface::viscaSerialAbort()
 {
     QMutexLocker lock(&m_deviceMutex);
@@ -217,6 +227,7 @@ int DeviceInterface::viscaSet(eViscaMsg msg, int val1, int val2)
     if (!deviceOnline() && msg != ViscaMsg::SerialOpen)
         return 0;
     const int result = dispatchSet(msg, val1, val2);
+    closeIfDeviceGone();
     if (result == 0 && isCameraValue(msg))
         storeCache(msg, val1, val2);
     return result;
@@ -233,8 +244,10 @@ int DeviceInterface::viscaGet(eViscaMsg msg, int& val1, int& val2, bool useCache
         return 0;
     int read1 = val1;
     int read2 = val2;
-    if (dispatchGet(msg, read1, read2) != 0)
+    if (dispatchGet(msg, read1, read2) != 0) {
+        closeIfDeviceGone();
         return 255; // the caller's values stay
+    }
     val1 = read1;
     val2 = read2;
     if (isCameraValue(msg))

@@ -122,6 +122,8 @@ private:
     int dispatchGet(eViscaMsg msg, int& val1, int& val2);
     void storeCache(eViscaMsg msg, int val1, int val2);
     bool readCache(eViscaMsg msg, int& val1, int& val2) const;
+    // Closes the link after an exchange that found the device gone.
+    void closeIfDeviceGone();
     // Mirrors the descriptor for the lock-free online test.
     void publishLinkState();
     bool takeRequest(QList<ViscaData>& queue, ViscaData& request);

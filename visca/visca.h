@@ -42,7 +42,7 @@ enum ViscaError : uint32_t
     VISCA_ERROR_WRITE, // short or failed write
     VISCA_ERROR_TIMEOUT, // no byte, or no terminator, within the packet budget
     VISCA_ERROR_OVERFLOW, // the input buffer filled without a terminator
-    VISCA_ERROR_IO, // the device failed or hung up
+    VISCA_ERROR_IO, // the device failed or hung up: the descriptor is of no further use
     VISCA_ERROR_MALFORMED, // a packet too short to classify, or endless acknowledgements
     VISCA_ERROR_REPLY_TYPE, // a reply type that ends no exchange
     VISCA_ERROR_ERROR_REPLY, // the camera answered an inquiry with an error

@@ -37,6 +37,13 @@ uint32_t fail(ViscaPort* port, ViscaError error)
     return VISCA_FAILURE;
 }
 
+// Errors after which the descriptor is of no further use: the device was
+// unplugged or the line hung up.
+bool deviceGone(int error)
+{
+    return error == EIO || error == ENXIO || error == ENODEV || error == EBADF;
+}
+
 bool isOpen(const ViscaPort* port)
 {
     return port->fd > 0;
@@ -117,6 +124,8 @@ uint32_t _VISCA_write_packet_data(ViscaPort* port, ViscaCameraInfo*, ViscaPacket
     do {
         written = write(port->fd, packet->bytes, packet->length);
     } while (written < 0 && errno == EINTR);
+    if (written < 0 && deviceGone(errno))
+        return fail(port, VISCA_ERROR_IO);
     if (written < ssize_t(packet->length))
         return fail(port, VISCA_ERROR_WRITE);
     return VISCA_SUCCESS;

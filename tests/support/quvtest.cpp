@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QMutex>
 #include <QMutexLocker>
@@ -13,19 +14,9 @@ namespace quvtest {
 
 namespace {
 
-QMutex s_messagesMutex;
-QStringList s_fatalMessages;
-QtMessageHandler s_previousHandler = nullptr;
-
-void messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (message.startsWith(QLatin1String("QObject::connect"))) {
-        QMutexLocker lock(&s_messagesMutex);
-        s_fatalMessages.append(message);
-    }
-    if (s_previousHandler)
-        s_previousHandler(type, context, message);
-}
+// The innermost MessageLog; its handler passes every message outwards.
+QMutex s_logMutex;
+MessageLog* s_log = nullptr;
 
 } // namespace
 
@@ -38,13 +29,9 @@ Environment::Environment()
     qputenv("XDG_RUNTIME_DIR", m_runtime.path().toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    s_previousHandler = qInstallMessageHandler(messageHandler);
 }
 
-Environment::~Environment()
-{
-    qInstallMessageHandler(s_previousHandler);
-}
+Environment::~Environment() = default;
 
 void Environment::applicationCreated()
 {
@@ -56,12 +43,6 @@ void Environment::applicationCreated()
 QString Environment::configHome() const
 {
     return m_config.path();
-}
-
-QStringList Environment::fatalMessages()
-{
-    QMutexLocker lock(&s_messagesMutex);
-    return s_fatalMessages;
 }
 
 QString artifactPath(const QString& fileName)
@@ -88,38 +69,88 @@ CaptureFd::CaptureFd(int fd)
 
 CaptureFd::~CaptureFd()
 {
+    restore();
+}
+
+void CaptureFd::restore()
+{
+    if (m_file < 0)
+        return;
     std::fflush(nullptr);
     if (m_saved >= 0) {
         dup2(m_saved, m_fd);
         close(m_saved);
+        m_saved = -1;
     }
-    if (m_file >= 0)
-        close(m_file);
-}
-
-QByteArray CaptureFd::text()
-{
-    std::fflush(nullptr);
-    QByteArray out;
-    if (m_file < 0)
-        return out;
     char buffer[4096];
     for (off_t offset = 0;;) {
         const ssize_t n = pread(m_file, buffer, sizeof buffer, offset);
         if (n <= 0)
             break;
-        out.append(buffer, int(n));
+        m_text.append(buffer, int(n));
         offset += n;
     }
-    return out;
+    close(m_file);
+    m_file = -1;
 }
 
-int finish(int result)
+QByteArray CaptureFd::text()
 {
-    const QStringList fatal = Environment::fatalMessages();
-    for (const QString& message : fatal)
-        std::fprintf(stderr, "FAIL: a string-form connect failed: %s\n", qPrintable(message));
-    return fatal.isEmpty() ? result : 1;
+    restore();
+    return m_text;
+}
+
+MessageLog::MessageLog()
+{
+    QMutexLocker lock(&s_logMutex);
+    m_outer = s_log;
+    s_log = this;
+    m_previous = qInstallMessageHandler(handler);
+}
+
+MessageLog::~MessageLog()
+{
+    QMutexLocker lock(&s_logMutex);
+    qInstallMessageHandler(m_previous);
+    s_log = m_outer;
+}
+
+void MessageLog::handler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    QMutexLocker lock(&s_logMutex);
+    for (MessageLog* log = s_log; log; log = log->m_outer) {
+        QMutexLocker logLock(&log->m_mutex);
+        log->m_messages.append(message);
+    }
+    // The outermost log's predecessor is the test log's own handler.
+    MessageLog* outermost = s_log;
+    while (outermost && outermost->m_outer)
+        outermost = outermost->m_outer;
+    if (outermost && outermost->m_previous)
+        outermost->m_previous(type, context, message);
+}
+
+QStringList MessageLog::messages() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_messages;
+}
+
+int MessageLog::count(const QString& text) const
+{
+    QMutexLocker lock(&m_mutex);
+    return int(m_messages.count(text));
+}
+
+bool MessageLog::waitFor(const QString& text, int count, int timeout_ms) const
+{
+    QDeadlineTimer deadline(timeout_ms);
+    while (this->count(text) < count) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(5);
+    }
+    return true;
 }
 
 } // namespace quvtest

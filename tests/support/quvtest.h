@@ -4,6 +4,7 @@
 // capture of the standard streams, and the test main macros.
 
 #include <QByteArray>
+#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -11,9 +12,10 @@
 
 namespace quvtest {
 
-// Gives one test run its own preference store and runtime folder, names the
-// application as the real program does (so QSettings reaches the same keys),
-// and watches the Qt messages: a failed string-form connect is a test failure.
+// Gives one test run its own preference store and runtime folder, and names the
+// application as the real program does (so QSettings reaches the same keys).
+// A failed string-form connect fails the test through CTest, which watches the
+// output for "QObject::connect" warnings (tests/CMakeLists.txt).
 class Environment
 {
 public:
@@ -29,9 +31,6 @@ public:
     // The folder that holds this run's "quv/QUV Taqo Control.conf".
     QString configHome() const;
 
-    // Messages that must fail the run ("QObject::connect: ..." warnings).
-    static QStringList fatalMessages();
-
 private:
     QTemporaryDir m_config;
     QTemporaryDir m_runtime;
@@ -40,8 +39,10 @@ private:
 // Where tests keep files for a person to look at (screenshots); created on demand.
 QString artifactPath(const QString& fileName);
 
-// Redirects a standard stream (1 or 2) into a temporary file for its lifetime,
-// so that text printed with printf, puts or std::cerr can be checked.
+// Redirects a standard stream (1 or 2) into a temporary file, so that text
+// printed with printf, puts or std::cerr can be checked. The capture ends with
+// text() or with the object, whichever comes first: compare after text(), so
+// that a failure message reaches the test log.
 class CaptureFd
 {
 public:
@@ -51,28 +52,55 @@ public:
     CaptureFd(const CaptureFd&) = delete;
     CaptureFd& operator=(const CaptureFd&) = delete;
 
-    // Everything written to the stream since construction (flushes stdio first).
+    // Ends the capture; everything written to the stream since construction.
     QByteArray text();
 
 private:
+    void restore();
+
     int m_fd;
     int m_saved = -1;
     int m_file = -1;
+    QByteArray m_text;
 };
 
-int finish(int result);
+// Collects the Qt messages (qDebug, qWarning, ...) of every thread for its
+// lifetime, as their text, and passes them on to the test log. Create it inside
+// a test function (QtTest installs its own message handler when the run starts).
+class MessageLog
+{
+public:
+    MessageLog();
+    ~MessageLog();
+
+    MessageLog(const MessageLog&) = delete;
+    MessageLog& operator=(const MessageLog&) = delete;
+
+    QStringList messages() const;
+    int count(const QString& text) const;
+    // Waits until text has been logged at least count times.
+    bool waitFor(const QString& text, int count = 1, int timeout_ms = 10000) const;
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
+
+    mutable QMutex m_mutex;
+    QStringList m_messages;
+    QtMessageHandler m_previous = nullptr;
+    MessageLog* m_outer = nullptr;
+};
 
 } // namespace quvtest
 
-#define QUV_TEST_MAIN_WITH(TestObject, AppType)                                                              \
-    int main(int argc, char** argv)                                                                          \
-    {                                                                                                        \
-        quvtest::Environment quvTestEnvironment;                                                             \
-        AppType app(argc, argv);                                                                             \
-        quvTestEnvironment.applicationCreated();                                                             \
-        TestObject tc;                                                                                       \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                           \
-        return quvtest::finish(QTest::qExec(&tc, argc, argv));                                               \
+#define QUV_TEST_MAIN_WITH(TestObject, AppType)                                                                        \
+    int main(int argc, char** argv)                                                                                    \
+    {                                                                                                                  \
+        quvtest::Environment quvTestEnvironment;                                                                       \
+        AppType app(argc, argv);                                                                                       \
+        quvTestEnvironment.applicationCreated();                                                                       \
+        TestObject tc;                                                                                                 \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
+        return QTest::qExec(&tc, argc, argv);                                                                          \
     }
 
 // Qt Core tests.

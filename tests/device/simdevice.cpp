@@ -1,0 +1,65 @@
+#include "simdevice.h"
+
+#include "visca/visca.h"
+
+#include <QDeadlineTimer>
+
+namespace devicetest {
+
+QList<QByteArray> SimDevice::takeRecord()
+{
+    ViscaPort probe {};
+    ViscaCameraInfo camera {};
+    camera.address = 1;
+    const QByteArray path = sim.devicePath().toLocal8Bit();
+    if (VISCA_open_serial(&probe, path.constData()) != VISCA_SUCCESS) {
+        const QList<QByteArray> record = sim.received();
+        sim.clearReceived();
+        return record;
+    }
+    uint8_t power = 0;
+    VISCA_get_power(&probe, &camera, &power);
+    VISCA_close_serial(&probe);
+    QList<QByteArray> record = sim.received();
+    sim.clearReceived();
+    // The probe's own inquiry is not part of the record asked for.
+    if (!record.isEmpty() && record.last() == quvtest::hexBytes("81 09 04 00 FF"))
+        record.removeLast();
+    return record;
+}
+
+Markers::Markers(DeviceInterface* device)
+    : m_device(device)
+{
+    connect(
+        device, &DeviceInterface::sig_popNotify, this, [this](int id) { m_ids.append(id); }, Qt::QueuedConnection);
+}
+
+bool Markers::waitFor(int count, int timeout_ms)
+{
+    QDeadlineTimer deadline(timeout_ms);
+    while (m_ids.size() < count) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+bool Markers::drain(int timeout_ms)
+{
+    m_device->viscaPull(ViscaMsg::Marker, -100);
+    return waitFor(m_ids.size() + 1, timeout_ms);
+}
+
+QList<QByteArray> packetsStartingWith(const QList<QByteArray>& record, const QByteArray& prefix)
+{
+    QList<QByteArray> matching;
+    for (const QByteArray& packet : record) {
+        if (packet.startsWith(prefix))
+            matching.append(packet);
+    }
+    return matching;
+}
+
+} // namespace devicetest

@@ -1,0 +1,223 @@
+// The request queues and the worker: coalescing, serving order, the marker,
+// destruction while idle and during an exchange, and the wrong thread.
+
+#include "simdevice.h"
+
+#include "quvtest.h"
+
+using devicetest::Markers;
+using devicetest::packetsStartingWith;
+using devicetest::SimDevice;
+using quvtest::CamSim;
+using quvtest::hexBytes;
+using quvtest::hexString;
+
+namespace {
+
+int indexOf(const QList<QByteArray>& record, const char* hex)
+{
+    return record.indexOf(hexBytes(hex));
+}
+
+} // namespace
+
+class TestDeviceQueues : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pushReplacesAWaitingSet();
+    void pushedOpensCoalesce();
+    void pullsAreNotCoalesced();
+    void setsBeforeGets();
+    void setDuringAGetPassWaitsForIt();
+    void markerAfterTheReRead();
+    void destroyWhileIdle();
+    void destroyDuringAnExchange();
+    void hangUpDuringTheReRead();
+    void popOnTheWrongThread();
+};
+
+void TestDeviceQueues::pushReplacesAWaitingSet()
+{
+    SimDevice camera;
+    QVERIFY(camera.open());
+    // The first write is held up for 500 ms: the next three wait in the queue.
+    camera.sim.addFault(CamSim::Rule(CamSim::Fault::Delay).ms(500).times(1));
+    camera.device->viscaPush(30, 7, -1);
+    QVERIFY(camera.sim.waitForPackets(1));
+    camera.device->viscaPush(3, 100, -1);
+    camera.device->viscaPush(6, 5, -1);
+    camera.device->viscaPush(3, 200, -1);
+    QVERIFY(Markers(camera.device.get()).drain());
+
+    const QList<QByteArray> record = camera.takeRecord();
+    QCOMPARE(record.size(), 3);
+    QCOMPARE(hexString(record.at(1)), QStringLiteral("81 01 04 47 00 00 0C 08 FF"));
+    QCOMPARE(hexString(record.at(2)), QStringLiteral("81 01 04 48 00 00 00 05 FF"));
+    int zoom = 0;
+    QCOMPARE(camera.device->viscaGetAsync(3, zoom), 0);
+    QCOMPARE(zoom, 200);
+}
+
+void TestDeviceQueues::pushedOpensCoalesce()
+{
+    CamSim sim;
+    DeviceInterface device(nullptr, SerialPortDesc::forDevicePath(sim.devicePath()));
+    sim.addFault(CamSim::Rule(CamSim::Fault::Delay).matching(hexBytes("30 01")).ms(300).times(1));
+    device.viscaPush(ViscaMsg::SerialOpen, -1, -1);
+    QVERIFY(sim.waitForPackets(1));
+    device.viscaPush(ViscaMsg::SerialOpen, -1, -1);
+    device.viscaPush(ViscaMsg::SerialOpen, -1, -1);
+    QVERIFY(Markers(&device).drain());
+    QVERIFY(device.deviceOnline());
+    // The first open, then one more for the two that waited.
+    QCOMPARE(packetsStartingWith(sim.received(), hexBytes("88 30 01 FF")).size(), 2);
+}
+
+void TestDeviceQueues::pullsAreNotCoalesced()
+{
+    SimDevice camera;
+    QVERIFY(camera.open());
+    camera.device->viscaPull(3, -1);
+    camera.device->viscaPull(3, -1);
+    camera.device->viscaPull(ViscaMsg::Nothing, -1);
+    QVERIFY(Markers(camera.device.get()).drain());
+    QCOMPARE(camera.takeRecord(), (QList<QByteArray> { hexBytes("81 09 04 47 FF"), hexBytes("81 09 04 47 FF") }));
+}
+
+void TestDeviceQueues::setsBeforeGets()
+{
+    // Requests queued while the worker is busy: every set of the next pass goes
+    // before its gets, whatever the order they were queued in.
+    SimDevice camera;
+    QVERIFY(camera.open());
+    camera.sim.addFault(CamSim::Rule(CamSim::Fault::Delay).ms(300).times(1));
+    camera.device->viscaPush(18, 2, -1);
+    QVERIFY(camera.sim.waitForPackets(1));
+    Markers markers(camera.device.get());
+    camera.device->viscaPull(3, -1);
+    camera.device->viscaPush(6, 1, -1);
+    camera.device->viscaPull(6, -1);
+    camera.device->viscaPush(ViscaMsg::Nothing, 0, 0);
+    camera.device->viscaPush(3, 2, -1);
+    camera.device->viscaPull(ViscaMsg::Marker, 9);
+    QVERIFY(markers.waitFor(1));
+    QCOMPARE(markers.ids(), QList<int> { 9 });
+
+    QStringList record;
+    for (const QByteArray& packet : camera.takeRecord())
+        record.append(hexString(packet));
+    QCOMPARE(record,
+        (QStringList { "81 01 04 00 02 FF", "81 01 04 48 00 00 00 01 FF", "81 01 04 47 00 00 00 02 FF",
+            "81 09 04 47 FF", "81 09 04 48 FF" }));
+}
+
+void TestDeviceQueues::setDuringAGetPassWaitsForIt()
+{
+    SimDevice camera;
+    QVERIFY(camera.open());
+    camera.sim.setPacing(true); // the 43 inquiries of a re-read take about half a second
+    Markers markers(camera.device.get());
+    for (int msg = 0; msg < ViscaMsg::Count; ++msg)
+        camera.device->viscaPull(msg, -1);
+    camera.device->viscaPull(ViscaMsg::Marker, 3);
+    QVERIFY(camera.sim.waitForPackets(2));
+    camera.device->viscaPush(3, 0x1234, -1);
+    QVERIFY(markers.waitFor(1));
+    // The write comes in the next pass; a second marker waits for it.
+    QVERIFY(markers.drain());
+
+    const QList<QByteArray> record = camera.takeRecord();
+    const int lastGet = indexOf(record, "81 09 04 4E FF");
+    QVERIFY(lastGet > 0);
+    QCOMPARE(indexOf(record, "81 01 04 47 01 02 03 04 FF"), lastGet + 1);
+}
+
+void TestDeviceQueues::markerAfterTheReRead()
+{
+    SimDevice camera;
+    QVERIFY(camera.open());
+    Markers markers(camera.device.get());
+    camera.device->deviceResync();
+    camera.device->viscaPull(ViscaMsg::Marker, 77);
+    QVERIFY(markers.waitFor(1));
+    QCOMPARE(markers.ids(), QList<int> { 77 });
+
+    // The 43 messages that have an inquiry, and the name read by the resync itself.
+    const QList<QByteArray> record = camera.sim.received();
+    QCOMPARE(record.size(), 43 + 3);
+    QVERIFY(record.contains(hexBytes("81 09 04 4E FF")));
+    // Every value is in the cache once the marker is back (those without an
+    // inquiry count as read).
+    for (int msg = 0; msg < ViscaMsg::Count; ++msg) {
+        int value = 0;
+        QVERIFY2(camera.device->viscaGetAsync(msg, value) == 0, qPrintable(QString::number(msg)));
+    }
+}
+
+void TestDeviceQueues::destroyWhileIdle()
+{
+    SimDevice camera;
+    QVERIFY(camera.open());
+    QVERIFY(Markers(camera.device.get()).drain());
+    camera.device.reset(); // joins an idle worker; the test's time limit bounds it
+    QVERIFY(camera.takeRecord().isEmpty());
+}
+
+void TestDeviceQueues::destroyDuringAnExchange()
+{
+    SimDevice camera;
+    QVERIFY(camera.open());
+    camera.sim.addFault(CamSim::Rule(CamSim::Fault::Silence).matching(hexBytes("09 04 47")).times(1));
+    camera.device->viscaPull(3, -1);
+    QVERIFY(camera.sim.waitForPackets(1));
+    for (int msg = 4; msg < ViscaMsg::Count; ++msg)
+        camera.device->viscaPull(msg, -1);
+    camera.device->viscaPush(18, 2, -1);
+
+    // Returns once the silent exchange has run out its budget; nothing queued is served.
+    quvtest::CaptureFd out(1);
+    camera.device.reset();
+    QCOMPARE(out.text(), QByteArray("_VISCA_get_packet - timeout1\n"));
+    QCOMPARE(camera.takeRecord(), QList<QByteArray> { hexBytes("81 09 04 47 FF") });
+}
+
+void TestDeviceQueues::hangUpDuringTheReRead()
+{
+    SimDevice camera;
+    QVERIFY(camera.open());
+    camera.sim.setPacing(true);
+    Markers markers(camera.device.get());
+    for (int msg = 0; msg < ViscaMsg::Count; ++msg)
+        camera.device->viscaPull(msg, -1);
+    camera.device->viscaPull(ViscaMsg::Marker, 4);
+    QVERIFY(camera.sim.waitForPackets(5));
+    camera.sim.hangUp();
+
+    // The rest of the pass fails at once, without a two-second wait (the 38
+    // inquiries left would take over a minute): the camera is offline.
+    QVERIFY(markers.waitFor(1, 20000));
+    QVERIFY(!camera.device->deviceOnline());
+    camera.device->viscaPush(3, 1, -1);
+    camera.device->viscaPull(3, -1);
+    camera.device.reset();
+}
+
+void TestDeviceQueues::popOnTheWrongThread()
+{
+    SimDevice camera;
+    QVERIFY(camera.open());
+    {
+        quvtest::CaptureFd out(1);
+        camera.device->viscaPop();
+        QCOMPARE(out.text(), QByteArray("Bad thread - exit"));
+    }
+    // The worker still serves the device.
+    camera.device->viscaPull(3, -1);
+    QVERIFY(Markers(camera.device.get()).drain());
+    QCOMPARE(camera.takeRecord(), QList<QByteArray> { hexBytes("81 09 04 47 FF") });
+}
+
+QUV_TEST_MAIN(TestDeviceQueues)
+#include "test_devicequeues.moc"
