@@ -418,6 +418,9 @@ uint32_t VISCA_set_address(ViscaPort* port, int32_t* count)
         return VISCA_FAILURE;
     if (_VISCA_get_reply(port, &chain) != VISCA_SUCCESS)
         return VISCA_FAILURE;
+    // Only an address reply carries the count; an error reply must not pass for one.
+    if (port->reply_type != VISCA_RESPONSE_ADDRESS)
+        return fail(port, VISCA_ERROR_REPLY_TYPE);
     if (port->ibuf_length % 4 != 0)
         return fail(port, VISCA_ERROR_MALFORMED);
     const int32_t cameras = int32_t(port->ibuf[port->ibuf_length - 2]) - 1;
@@ -449,6 +452,8 @@ uint32_t VISCA_get_camera_info(ViscaPort* port, ViscaCameraInfo* camera)
         return VISCA_FAILURE;
     if (_VISCA_get_reply(port, camera) != VISCA_SUCCESS)
         return VISCA_FAILURE;
+    if (port->reply_type != VISCA_RESPONSE_COMPLETED)
+        return fail(port, VISCA_ERROR_ERROR_REPLY);
     if (port->ibuf_length != 10)
         return fail(port, VISCA_ERROR_SHORT_REPLY);
     const unsigned char* r = port->ibuf;

@@ -315,9 +315,6 @@ void TestViscaDecode::cameraInfo()
     const uint32_t result = VISCA_get_camera_info(&link.port, &link.camera);
     QCOMPARE(link.sim.received(), QList<QByteArray> { hexBytes("81 09 00 02 FF") });
     if (!valid) {
-        // Reported to the library's owner; remove once the version inquiry checks the reply type.
-        QEXPECT_FAIL(
-            "error reply of 10 bytes", "the version inquiry takes an error reply of 10 bytes as the version", Abort);
         QCOMPARE(result, VISCA_FAILURE);
         QCOMPARE(link.camera.vendor, 0xA5A5A5A5u);
         QCOMPARE(link.camera.socket_num, 0xA5A5A5A5u);

@@ -248,6 +248,8 @@ void TestViscaSerial::addressSet_data()
     QTest::newRow("8 bytes, count from its end") << 1 << "88 30 00 00 00 00 03 FF" << 2;
     QTest::newRow("8 bytes, count -1") << 1 << "88 30 02 00 00 00 00 FF" << -1;
     QTest::newRow("unknown type") << 1 << "88 20 02 FF" << -1;
+    QTest::newRow("error reply") << 1 << "90 60 02 FF" << -1;
+    QTest::newRow("completion, not an address reply") << 1 << "90 50 02 FF" << -1;
 }
 
 void TestViscaSerial::addressSet()
