@@ -933,4 +933,4 @@ void TestQuvLog::logObjectOpensOnce()
 }
 
 QUV_TEST_MAIN(TestQuvLog)
-#include "tst_quvlog.moc"
+#include "test_quvlog.moc"

@@ -473,4 +473,4 @@ void TestQuvThread::killInAHelper()
 }
 
 QUV_TEST_MAIN(TestQuvThread)
-#include "tst_quvthread.moc"
+#include "test_quvthread.moc"

@@ -287,4 +287,4 @@ void TestQuvMemory::largerExistingSegmentIsMapped()
 }
 
 QUV_TEST_MAIN(TestQuvMemory)
-#include "tst_quvmemory.moc"
+#include "test_quvmemory.moc"

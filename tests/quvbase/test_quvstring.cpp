@@ -548,4 +548,4 @@ void TestQuvString::runTimeAverage()
 }
 
 QUV_TEST_MAIN(TestQuvString)
-#include "tst_quvstring.moc"
+#include "test_quvstring.moc"

@@ -221,4 +221,4 @@ void TestQuvLock::contention()
 }
 
 QUV_TEST_MAIN(TestQuvLock)
-#include "tst_quvlock.moc"
+#include "test_quvlock.moc"

@@ -344,4 +344,4 @@ void TestQuvTime::process()
 }
 
 QUV_TEST_MAIN(TestQuvTime)
-#include "tst_quvtime.moc"
+#include "test_quvtime.moc"
