@@ -269,8 +269,10 @@ void TestSerialScan::probeOfMissingPort()
     QVERIFY(!serialProbePort(SerialPortDesc::forDevicePath(QStringLiteral("/dev/quv-no-such-port"))));
 }
 
-// A rescan probes ports that the camera set already holds open; the camera
-// link must work as before once the probe has closed its side.
+// A rescan probes ports that the camera set already holds open. Input the
+// device has left unread (here a completion that came after its exchange had
+// given up) does not hide the answer, and the camera link works as before
+// once the probe has closed its side.
 void TestSerialScan::probeOfPortInUse()
 {
     CamSim sim;
@@ -279,6 +281,8 @@ void TestSerialScan::probeOfPortInUse()
     DeviceInterface device(nullptr, SerialPortDesc::forDevicePath(sim.devicePath()));
     QVERIFY(device.viscaSerialOpen(sim.devicePath()));
     sim.clearReceived();
+    sim.sendRaw(hexBytes("90 51 FF"));
+    QVERIFY(sim.waitUntilSent());
 
     QVERIFY(serialProbePort(device.portDescription()));
     QVERIFY(sim.waitUntilSent());
