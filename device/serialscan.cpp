@@ -97,6 +97,10 @@ bool serialProbePort(const SerialPortDesc& port)
     serial.setDataBits(QSerialPort::Data8);
     serial.setParity(QSerialPort::NoParity);
     serial.setStopBits(QSerialPort::OneStop);
+    // Only the answer to this probe counts. A port that one of our devices holds
+    // can have input waiting that the device has not read (a completion that
+    // came after its exchange gave up); read first, it would hide the answer.
+    serial.clear(QSerialPort::Input);
 
     serial.write(PROBE_PACKET, sizeof PROBE_PACKET);
     if (!serial.waitForBytesWritten(PROBE_WRITE_TIMEOUT_MS)) {

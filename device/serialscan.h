@@ -32,5 +32,6 @@ QList<int> serialScanDeep(
 
 // Sends the address-set broadcast 88 30 01 FF at 9600 baud 8N1 and waits up to
 // 100 ms for it to be written and 100 ms for an answer; true when the answer
-// starts with 0x88. Blocks for about 200 ms at most, plus the open.
+// starts with 0x88. Input already waiting on the port is discarded first.
+// Blocks for about 200 ms at most, plus the open.
 bool serialProbePort(const SerialPortDesc& port);

@@ -1,0 +1,319 @@
+// Port discovery: the normal and deep scan filters on plain port descriptions,
+// the serial-number order, the probe against a simulated camera on a
+// pseudo-terminal, and the test by which the camera set recognises its ports.
+
+#include "device/deviceinterface.h"
+#include "device/serialscan.h"
+
+#include "camsim.h"
+#include "quvtest.h"
+
+#include <QCoreApplication>
+#include <QSerialPortInfo>
+
+using quvtest::CamSim;
+using quvtest::hexBytes;
+using Fault = CamSim::Fault;
+using Rule = CamSim::Rule;
+
+namespace {
+
+// Ports written as "name serial vendor product", one a line; "-" is an empty
+// serial number and the identifiers are hex. A port without identifiers is
+// written "name serial".
+QList<SerialPortDesc> ports(const QStringList& lines)
+{
+    QList<SerialPortDesc> out;
+    for (const QString& line : lines) {
+        const QStringList field = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        SerialPortDesc port;
+        port.portName = field.value(0);
+        port.systemLocation = QStringLiteral("/dev/") + port.portName;
+        port.serialNumber = field.value(1) == QLatin1String("-") ? QString() : field.value(1);
+        if (field.size() >= 4) {
+            port.vendorIdentifier = quint16(field.at(2).toUInt(nullptr, 16));
+            port.productIdentifier = quint16(field.at(3).toUInt(nullptr, 16));
+            port.hasVendorIdentifier = port.hasProductIdentifier = true;
+        }
+        out.append(port);
+    }
+    return out;
+}
+
+QStringList namesOf(const QList<SerialPortDesc>& available, const QList<int>& kept)
+{
+    QStringList names;
+    for (int i : kept)
+        names.append(available.at(i).portName);
+    return names;
+}
+
+// Ten receivers listed with falling serial numbers, so that the first eight
+// the platform lists are not the eight lowest.
+QStringList tenReceivers()
+{
+    QStringList lines;
+    for (int i = 0; i < 10; ++i)
+        lines.append(QStringLiteral("ttyUSB%1 S%2 0403 6001").arg(i).arg(9 - i));
+    return lines;
+}
+
+} // namespace
+
+class TestSerialScan : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void normalScan_data();
+    void normalScan();
+    void deepScan_data();
+    void deepScan();
+    void serialNumberOrder_data();
+    void serialNumberOrder();
+    void rescanOfThisMachine();
+    void probe_data();
+    void probe();
+    void probeOfMissingPort();
+    void probeOfPortInUse();
+    void sameAs_data();
+    void sameAs();
+};
+
+void TestSerialScan::normalScan_data()
+{
+    QTest::addColumn<QStringList>("available");
+    QTest::addColumn<QStringList>("kept");
+
+    QTest::newRow("no ports") << QStringList() << QStringList();
+    QTest::newRow("first receiver pair") << QStringList { "ttyUSB0 A 0403 6001" } << QStringList { "ttyUSB0" };
+    QTest::newRow("second receiver pair") << QStringList { "ttyUSB0 A F1D0 EB18" } << QStringList { "ttyUSB0" };
+    QTest::newRow("pairs mixed up") << QStringList { "ttyUSB0 A 0403 EB18", "ttyUSB1 B F1D0 6001" } << QStringList();
+    QTest::newRow("other adapter") << QStringList { "ttyUSB0 A 10C4 EA60" } << QStringList();
+    QTest::newRow("no USB identifiers") << QStringList { "ttyS0 -" } << QStringList();
+    QTest::newRow("tty. in the name") << QStringList { "tty.usbserial-A1 A 0403 6001", "ttyUSB1 B F1D0 EB18" }
+                                      << QStringList { "ttyUSB1" };
+    QTest::newRow("TTY. is another name")
+        << QStringList { "TTY.usbserial-A1 A 0403 6001" } << QStringList { "TTY.usbserial-A1" };
+    QTest::newRow("call-out name") << QStringList { "cu.usbserial-A1 A 0403 6001" }
+                                   << QStringList { "cu.usbserial-A1" };
+    QTest::newRow("KeySerial only skipped by the deep scan")
+        << QStringList { "KeySerial1 A 0403 6001" } << QStringList { "KeySerial1" };
+    QTest::newRow("sorted by serial number") << QStringList { "ttyUSB0 C 0403 6001", "ttyUSB1 A F1D0 EB18",
+        "ttyUSB2 B 0403 6001" } << QStringList { "ttyUSB1", "ttyUSB2", "ttyUSB0" };
+    QTest::newRow("empty serial number first") << QStringList { "ttyUSB0 B 0403 6001", "ttyUSB1 - 0403 6001",
+        "ttyUSB2 A 0403 6001" } << QStringList { "ttyUSB1", "ttyUSB2", "ttyUSB0" };
+    QTest::newRow("upper case before lower case")
+        << QStringList { "ttyUSB0 a 0403 6001", "ttyUSB1 B 0403 6001" } << QStringList { "ttyUSB1", "ttyUSB0" };
+    QTest::newRow("ten receivers: the first eight listed")
+        << tenReceivers()
+        << QStringList { "ttyUSB7", "ttyUSB6", "ttyUSB5", "ttyUSB4", "ttyUSB3", "ttyUSB2", "ttyUSB1", "ttyUSB0" };
+
+    // Only kept ports count towards the eight.
+    QStringList mixed;
+    for (int i = 0; i < 9; ++i) {
+        mixed.append(QStringLiteral("ttyACM%1 X%1 2341 0043").arg(i));
+        mixed.append(QStringLiteral("ttyUSB%1 S%1 0403 6001").arg(i));
+    }
+    QTest::newRow("others do not count") << mixed
+                                         << QStringList { "ttyUSB0", "ttyUSB1", "ttyUSB2", "ttyUSB3", "ttyUSB4",
+                                                "ttyUSB5", "ttyUSB6", "ttyUSB7" };
+}
+
+void TestSerialScan::normalScan()
+{
+    QFETCH(QStringList, available);
+    QFETCH(QStringList, kept);
+    const QList<SerialPortDesc> list = ports(available);
+    QCOMPARE(namesOf(list, serialScanNormal(list)), kept);
+}
+
+void TestSerialScan::deepScan_data()
+{
+    QTest::addColumn<QStringList>("available");
+    QTest::addColumn<QStringList>("answering");
+    QTest::addColumn<QStringList>("probed");
+    QTest::addColumn<QStringList>("kept");
+
+    QTest::newRow("no ports") << QStringList() << QStringList() << QStringList() << QStringList();
+
+    QStringList ten = tenReceivers();
+    ten.replaceInStrings(QStringLiteral(" 0403 6001"), QString());
+    QStringList tenNames;
+    for (const SerialPortDesc& port : ports(ten))
+        tenNames.append(port.portName);
+    QTest::newRow("ten answering: no limit") << ten << tenNames << tenNames
+                                             << QStringList { "ttyUSB9", "ttyUSB8", "ttyUSB7", "ttyUSB6", "ttyUSB5",
+                                                    "ttyUSB4", "ttyUSB3", "ttyUSB2", "ttyUSB1", "ttyUSB0" };
+    QTest::newRow("names never probed") << QStringList { "tty.usbserial A", "KeySerial1 B", "ttyUSB0 C", "keyserial D",
+        "cu.KeySerial E" } << QStringList { "tty.usbserial", "KeySerial1", "ttyUSB0", "keyserial", "cu.KeySerial" }
+                                        << QStringList { "ttyUSB0", "keyserial" }
+                                        << QStringList { "ttyUSB0", "keyserial" };
+    QTest::newRow("identifiers do not matter")
+        << QStringList { "ttyUSB0 B 0403 6001", "ttyACM0 A 2341 0043", "ttyS0 -" } << QStringList { "ttyACM0", "ttyS0" }
+        << QStringList { "ttyUSB0", "ttyACM0", "ttyS0" } << QStringList { "ttyS0", "ttyACM0" };
+}
+
+void TestSerialScan::deepScan()
+{
+    QFETCH(QStringList, available);
+    QFETCH(QStringList, answering);
+    QFETCH(QStringList, probed);
+    QFETCH(QStringList, kept);
+
+    const QList<SerialPortDesc> list = ports(available);
+    QStringList asked;
+    const QList<int> found = serialScanDeep(list, [&](const SerialPortDesc& port) {
+        asked.append(port.portName);
+        return answering.contains(port.portName);
+    });
+    QCOMPARE(asked, probed);
+    QCOMPARE(namesOf(list, found), kept);
+}
+
+void TestSerialScan::serialNumberOrder_data()
+{
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<bool>("before");
+
+    QTest::newRow("empty first") << QString() << QStringLiteral("A") << true;
+    QTest::newRow("nothing before empty") << QStringLiteral("A") << QString() << false;
+    QTest::newRow("equal") << QStringLiteral("FT1A") << QStringLiteral("FT1A") << false;
+    QTest::newRow("case-sensitive") << QStringLiteral("B") << QStringLiteral("a") << true;
+    QTest::newRow("prefix first") << QStringLiteral("A1") << QStringLiteral("A10") << true;
+    QTest::newRow("by character, not by number") << QStringLiteral("A10") << QStringLiteral("A9") << true;
+    QTest::newRow("Latin-1 after ASCII") << QStringLiteral("z") << QStringLiteral("\u00e9") << true;
+    // By UTF-16 code unit: a surrogate pair (0xD83D ...) orders before U+FFFD.
+    QTest::newRow("code units") << QStringLiteral("\U0001F600") << QStringLiteral("\uFFFD") << true;
+}
+
+void TestSerialScan::serialNumberOrder()
+{
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QFETCH(bool, before);
+    SerialPortDesc first;
+    first.serialNumber = a;
+    SerialPortDesc second;
+    second.serialNumber = b;
+    QCOMPARE(taqoLessThan(first, second), before);
+}
+
+// The normal scan of the ports this machine really has; the deep scan is not
+// run here, since it would write to every serial port of the machine.
+void TestSerialScan::rescanOfThisMachine()
+{
+    DeviceInterface::setDeepScanEnabled(false);
+    QList<QSerialPortInfo> found { QSerialPortInfo(), QSerialPortInfo() };
+    DeviceInterface::serialRescan(found);
+
+    QVERIFY(found.size() <= SERIAL_SCAN_PORT_LIMIT);
+    for (int i = 0; i < found.size(); ++i) {
+        const QSerialPortInfo& port = found.at(i);
+        QVERIFY2(!port.isNull(), "the list was not cleared first");
+        QVERIFY(!port.portName().contains(QLatin1String("tty.")));
+        const QPair<quint16, quint16> ids { port.vendorIdentifier(), port.productIdentifier() };
+        QVERIFY(
+            ids == qMakePair(quint16(0x0403), quint16(0x6001)) || ids == qMakePair(quint16(0xF1D0), quint16(0xEB18)));
+        if (i > 0)
+            QVERIFY(!taqoLessThan(port, found.at(i - 1)));
+    }
+}
+
+void TestSerialScan::probe_data()
+{
+    QTest::addColumn<int>("cameras");
+    QTest::addColumn<int>("fault"); // -1: none
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("ms");
+    QTest::addColumn<bool>("kept");
+
+    QTest::newRow("address reply 88 30 02 FF") << 1 << -1 << QByteArray() << 0 << true;
+    QTest::newRow("three cameras on the line") << 3 << -1 << QByteArray() << 0 << true;
+    QTest::newRow("a single 88") << 1 << int(Fault::Raw) << hexBytes("88") << 0 << true;
+    QTest::newRow("88 and garbage") << 1 << int(Fault::Raw) << hexBytes("88 00 00") << 0 << true;
+    QTest::newRow("error reply 90 60 02 FF") << 1 << int(Fault::ErrorReply) << QByteArray() << 0 << false;
+    QTest::newRow("completion 90 50 FF") << 1 << int(Fault::Raw) << hexBytes("90 50 FF") << 0 << false;
+    QTest::newRow("silent") << 1 << int(Fault::Silence) << QByteArray() << 0 << false;
+    QTest::newRow("answer long after the window") << 1 << int(Fault::Delay) << QByteArray() << 1500 << false;
+}
+
+void TestSerialScan::probe()
+{
+    QFETCH(int, cameras);
+    QFETCH(int, fault);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, ms);
+    QFETCH(bool, kept);
+
+    CamSim sim(cameras);
+    QVERIFY(sim.isValid());
+    if (fault >= 0)
+        sim.addFault(Rule(Fault(fault)).bytes(bytes).ms(ms));
+
+    QCOMPARE(serialProbePort(SerialPortDesc::forDevicePath(sim.devicePath())), kept);
+    QVERIFY(sim.waitForPackets(1));
+    QCOMPARE(sim.received(), QList<QByteArray> { hexBytes("88 30 01 FF") });
+
+    // The port is free again for the device that will open it.
+    QVERIFY(sim.waitUntilSent());
+    sim.clearFaults();
+    sim.clearReceived();
+    DeviceInterface device(nullptr, SerialPortDesc::forDevicePath(sim.devicePath()));
+    QVERIFY(device.viscaSerialOpen(sim.devicePath()));
+}
+
+void TestSerialScan::probeOfMissingPort()
+{
+    QVERIFY(!serialProbePort(SerialPortDesc::forDevicePath(QStringLiteral("/dev/quv-no-such-port"))));
+}
+
+// A rescan probes ports that the camera set already holds open. Input the
+// device has left unread (here a completion that came after its exchange had
+// given up) does not hide the answer, and the camera link works as before
+// once the probe has closed its side.
+void TestSerialScan::probeOfPortInUse()
+{
+    CamSim sim;
+    QVERIFY(sim.isValid());
+    sim.setWord(hexBytes("04 47"), 0x1234);
+    DeviceInterface device(nullptr, SerialPortDesc::forDevicePath(sim.devicePath()));
+    QVERIFY(device.viscaSerialOpen(sim.devicePath()));
+    sim.clearReceived();
+    sim.sendRaw(hexBytes("90 51 FF"));
+    QVERIFY(sim.waitUntilSent());
+
+    QVERIFY(serialProbePort(device.portDescription()));
+    QVERIFY(sim.waitUntilSent());
+    QVERIFY(device.deviceOnline());
+    int zoom = 0;
+    QCOMPARE(device.viscaGet(ViscaMsg::ZoomValue, zoom, false), 0);
+    QCOMPARE(zoom, 0x1234);
+    QCOMPARE(sim.received(), (QList<QByteArray> { hexBytes("88 30 01 FF"), hexBytes("81 09 04 47 FF") }));
+}
+
+void TestSerialScan::sameAs_data()
+{
+    QTest::addColumn<QString>("other");
+    QTest::addColumn<bool>("same");
+
+    const QString own = QStringLiteral("ttyUSB3 FT123 0403 6001");
+    QTest::newRow("identical") << own << true;
+    QTest::newRow("another serial number") << QStringLiteral("ttyUSB3 FT999 0403 6001") << true;
+    QTest::newRow("no serial number") << QStringLiteral("ttyUSB3 - 0403 6001") << true;
+    QTest::newRow("another name") << QStringLiteral("ttyUSB4 FT123 0403 6001") << false;
+    QTest::newRow("another vendor") << QStringLiteral("ttyUSB3 FT123 F1D0 6001") << false;
+    QTest::newRow("another product") << QStringLiteral("ttyUSB3 FT123 0403 EB18") << false;
+}
+
+void TestSerialScan::sameAs()
+{
+    QFETCH(QString, other);
+    QFETCH(bool, same);
+    const DeviceInterface device(nullptr, ports({ QStringLiteral("ttyUSB3 FT123 0403 6001") }).first());
+    QCOMPARE(device.deviceSameAs(ports({ other }).first()), same);
+}
+
+QUV_TEST_MAIN(TestSerialScan)
+#include "test_serialscan.moc"
