@@ -200,7 +200,8 @@ void DeviceInterface::deviceReset()
 
 void DeviceInterface::deviceInvalidateCache()
 {
-    QMutexLocker lock(&m_deviceMutex);
+    // The cache has a lock of its own: waiting for the line here would hold the
+    // GUI thread through a whole open of another camera (8.5 s if it is silent).
     QMutexLocker cacheLock(&m_cacheMutex);
     for (CacheEntry& entry : m_cache)
         entry.valid = false;

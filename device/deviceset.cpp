@@ -104,10 +104,7 @@ void DeviceSet::storeSelection()
 
 void DeviceSet::deviceSetCreate(const QList<QSerialPortInfo>& ports, bool force)
 {
-    QList<SerialPortDesc> described;
-    for (const QSerialPortInfo& port : ports)
-        described.append(SerialPortDesc::fromInfo(port));
-    deviceSetCreate(described, force);
+    deviceSetCreate(SerialPortDesc::fromInfos(ports), force);
 }
 
 void DeviceSet::deviceSetCreate(const QList<SerialPortDesc>& ports, bool force)

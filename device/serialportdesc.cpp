@@ -15,6 +15,14 @@ SerialPortDesc SerialPortDesc::fromInfo(const QSerialPortInfo& info)
     return port;
 }
 
+QList<SerialPortDesc> SerialPortDesc::fromInfos(const QList<QSerialPortInfo>& infos)
+{
+    QList<SerialPortDesc> ports;
+    for (const QSerialPortInfo& info : infos)
+        ports.append(fromInfo(info));
+    return ports;
+}
+
 SerialPortDesc SerialPortDesc::forDevicePath(const QString& path, const QString& serialNumber)
 {
     SerialPortDesc port;

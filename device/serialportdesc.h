@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 class QSerialPortInfo;
@@ -19,6 +20,7 @@ struct SerialPortDesc
     bool hasProductIdentifier = false;
 
     static SerialPortDesc fromInfo(const QSerialPortInfo& info);
+    static QList<SerialPortDesc> fromInfos(const QList<QSerialPortInfo>& infos);
     // A line known only by its device path, such as a pseudo-terminal.
     static SerialPortDesc forDevicePath(const QString& path, const QString& serialNumber = QString());
 

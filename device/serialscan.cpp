@@ -40,14 +40,6 @@ QList<int> sortedBySerialNumber(const QList<SerialPortDesc>& available, QList<in
     return kept;
 }
 
-QList<SerialPortDesc> describe(const QList<QSerialPortInfo>& ports)
-{
-    QList<SerialPortDesc> described;
-    for (const QSerialPortInfo& port : ports)
-        described.append(SerialPortDesc::fromInfo(port));
-    return described;
-}
-
 } // namespace
 
 bool taqoLessThan(const QSerialPortInfo& a, const QSerialPortInfo& b)
@@ -122,7 +114,7 @@ void DeviceInterface::serialRescan(QList<QSerialPortInfo>& ports)
     }
     ports.clear();
     const QList<QSerialPortInfo> available = QSerialPortInfo::availablePorts();
-    for (int i : serialScanNormal(describe(available)))
+    for (int i : serialScanNormal(SerialPortDesc::fromInfos(available)))
         ports.append(available.at(i));
 }
 
@@ -130,7 +122,7 @@ void DeviceInterface::serialRescanDeep(QList<QSerialPortInfo>& ports)
 {
     ports.clear();
     const QList<QSerialPortInfo> available = QSerialPortInfo::availablePorts();
-    for (int i : serialScanDeep(describe(available), serialProbePort))
+    for (int i : serialScanDeep(SerialPortDesc::fromInfos(available), serialProbePort))
         ports.append(available.at(i));
 }
 

@@ -9,6 +9,7 @@
 
 #include "device/deviceinterface.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <QMutexLocker>

@@ -335,6 +335,8 @@ void PaneBase::slot_zoomValue(int val)
 
 void PaneBase::slot_dZoomMode(int bVal)
 {
+    if (!hasZoomGroup())
+        return;
     device()->viscaSet(ViscaMsg::DigitalZoom, bVal, -1);
     syncZoomValue(false);
 }

@@ -110,7 +110,7 @@ struct ZoomCorrection
 };
 
 // Filled on the first calculateZoom of the program and constant afterwards;
-// used on the GUI thread only. (The names are the program's own.)
+// used on the GUI thread only.
 ZoomCorrection ZoomDigtalTable[4]
     = { { 0, 0.0, 1.0 }, { 5656, 0.0, 2.0 }, { 16384, 0.0, 12.0 }, { 31424, 0.0, 144.0 } };
 ZoomCorrection ZoomSuperTable[4] = { { 0, 0.0, 1.0 }, { 5656, 0.0, 2.0 }, { 16384, 0.0, 12.0 }, { 22976, 0.0, 20.0 } };

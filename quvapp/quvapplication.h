@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QJsonDocument>
+#include <QPointer>
 #include <QString>
 
 #include "quvapp/quvstyle.h"
@@ -32,6 +33,6 @@ public:
     static QString GetPlatformSpecificCopyrightString(QString fallback, QString bundleId);
 
 private:
-    // Owned by QApplication once set.
-    QuvStyle* m_style;
+    // Owned by QApplication once set; null once another style replaces it.
+    QPointer<QuvStyle> m_style;
 };

@@ -81,16 +81,29 @@ WaitResult waitReadable(int fd, uint32_t start_us)
     }
 }
 
-// Reads one byte that poll() reported; false when the device failed or hung up.
-bool readByte(int fd, unsigned char* byte)
+enum class ReadResult
+{
+    Byte,
+    Nothing,
+    Gone
+};
+
+// Reads one byte that poll() reported. Nothing: another reader of the line
+// took the byte first (a probe of the same port); the wait goes on.
+ReadResult readByte(int fd, unsigned char* byte)
 {
     for (;;) {
         const ssize_t n = read(fd, byte, 1);
         if (n == 1)
-            return true;
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            return ReadResult::Byte;
+        if (n < 0 && errno == EINTR)
             continue;
-        return false; // 0 bytes after readiness, EIO, ...
+        if (n < 0)
+            return errno == EAGAIN ? ReadResult::Nothing : ReadResult::Gone;
+        // End of file: a hung-up line, unless the byte was taken by another reader.
+        pollfd request { fd, POLLIN, 0 };
+        poll(&request, 1, 0);
+        return (request.revents & (POLLHUP | POLLERR | POLLNVAL)) ? ReadResult::Gone : ReadResult::Nothing;
     }
 }
 
@@ -167,20 +180,33 @@ uint32_t _VISCA_get_packet(ViscaPort* port)
         return fail(port, VISCA_ERROR_CLOSED);
     const uint32_t start_us = uint32_t(VISCA_uclock());
 
-    switch (waitReadable(port->fd, start_us)) {
-    case WaitResult::Readable:
-        break;
-    case WaitResult::Timeout:
-        std::printf("_VISCA_get_packet - timeout1\n");
-        std::fflush(stdout);
-        return fail(port, VISCA_ERROR_TIMEOUT);
-    case WaitResult::Gone:
-        return fail(port, VISCA_ERROR_IO);
-    }
-
+    // One budget for the wait and for every byte of the packet.
     int position = 0;
     for (;;) {
-        if (!readByte(port->fd, &port->ibuf[position])) {
+        switch (waitReadable(port->fd, start_us)) {
+        case WaitResult::Readable:
+            break;
+        case WaitResult::Timeout:
+            if (position == 0) {
+                std::printf("_VISCA_get_packet - timeout1\n");
+                std::fflush(stdout);
+                return fail(port, VISCA_ERROR_TIMEOUT);
+            }
+            std::printf("_VISCA_get_packet - timeout2\n");
+            std::fflush(stdout);
+            port->ibuf_length = position;
+            return fail(port, VISCA_ERROR_TIMEOUT);
+        case WaitResult::Gone:
+            port->ibuf_length = position;
+            return fail(port, VISCA_ERROR_IO);
+        }
+
+        switch (readByte(port->fd, &port->ibuf[position])) {
+        case ReadResult::Byte:
+            break;
+        case ReadResult::Nothing:
+            continue;
+        case ReadResult::Gone:
             port->ibuf_length = position;
             return fail(port, VISCA_ERROR_IO);
         }
@@ -195,17 +221,6 @@ uint32_t _VISCA_get_packet(ViscaPort* port)
             std::fflush(stdout);
             port->ibuf_length = position;
             return fail(port, VISCA_ERROR_OVERFLOW);
-        }
-        const WaitResult wait = waitReadable(port->fd, start_us);
-        if (wait == WaitResult::Timeout) {
-            std::printf("_VISCA_get_packet - timeout2\n");
-            std::fflush(stdout);
-            port->ibuf_length = position;
-            return fail(port, VISCA_ERROR_TIMEOUT);
-        }
-        if (wait == WaitResult::Gone) {
-            port->ibuf_length = position;
-            return fail(port, VISCA_ERROR_IO);
         }
     }
 }
@@ -318,6 +333,15 @@ uint32_t _VISCA_get_word(ViscaPort* port, ViscaCameraInfo* camera, ViscaBody bod
     return VISCA_SUCCESS;
 }
 
+uint32_t _VISCA_get_byte_pair(ViscaPort* port, ViscaCameraInfo* camera, ViscaBody body, uint8_t* a, uint8_t* b)
+{
+    if (_VISCA_inquiry(port, camera, body, 5) != VISCA_SUCCESS)
+        return VISCA_FAILURE;
+    *a = port->ibuf[2];
+    *b = port->ibuf[3];
+    return VISCA_SUCCESS;
+}
+
 // ---------------------------------------------------------------------------
 // Serial transport
 
@@ -352,6 +376,10 @@ uint32_t VISCA_open_serial(ViscaPort* port, const char* path)
         line.c_lflag &= ~(ICANON | ECHO | ECHOE | ISIG);
         line.c_iflag = 0;
         line.c_oflag &= ~OPOST;
+        // The reader waits with poll(), which sees a raw line readable only once
+        // VMIN bytes are in: bytes are taken one at a time, as they come.
+        line.c_cc[VMIN] = 1;
+        line.c_cc[VTIME] = 0;
     }
     if (!configured || tcsetattr(fd, TCSANOW, &line) != 0) {
         // Not a terminal (a regular file, a socket) or a line that refuses the settings.

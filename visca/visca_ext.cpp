@@ -16,16 +16,6 @@ uint32_t getNibblePairs(ViscaPort* port, ViscaCameraInfo* camera, ViscaBody body
     return VISCA_SUCCESS;
 }
 
-// Two raw bytes at r[2] and r[3].
-uint32_t getBytePair(ViscaPort* port, ViscaCameraInfo* camera, ViscaBody body, uint8_t* a, uint8_t* b)
-{
-    if (_VISCA_inquiry(port, camera, body, 5) != VISCA_SUCCESS)
-        return VISCA_FAILURE;
-    *a = port->ibuf[2];
-    *b = port->ibuf[3];
-    return VISCA_SUCCESS;
-}
-
 } // namespace
 
 uint32_t VISCA_set_ept_onoff(ViscaPort* port, ViscaCameraInfo* camera, uint8_t power)
@@ -84,7 +74,7 @@ uint32_t VISCA_set_nr_2d3d(ViscaPort* port, ViscaCameraInfo* camera, uint8_t a, 
 
 uint32_t VISCA_get_nr_2d3d(ViscaPort* port, ViscaCameraInfo* camera, uint8_t* a, uint8_t* b)
 {
-    return getBytePair(port, camera, { 0x09, 0x05, 0x53 }, a, b);
+    return _VISCA_get_byte_pair(port, camera, { 0x09, 0x05, 0x53 }, a, b);
 }
 
 uint32_t VISCA_set_noise_reduction_2d3d(ViscaPort* port, ViscaCameraInfo* camera, uint8_t a, uint8_t b)
@@ -94,7 +84,7 @@ uint32_t VISCA_set_noise_reduction_2d3d(ViscaPort* port, ViscaCameraInfo* camera
 
 uint32_t VISCA_get_noise_reduction_2d3d(ViscaPort* port, ViscaCameraInfo* camera, uint8_t* a, uint8_t* b)
 {
-    return getBytePair(port, camera, { 0x09, 0x04, 0x53 }, a, b);
+    return _VISCA_get_byte_pair(port, camera, { 0x09, 0x04, 0x53 }, a, b);
 }
 
 uint32_t VISCA_set_icr(ViscaPort* port, ViscaCameraInfo* camera, uint8_t power)

@@ -71,6 +71,8 @@ uint16_t _VISCA_reply_word(const ViscaPort* port);
 // The two common inquiry shapes: r[2] as received, and the word.
 uint32_t _VISCA_get_byte(ViscaPort* port, ViscaCameraInfo* camera, ViscaBody body, uint8_t* value);
 uint32_t _VISCA_get_word(ViscaPort* port, ViscaCameraInfo* camera, ViscaBody body, uint16_t* value);
+// Two raw bytes, r[2] and r[3].
+uint32_t _VISCA_get_byte_pair(ViscaPort* port, ViscaCameraInfo* camera, ViscaBody body, uint8_t* a, uint8_t* b);
 
 // Test seam: replaces the clock behind VISCA_uclock (nullptr restores it).
 using ViscaClockFunction = int64_t (*)();

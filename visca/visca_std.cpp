@@ -836,11 +836,7 @@ uint32_t VISCA_get_pantilt_mode(ViscaPort* port, ViscaCameraInfo* camera, uint16
 uint32_t VISCA_get_pantilt_maxspeed(
     ViscaPort* port, ViscaCameraInfo* camera, uint8_t* max_pan_speed, uint8_t* max_tilt_speed)
 {
-    if (_VISCA_inquiry(port, camera, { 0x09, 0x06, 0x11 }, 5) != VISCA_SUCCESS)
-        return VISCA_FAILURE;
-    *max_pan_speed = port->ibuf[2];
-    *max_tilt_speed = port->ibuf[3];
-    return VISCA_SUCCESS;
+    return _VISCA_get_byte_pair(port, camera, { 0x09, 0x06, 0x11 }, max_pan_speed, max_tilt_speed);
 }
 
 uint32_t VISCA_get_pantilt_position(ViscaPort* port, ViscaCameraInfo* camera, int32_t* pan, int32_t* tilt)

@@ -91,8 +91,11 @@ struct BusyCamera
         opened = device.viscaSerialOpen(sim.devicePath());
         device.viscaSet(3, 0x1000, -1);
         sim.addFault(CamSim::Rule(CamSim::Fault::Silence));
-        device.viscaPull(6, -1);
-        sim.waitForPackets(6);
+        // Silent reads: the worker stays in two-second exchanges for the whole run.
+        for (int i = 0; i < 30; ++i)
+            device.viscaPull(6, -1);
+        // The opening exchanges, the zoom write and the first focus read.
+        sim.waitForPackets(5);
     }
 
     CamSim sim;

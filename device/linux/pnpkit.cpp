@@ -247,14 +247,18 @@ bool usbLocationId(unsigned busNumber, const std::string& portPath, UInt32* loca
         return false;
     UInt32 id = UInt32(busNumber) << 24;
     if (portPath != "0") {
-        int shift = 20; // one nibble per hub level, from the root down
+        // One nibble per hub level, from the root down. A port above 15 or a
+        // level below the sixth does not fit; the device is still watched, with
+        // the nibble saturated or the level left out.
+        int shift = 20;
         size_t start = 0;
         for (;;) {
             const size_t dot = portPath.find('.', start);
             unsigned port = 0;
-            if (shift < 0 || !parseDecimal(portPath.substr(start, dot - start), 2, &port) || port < 1 || port > 15)
+            if (!parseDecimal(portPath.substr(start, dot - start), 3, &port) || port < 1 || port > 255)
                 return false;
-            id |= UInt32(port) << shift;
+            if (shift >= 0)
+                id |= UInt32(std::min(port, 15u)) << shift;
             shift -= 4;
             if (dot == std::string::npos)
                 break;

@@ -52,14 +52,4 @@ bool Markers::drain(int timeout_ms)
     return waitFor(m_ids.size() + 1, timeout_ms);
 }
 
-QList<QByteArray> packetsStartingWith(const QList<QByteArray>& record, const QByteArray& prefix)
-{
-    QList<QByteArray> matching;
-    for (const QByteArray& packet : record) {
-        if (packet.startsWith(prefix))
-            matching.append(packet);
-    }
-    return matching;
-}
-
 } // namespace devicetest

@@ -55,7 +55,4 @@ private:
     QList<int> m_ids;
 };
 
-// The packets of a record that start with prefix.
-QList<QByteArray> packetsStartingWith(const QList<QByteArray>& record, const QByteArray& prefix);
-
 } // namespace devicetest

@@ -7,8 +7,6 @@
 #include "quvtest.h"
 
 #include <fcntl.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -16,19 +14,13 @@
 #include <QFileInfo>
 #include <QSettings>
 
-using devicetest::packetsStartingWith;
 using devicetest::SimDevice;
 using quvtest::CamSim;
 using quvtest::hexBytes;
 using quvtest::hexString;
+using quvtest::packetsStartingWith;
 
 namespace {
-
-int pendingInput(int fd)
-{
-    int pending = 0;
-    return ioctl(fd, FIONREAD, &pending) == 0 ? pending : -1;
-}
 
 QString hexList(const QList<QByteArray>& packets)
 {
@@ -201,7 +193,7 @@ void TestDeviceLink::closeReportsLeftoverInput()
     const int watch = open(camera.sim.devicePath().toLocal8Bit().constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
     QVERIFY(watch >= 0);
     camera.sim.sendRaw(hexBytes("AA BB CC DD EE"));
-    QTRY_COMPARE_WITH_TIMEOUT(pendingInput(watch), 5, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(quvtest::pendingBytes(watch), 5, 5000);
     close(watch);
 
     quvtest::CaptureFd err(2);
@@ -233,11 +225,8 @@ void TestDeviceLink::closeNeverTouchesStandardInput()
 {
     // A close while the worker is in the middle of a re-read: the exchange that
     // waits for the line must not fall back on descriptor 0 once the link is gone.
-    int pair[2];
-    QVERIFY(socketpair(AF_UNIX, SOCK_STREAM, 0, pair) == 0);
-    const int savedInput = dup(0);
-    QVERIFY(dup2(pair[0], 0) == 0);
-
+    quvtest::StdinProbe stdinProbe;
+    QVERIFY(stdinProbe.isReady());
     {
         SimDevice camera;
         QVERIFY(camera.open());
@@ -250,12 +239,7 @@ void TestDeviceLink::closeNeverTouchesStandardInput()
         QCOMPARE(camera.device->viscaSet(ViscaMsg::SerialClose, 0, 0), 0);
         QVERIFY(markers.waitFor(1));
     }
-
-    dup2(savedInput, 0);
-    close(savedInput);
-    close(pair[0]);
-    QCOMPARE(pendingInput(pair[1]), 0);
-    close(pair[1]);
+    QCOMPARE(stdinProbe.receivedFromStdin(), 0);
 }
 
 void TestDeviceLink::name_data()

@@ -6,11 +6,11 @@
 #include "quvtest.h"
 
 using devicetest::Markers;
-using devicetest::packetsStartingWith;
 using devicetest::SimDevice;
 using quvtest::CamSim;
 using quvtest::hexBytes;
 using quvtest::hexString;
+using quvtest::packetsStartingWith;
 
 namespace {
 
@@ -42,8 +42,8 @@ void TestDeviceQueues::pushReplacesAWaitingSet()
 {
     SimDevice camera;
     QVERIFY(camera.open());
-    // The first write is held up for 500 ms: the next three wait in the queue.
-    camera.sim.addFault(CamSim::Rule(CamSim::Fault::Delay).ms(500).times(1));
+    // The first write is held up (well within its budget): the next three wait in the queue.
+    camera.sim.addFault(CamSim::Rule(CamSim::Fault::Delay).ms(1500).times(1));
     camera.device->viscaPush(30, 7, -1);
     QVERIFY(camera.sim.waitForPackets(1));
     camera.device->viscaPush(3, 100, -1);
@@ -64,7 +64,7 @@ void TestDeviceQueues::pushedOpensCoalesce()
 {
     CamSim sim;
     DeviceInterface device(nullptr, SerialPortDesc::forDevicePath(sim.devicePath()));
-    sim.addFault(CamSim::Rule(CamSim::Fault::Delay).matching(hexBytes("30 01")).ms(300).times(1));
+    sim.addFault(CamSim::Rule(CamSim::Fault::Delay).matching(hexBytes("30 01")).ms(1500).times(1));
     device.viscaPush(ViscaMsg::SerialOpen, -1, -1);
     QVERIFY(sim.waitForPackets(1));
     device.viscaPush(ViscaMsg::SerialOpen, -1, -1);
@@ -92,7 +92,7 @@ void TestDeviceQueues::setsBeforeGets()
     // before its gets, whatever the order they were queued in.
     SimDevice camera;
     QVERIFY(camera.open());
-    camera.sim.addFault(CamSim::Rule(CamSim::Fault::Delay).ms(300).times(1));
+    camera.sim.addFault(CamSim::Rule(CamSim::Fault::Delay).ms(1500).times(1));
     camera.device->viscaPush(18, 2, -1);
     QVERIFY(camera.sim.waitForPackets(1));
     Markers markers(camera.device.get());
@@ -117,7 +117,8 @@ void TestDeviceQueues::setDuringAGetPassWaitsForIt()
 {
     SimDevice camera;
     QVERIFY(camera.open());
-    camera.sim.setPacing(true); // the 43 inquiries of a re-read take about half a second
+    // The second inquiry of the pass is held up, so the write surely comes during the pass.
+    camera.sim.addFault(CamSim::Rule(CamSim::Fault::Delay).matching(hexBytes("09 7E 06 20")).ms(1500).times(1));
     Markers markers(camera.device.get());
     for (int msg = 0; msg < ViscaMsg::Count; ++msg)
         camera.device->viscaPull(msg, -1);

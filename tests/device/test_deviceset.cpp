@@ -42,16 +42,6 @@ QByteArray idCommand(int id)
     return kIdCommand + hexBytes("00 00 00") + char(id) + char(0xFF);
 }
 
-QList<QByteArray> startingWith(const CamSim& sim, const QByteArray& prefix)
-{
-    QList<QByteArray> out;
-    for (const QByteArray& packet : sim.received()) {
-        if (packet.startsWith(prefix))
-            out.append(packet);
-    }
-    return out;
-}
-
 int selectionInStore()
 {
     return QSettings().value(QLatin1String(kSelectedKey), -100).toInt();
@@ -378,14 +368,14 @@ void TestDeviceSet::placement()
         if (slot < 0) {
             // No slot left: closed and deleted, and its ID left alone.
             QVERIFY2(!devices.at(i), qPrintable(what));
-            QVERIFY2(startingWith(sim, kIdCommand).isEmpty(), qPrintable(what));
+            QVERIFY2(quvtest::packetsStartingWith(sim.received(), kIdCommand).isEmpty(), qPrintable(what));
             continue;
         }
         ++placed;
         QVERIFY2(devices.at(i), qPrintable(what));
         QVERIFY2(set.getAt(slot) == devices.at(i), qPrintable(what + QStringLiteral(" not in slot %1").arg(slot)));
         QVERIFY(devices.at(i)->deviceOnline());
-        const QList<QByteArray> written = startingWith(sim, kIdCommand);
+        const QList<QByteArray> written = quvtest::packetsStartingWith(sim.received(), kIdCommand);
         if (slot == cameras.id(i)) {
             QVERIFY2(written.isEmpty(), qPrintable(what));
         } else {
@@ -494,8 +484,8 @@ void TestDeviceSet::rebuildPlacesByNewId()
     QCOMPARE(set.getAt(1), devices.at(1));
     QCOMPARE(set.getAt(4), nullptr);
     QCOMPARE(set.deviceSetCount(), 2);
-    QVERIFY(startingWith(cameras.sim(0), kIdCommand).isEmpty());
-    QVERIFY(startingWith(cameras.sim(1), kIdCommand).isEmpty());
+    QVERIFY(quvtest::packetsStartingWith(cameras.sim(0).received(), kIdCommand).isEmpty());
+    QVERIFY(quvtest::packetsStartingWith(cameras.sim(1).received(), kIdCommand).isEmpty());
     // The selection is a slot: it stays, and now shows the other camera.
     QCOMPARE(set.selectedIndex(), 1);
     QCOMPARE(set.get(), devices.at(1));
@@ -592,7 +582,7 @@ void TestDeviceSet::rebuildWhilePending()
     QCOMPARE(set.deviceSetCount(), 2);
     QCOMPARE(deviceCount(parent), 3);
     for (int i = 0; i < cameras.size(); ++i) {
-        QCOMPARE(startingWith(cameras.sim(i), kAddressSet).size(), 1);
+        QCOMPARE(quvtest::packetsStartingWith(cameras.sim(i).received(), kAddressSet).size(), 1);
         QCOMPARE(cameras.indexOf(set.getAt(cameras.id(i))), i);
     }
 
@@ -617,7 +607,7 @@ void TestDeviceSet::portListedTwice()
     QTRY_VERIFY_WITH_TIMEOUT(set.processingCount() == 0, kSettleMs);
     QCOMPARE(changed.count(), 2);
     QCOMPARE(set.deviceSetCount(), 2);
-    QCOMPARE(startingWith(cameras.sim(0), kAddressSet).size(), 1);
+    QCOMPARE(quvtest::packetsStartingWith(cameras.sim(0).received(), kAddressSet).size(), 1);
 
     // A kept device listed twice gets one marker.
     set.deviceSetCreate({ cameras.port(1), cameras.port(1), cameras.port(0) }, false);
@@ -741,9 +731,9 @@ void TestDeviceSet::reloadSelected()
     QTRY_VERIFY_WITH_TIMEOUT(set.processingCount() == 0, kSettleMs);
 
     QCOMPARE(changed.count(), 1);
-    QVERIFY(startingWith(cameras.sim(0), kAddressSet).size() >= 1);
+    QVERIFY(quvtest::packetsStartingWith(cameras.sim(0).received(), kAddressSet).size() >= 1);
     QVERIFY(cameras.sim(1).received().isEmpty());
-    QVERIFY(startingWith(cameras.sim(0), kIdCommand).isEmpty());
+    QVERIFY(quvtest::packetsStartingWith(cameras.sim(0).received(), kIdCommand).isEmpty());
     QCOMPARE(set.getAt(slot), devices.at(0));
     QCOMPARE(set.getAt(5), devices.at(1));
     QCOMPARE(set.deviceSetCount(), 2);

@@ -1,6 +1,6 @@
-// Many threads on a few cameras at once, and devices created and destroyed a
-// thousand times in the middle of their work: every request is accounted for,
-// and the sanitizer build checks the memory and the threads.
+// Many threads on a few cameras at once, with every request accounted for;
+// and devices created and destroyed a thousand times in the middle of their
+// work, for the sanitizer build to check the memory and the threads.
 
 #include "simdevice.h"
 
@@ -12,10 +12,10 @@
 #include <thread>
 
 using devicetest::Markers;
-using devicetest::packetsStartingWith;
 using devicetest::SimDevice;
 using quvtest::CamSim;
 using quvtest::hexBytes;
+using quvtest::packetsStartingWith;
 
 namespace {
 
@@ -148,12 +148,7 @@ void TestDeviceStress::destroyedInTheMiddleOfTheirWork()
         if (random() % 2)
             sim.waitForPackets(1 + int(random() % 3), 1000);
         device.reset();
-
-        // Whatever was under way finished, nothing queued was served afterwards:
-        // the line answers the next one at once.
-        const QList<QByteArray> record = sim.received();
         sim.clearReceived();
-        QVERIFY(record.size() <= 3 + requests + 2);
     }
 }
 

@@ -59,8 +59,10 @@ void TestPnpKit::usbLocationId_data()
     QTest::newRow("six levels") << 0x14u << "3.1.15.2.1.7" << true << 0x1431F217u;
     QTest::newRow("bus 255") << 255u << "9" << true << 0xFF900000u;
     QTest::newRow("leading zero") << 1u << "04" << true << 0x01400000u;
-    QTest::newRow("seven levels") << 1u << "1.2.3.4.5.6.7" << false << 0u;
-    QTest::newRow("port 16") << 1u << "16" << false << 0u;
+    QTest::newRow("seven levels") << 1u << "1.2.3.4.5.6.7" << true << 0x01123456u;
+    QTest::newRow("port 16 of a large root hub") << 1u << "16" << true << 0x01F00000u;
+    QTest::newRow("port 255") << 1u << "2.255" << true << 0x012F0000u;
+    QTest::newRow("port 256") << 1u << "256" << false << 0u;
     QTest::newRow("port 0 below the root") << 1u << "1.0" << false << 0u;
     QTest::newRow("bus 0") << 0u << "1" << false << 0u;
     QTest::newRow("bus 256") << 256u << "1" << false << 0u;

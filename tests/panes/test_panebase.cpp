@@ -8,6 +8,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -85,6 +86,12 @@ void runMenu(const std::function<void()>& open, const QString& text, const std::
 {
     bool played = false;
     QTimer::singleShot(0, [&] {
+        // Also when a check below fails and returns early, so that the menu's
+        // event loop never waits for the test's time limit.
+        const auto closeMenu = qScopeGuard([] {
+            if (QWidget* popup = QApplication::activePopupWidget())
+                popup->close();
+        });
         QTRY_VERIFY(qobject_cast<QuvMenu*>(QApplication::activePopupWidget()));
         auto* menu = qobject_cast<QuvMenu*>(QApplication::activePopupWidget());
         QTRY_VERIFY(menu->isVisible());
@@ -873,10 +880,14 @@ void TestPaneBase::joystickVector()
     other->slot_zoomVector(0.0, true);
     QCOMPARE(joined(m_sim->received()), QString());
 
-    // A reading beyond full deflection asks for full speed, not more.
-    m_pane->slot_zoomVector(3.0, true);
+    // A reading beyond full deflection asks for full speed, not more (1.2 would
+    // be speed 9, which the line would carry as 1; -2.5 speed 19, carried as 3).
+    m_pane->slot_zoomVector(1.2, true);
     QCOMPARE(m_pane->zoomJog()->value(), 7);
     QVERIFY(m_sim->received().contains(hexBytes("81 01 04 07 27 FF")));
+    m_pane->slot_zoomVector(-2.5, true);
+    QCOMPARE(m_pane->zoomJog()->value(), 7);
+    QVERIFY(m_sim->received().contains(hexBytes("81 01 04 07 37 FF")));
     m_pane->slot_zoomVector(0.0, false);
     QCOMPARE(m_camera->zoomingState(), AutoZoom::Stopped);
 }

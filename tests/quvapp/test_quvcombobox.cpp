@@ -152,6 +152,7 @@ private slots:
     void spinBoxValueWithoutSignal();
     void spinBoxWheelOnlyInside();
     void pushButton();
+    void heightsUnderTheSheet();
 };
 
 void TestQuvComboBox::construction()
@@ -567,6 +568,24 @@ void TestQuvComboBox::pushButton()
     QTest::mouseClick(&withText, Qt::LeftButton, Qt::NoModifier, QPoint(109, 23));
     QCOMPARE(clicked.count(), 2);
     QVERIFY(!withText.hasFocus());
+}
+
+void TestQuvComboBox::heightsUnderTheSheet()
+{
+    // The panes place buttons 24 px high and combo boxes 20 px high: the
+    // sheet's sizes include padding and borders.
+    QWidget form;
+    QuvPushButton button(&form);
+    button.setText(QStringLiteral("Apply"));
+    button.setGeometry(44, 243, 110, 24);
+    QuvComboBox combo(&form);
+    combo.setGeometry(10, 10, 120, 28);
+    form.resize(200, 300);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(button.minimumHeight(), 24);
+    QCOMPARE(button.height(), 24);
+    QCOMPARE(combo.height(), 20);
 }
 
 QUV_TEST_MAIN_WITH(TestQuvComboBox, SlateApplication)

@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -46,11 +47,14 @@ template<typename Run> void playWhileOpen(QuvMenu& menu, const MenuSteps& steps,
 {
     bool played = false;
     QTimer::singleShot(0, &menu, [&] {
+        // Also when a check below fails and returns early.
+        const auto closeMenu = qScopeGuard([&] {
+            if (menu.isVisible())
+                menu.close();
+        });
         QTRY_VERIFY(menu.isVisible());
         steps(menu);
         played = true;
-        if (menu.isVisible())
-            menu.close();
     });
     run();
     QVERIFY(played);
@@ -352,7 +356,16 @@ void TestQuvMenu::clearRestartsNumbering()
     QCOMPARE(menu.count(), 0);
     QCOMPARE(menu.currentIndex(), -1);
     QCOMPARE(menu.actions().size(), 0);
-    // The remembered action was deleted with the others.
+    QCOMPARE(menu.lastAction(), nullptr);
+
+    // An action the menu does not own outlives clear(): the menu still forgets it.
+    QAction outside(QStringLiteral("Outside"));
+    menu.addAction(&outside);
+    menu.popup(QPoint(100, 100));
+    QVERIFY(QTest::qWaitForWindowExposed(&menu));
+    QTest::mouseClick(&menu, Qt::LeftButton, Qt::NoModifier, centreOf(menu, 0));
+    QCOMPARE(menu.lastAction(), &outside);
+    menu.clear();
     QCOMPARE(menu.lastAction(), nullptr);
 
     QAction* next = menu.addAction(QStringLiteral("Next"), QVariant(5));

@@ -79,6 +79,16 @@ QString hexString(const QByteArray& bytes)
     return QString::fromLatin1(bytes.toHex(' ').toUpper());
 }
 
+QList<QByteArray> packetsStartingWith(const QList<QByteArray>& packets, const QByteArray& prefix)
+{
+    QList<QByteArray> matching;
+    for (const QByteArray& packet : packets) {
+        if (packet.startsWith(prefix))
+            matching.append(packet);
+    }
+    return matching;
+}
+
 CamSim::CamSim(int cameras)
     : m_cameras(std::clamp(cameras, 1, 7))
 {

@@ -60,6 +60,8 @@ namespace quvtest {
 QByteArray hexBytes(const char* hex);
 // The bytes as "81 01 04 47 FF", for failure messages.
 QString hexString(const QByteArray& bytes);
+// The packets of a record that start with prefix.
+QList<QByteArray> packetsStartingWith(const QList<QByteArray>& packets, const QByteArray& prefix);
 
 class CamSim
 {

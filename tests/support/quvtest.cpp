@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -98,6 +100,36 @@ QByteArray CaptureFd::text()
 {
     restore();
     return m_text;
+}
+
+int pendingBytes(int fd)
+{
+    int pending = 0;
+    return ioctl(fd, FIONREAD, &pending) == 0 ? pending : -1;
+}
+
+StdinProbe::StdinProbe()
+{
+    m_saved = dup(0);
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, m_pair) == 0)
+        dup2(m_pair[0], 0);
+}
+
+StdinProbe::~StdinProbe()
+{
+    if (m_saved >= 0) {
+        dup2(m_saved, 0);
+        close(m_saved);
+    }
+    for (int fd : m_pair) {
+        if (fd >= 0)
+            close(fd);
+    }
+}
+
+bool StdinProbe::offer(const QByteArray& bytes)
+{
+    return write(m_pair[1], bytes.constData(), size_t(bytes.size())) == bytes.size();
 }
 
 MessageLog::MessageLog()

@@ -64,6 +64,32 @@ private:
     QByteArray m_text;
 };
 
+// Input waiting on a descriptor (FIONREAD); -1 when it cannot be asked.
+int pendingBytes(int fd);
+
+// Puts one end of a socket pair on descriptor 0 for its lifetime, so that any
+// read, write or close of descriptor 0 can be seen from the other end.
+class StdinProbe
+{
+public:
+    StdinProbe();
+    ~StdinProbe();
+
+    StdinProbe(const StdinProbe&) = delete;
+    StdinProbe& operator=(const StdinProbe&) = delete;
+
+    bool isReady() const { return m_pair[1] >= 0; }
+    // Input waiting on descriptor 0, as the code under test would find it.
+    bool offer(const QByteArray& bytes);
+    int pendingOnStdin() const { return pendingBytes(0); }
+    // What the code under test wrote to descriptor 0.
+    int receivedFromStdin() const { return pendingBytes(m_pair[1]); }
+
+private:
+    int m_saved = -1;
+    int m_pair[2] = { -1, -1 };
+};
+
 // Collects the Qt messages (qDebug, qWarning, ...) of every thread for its
 // lifetime, as their text, and passes them on to the test log. Create it inside
 // a test function (QtTest installs its own message handler when the run starts).

@@ -250,7 +250,7 @@ void TestViscaReader::lateCompletionIsNotTheNextReply()
     QCOMPARE(timed.out, TIMEOUT1);
 
     QVERIFY(link.sim.waitUntilSent());
-    QTRY_VERIFY_WITH_TIMEOUT(viscatest::pendingBytes(link.port.fd) >= 3, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(quvtest::pendingBytes(link.port.fd) >= 3, 5000);
     uint16_t zoom = 0;
     QCOMPARE(VISCA_get_zoom_value(&link.port, &link.camera, &zoom), VISCA_SUCCESS);
     QCOMPARE(zoom, uint16_t(0x0321));
@@ -262,14 +262,14 @@ void TestViscaReader::unsolicitedInputIsDiscarded()
     Link link;
     QVERIFY(link.isOpen());
     link.sim.sendRaw(hexBytes("90 50 07 FF 90 51 FF"));
-    QTRY_COMPARE_WITH_TIMEOUT(viscatest::pendingBytes(link.port.fd), 7, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(quvtest::pendingBytes(link.port.fd), 7, 5000);
     uint8_t power = 0;
     QCOMPARE(VISCA_get_power(&link.port, &link.camera, &power), VISCA_SUCCESS);
     QCOMPARE(power, uint8_t(0x02));
 
     // Garbage without a terminator, too.
     link.sim.sendRaw(QByteArray(40, '\x11'));
-    QTRY_COMPARE_WITH_TIMEOUT(viscatest::pendingBytes(link.port.fd), 40, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(quvtest::pendingBytes(link.port.fd), 40, 5000);
     QCOMPARE(VISCA_get_power(&link.port, &link.camera, &power), VISCA_SUCCESS);
     QCOMPARE(power, uint8_t(0x02));
 }
@@ -320,6 +320,7 @@ void TestViscaReader::hangUpMidPacket()
         link.sim, [&] { return VISCA_get_zoom_value(&link.port, &link.camera, &zoom); }, 300);
     QVERIFY(link.sim.isHungUp());
     QCOMPARE(timed.result, VISCA_FAILURE);
+    QCOMPARE(link.port.ibuf_length, 2);
     QCOMPARE(zoom, uint16_t(0xBEEF));
     QCOMPARE(link.port.last_error, uint32_t(VISCA_ERROR_IO));
     QVERIFY2(timed.elapsed_ms < BUDGET_LOWER_MS, qPrintable(QString::number(timed.elapsed_ms)));

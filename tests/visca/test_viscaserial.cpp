@@ -9,8 +9,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -33,45 +31,6 @@ int openDescriptors()
         .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)
         .size();
 }
-
-// Puts one end of a socket pair on descriptor 0 for its lifetime, so that any
-// read, write or close of descriptor 0 can be seen from the other end.
-class StdinProbe
-{
-public:
-    StdinProbe()
-    {
-        m_saved = dup(0);
-        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, m_pair) == 0)
-            dup2(m_pair[0], 0);
-    }
-    ~StdinProbe()
-    {
-        if (m_saved >= 0) {
-            dup2(m_saved, 0);
-            close(m_saved);
-        }
-        for (int fd : m_pair) {
-            if (fd >= 0)
-                close(fd);
-        }
-    }
-    StdinProbe(const StdinProbe&) = delete;
-    StdinProbe& operator=(const StdinProbe&) = delete;
-
-    bool isReady() const { return m_pair[1] >= 0; }
-    // Input waiting on descriptor 0, as the library would find it.
-    bool offer(const QByteArray& bytes)
-    {
-        return write(m_pair[1], bytes.constData(), size_t(bytes.size())) == bytes.size();
-    }
-    int pendingOnStdin() const { return viscatest::pendingBytes(0); }
-    int receivedFromStdin() const { return viscatest::pendingBytes(m_pair[1]); }
-
-private:
-    int m_saved = -1;
-    int m_pair[2] = { -1, -1 };
-};
 
 } // namespace
 
@@ -97,6 +56,17 @@ void TestViscaSerial::lineSettings()
 {
     CamSim sim;
     QVERIFY(sim.isValid());
+    {
+        // A line another program left waiting for four bytes at a time.
+        const int other = open(sim.devicePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(other >= 0);
+        termios left {};
+        QCOMPARE(tcgetattr(other, &left), 0);
+        left.c_cc[VMIN] = 4;
+        left.c_cc[VTIME] = 5;
+        QCOMPARE(tcsetattr(other, TCSANOW, &left), 0);
+        close(other);
+    }
     ViscaPort port {};
     port.address = 5;
     QCOMPARE(VISCA_open_serial(&port, sim.devicePath().toLocal8Bit().constData()), VISCA_SUCCESS);
@@ -114,6 +84,12 @@ void TestViscaSerial::lineSettings()
     QCOMPARE(line.c_lflag & (ICANON | ECHO | ECHOE | ISIG), tcflag_t(0));
     QCOMPARE(line.c_oflag & OPOST, tcflag_t(0));
     QCOMPARE(line.c_iflag, tcflag_t(0));
+    // Bytes are taken as they come, each reply packet shorter than four bytes included.
+    QCOMPARE(line.c_cc[VMIN], cc_t(1));
+    QCOMPARE(line.c_cc[VTIME], cc_t(0));
+    ViscaCameraInfo camera {};
+    camera.address = 1;
+    QCOMPARE(VISCA_set_power(&port, &camera, 2), VISCA_SUCCESS);
     // Blocking again after the non-blocking open.
     QCOMPARE(fcntl(port.fd, F_GETFL) & O_NONBLOCK, 0);
     QCOMPARE(VISCA_close_serial(&port), VISCA_SUCCESS);
@@ -165,7 +141,7 @@ void TestViscaSerial::closeTwice()
 
 void TestViscaSerial::descriptorZeroIsNeverTouched()
 {
-    StdinProbe probe;
+    quvtest::StdinProbe probe;
     QVERIFY(probe.isReady());
     QVERIFY(probe.offer("\x90\x50\x02\xFF"));
     QTRY_COMPARE_WITH_TIMEOUT(probe.pendingOnStdin(), 4, 5000);
@@ -203,7 +179,7 @@ void TestViscaSerial::drain()
     QCOMPARE(size, 0u);
 
     link.sim.sendRaw(hexBytes("AA BB CC DD EE"));
-    QTRY_COMPARE_WITH_TIMEOUT(viscatest::pendingBytes(link.port.fd), 5, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(quvtest::pendingBytes(link.port.fd), 5, 5000);
     size = sizeof buffer;
     QCOMPARE(VISCA_unread_bytes(&link.port, buffer, &size), VISCA_FAILURE);
     QCOMPARE(size, 5u);
@@ -214,7 +190,7 @@ void TestViscaSerial::drain()
 
     // A capacity below what is pending takes what fits and leaves the rest.
     link.sim.sendRaw(hexBytes("01 02 03 04 05"));
-    QTRY_COMPARE_WITH_TIMEOUT(viscatest::pendingBytes(link.port.fd), 5, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(quvtest::pendingBytes(link.port.fd), 5, 5000);
     size = 3;
     QCOMPARE(VISCA_unread_bytes(&link.port, buffer, &size), VISCA_FAILURE);
     QCOMPARE(size, 3u);

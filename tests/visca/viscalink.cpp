@@ -7,8 +7,6 @@
 #include <mutex>
 #include <thread>
 
-#include <sys/ioctl.h>
-
 namespace viscatest {
 
 Link::Link(int cameras)
@@ -62,14 +60,6 @@ QByteArray wire(const quvtest::CamSim& sim)
     for (const QByteArray& packet : sim.received())
         out.append(packet);
     return out;
-}
-
-int pendingBytes(int fd)
-{
-    int pending = 0;
-    if (ioctl(fd, FIONREAD, &pending) != 0)
-        return -1;
-    return pending;
 }
 
 } // namespace viscatest

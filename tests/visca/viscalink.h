@@ -50,7 +50,4 @@ Timed timedCall(quvtest::CamSim& sim, const std::function<uint32_t()>& call, int
 // Every packet the simulator received, joined.
 QByteArray wire(const quvtest::CamSim& sim);
 
-// Pending input on a descriptor (FIONREAD).
-int pendingBytes(int fd);
-
 } // namespace viscatest
