@@ -19,9 +19,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <pthread.h>
 #include <string>
 #include <unistd.h>
+
+#include "quvbasetest.h"
 
 #include "quvbase/system/quvlog.h"
 #include "quvbase/system/quvlog_p.h"
@@ -31,9 +34,19 @@
 
 namespace {
 
-unsigned char patternByte(unsigned seed, size_t index)
+using quvbasetest::patternByte;
+
+// Waits until done() holds, which another thread or process brings about;
+// false after 30 s.
+bool waitUntil(const std::function<bool()>& done)
 {
-    return static_cast<unsigned char>((seed * 31u + index * 7u) & 0xFFu);
+    const uint64_t deadline = QUVTime::GetSystemMilliseconds() + 30000;
+    while (!done()) {
+        if (QUVTime::GetSystemMilliseconds() > deadline)
+            return false;
+        QUVTime::SleepInMicroseconds(100);
+    }
+    return true;
 }
 
 int shmCheck(const char* name, size_t size, unsigned seed)
@@ -93,11 +106,8 @@ int logOpenRace(const char* segment, const char* startFile)
     // the opens meet.
     std::printf("ready\n");
     std::fflush(stdout);
-    const uint64_t deadline = QUVTime::GetSystemMilliseconds() + 30000;
-    while (access(startFile, F_OK) != 0) {
-        if (QUVTime::GetSystemMilliseconds() > deadline)
-            return 4;
-    }
+    if (!waitUntil([startFile] { return access(startFile, F_OK) == 0; }))
+        return 4;
     const QUVStatus status = QUVDebug::Open(true);
     std::printf("%d\n", status);
     QUVDebug::Close(false);
@@ -159,7 +169,6 @@ int threadKill()
         }
     }
 
-    const uint64_t startMs = QUVTime::GetSystemMilliseconds();
     {
         PausingThread thread;
         for (int round = 0; round < 2; ++round) {
@@ -169,10 +178,8 @@ int threadKill()
                 std::printf("start failed\n");
                 return 11;
             }
-            while (!thread.m_running.load()) {
-                if (QUVTime::GetSystemMilliseconds() - startMs > 30000)
-                    return 12;
-            }
+            if (!waitUntil([&thread] { return thread.m_running.load(); }))
+                return 12;
             const QUVStatus status = thread.Kill(30000);
             if (status != QUV_STATUS_SUCCESS) {
                 std::printf("kill gave %d\n", status);

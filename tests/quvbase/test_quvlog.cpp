@@ -21,6 +21,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "quvbasetest.h"
 #include "quvtest.h"
 
 #include "quvbase/system/quvlock.h"
@@ -34,6 +35,9 @@ namespace {
 
 constexpr size_t kUsedSize = 4686388;
 constexpr size_t kMappedSize = 4689920;
+
+using quvbasetest::finishHelper;
+using quvbasetest::startHelper;
 
 std::string textOf(const char* text)
 {
@@ -166,25 +170,6 @@ private:
         made = made && pwrite(descriptor, marker, sizeof marker, 600) == ssize_t(sizeof marker);
         close(descriptor);
         return made;
-    }
-
-    std::unique_ptr<QProcess> startHelper(const QStringList& arguments)
-    {
-        auto helper = std::make_unique<QProcess>();
-        helper->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        helper->start(QStringLiteral(QUVBASE_HELPER), arguments);
-        helper->waitForStarted(30000);
-        return helper;
-    }
-
-    // Exit code of a finished helper; -1 for a crash or a hang.
-    static int finish(QProcess& helper, QByteArray* output = nullptr)
-    {
-        if (!helper.waitForFinished(60000))
-            return -1;
-        if (output)
-            *output = helper.readAllStandardOutput();
-        return helper.exitStatus() == QProcess::NormalExit ? helper.exitCode() : -1;
     }
 
     std::string m_segment;
@@ -512,7 +497,7 @@ void TestQuvLog::staleSmallSegmentInAHelper()
     QVERIFY(makeSegment(4096, 0x44425547u, 110u));
     auto helper = startHelper({ QStringLiteral("log-open"), QString::fromStdString(m_segment) });
     QByteArray output;
-    QCOMPARE(finish(*helper, &output), 0);
+    QCOMPARE(finishHelper(*helper, &output), 0);
     QCOMPARE(output, QByteArray("-1\n"));
 }
 
@@ -537,7 +522,7 @@ void TestQuvLog::simultaneousFirstOpens()
     QVERIFY(writeFile(startFile, QByteArray("go")));
     for (auto& process : processes) {
         QByteArray output;
-        QCOMPARE(finish(*process, &output), 0);
+        QCOMPARE(finishHelper(*process, &output), 0);
         QCOMPARE(output, QByteArray("0\n"));
     }
 
@@ -763,7 +748,7 @@ void TestQuvLog::severalProcessesReport()
         pids.insert(uint64_t(process->processId()));
     for (auto& process : processes) {
         QByteArray output;
-        QCOMPARE(finish(*process, &output), 0);
+        QCOMPARE(finishHelper(*process, &output), 0);
         QCOMPARE(output, QByteArray("reported ") + QByteArray::number(messages) + '\n');
     }
 

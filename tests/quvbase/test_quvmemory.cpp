@@ -11,18 +11,16 @@
 #include <vector>
 
 #include <QFile>
-#include <QProcess>
 
+#include "quvbasetest.h"
 #include "quvtest.h"
 
 #include "quvbase/system/quvmemory.h"
 
 namespace {
 
-unsigned char patternByte(unsigned seed, size_t index)
-{
-    return static_cast<unsigned char>((seed * 31u + index * 7u) & 0xFFu);
-}
+using quvbasetest::patternByte;
+using quvbasetest::runHelper;
 
 bool mappedInThisProcess(const std::string& name)
 {
@@ -30,19 +28,6 @@ bool mappedInThisProcess(const std::string& name)
     if (!maps.open(QIODevice::ReadOnly))
         return false;
     return maps.readAll().contains(QByteArray("/dev/shm/") + QByteArray::fromStdString(name));
-}
-
-// Runs the helper program; gives its exit code (-1 for a crash) and output.
-int runHelper(const QStringList& arguments, QByteArray* output = nullptr)
-{
-    QProcess helper;
-    helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    helper.start(QStringLiteral(QUVBASE_HELPER), arguments);
-    if (!helper.waitForFinished(60000))
-        return -2;
-    if (output)
-        *output = helper.readAllStandardOutput();
-    return helper.exitStatus() == QProcess::NormalExit ? helper.exitCode() : -1;
 }
 
 } // namespace

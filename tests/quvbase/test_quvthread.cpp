@@ -12,8 +12,8 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QProcess>
 
+#include "quvbasetest.h"
 #include "quvtest.h"
 
 #include "quvbase/system/quvthread.h"
@@ -462,14 +462,9 @@ void TestQuvThread::names()
 
 void TestQuvThread::killInAHelper()
 {
-    QProcess helper;
-    helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    helper.start(QStringLiteral(QUVBASE_HELPER), { QStringLiteral("thread-kill") });
-    QVERIFY(helper.waitForFinished(120000));
-    const QByteArray output = helper.readAllStandardOutput();
-    QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
+    QByteArray output;
+    QCOMPARE(quvbasetest::runHelper({ QStringLiteral("thread-kill") }, &output), 0);
     QCOMPARE(output, QByteArray("ok\n"));
-    QCOMPARE(helper.exitCode(), 0);
 }
 
 QUV_TEST_MAIN(TestQuvThread)
