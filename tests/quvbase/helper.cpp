@@ -12,6 +12,9 @@
 //                                    then opens the log with a client reference
 //   log-report <segment> <count> <tag>  opens the log and reports <count>
 //                                    messages "<tag> <i>"
+//   log-close-race <segment> <rounds>  closes and reopens the log <rounds>
+//                                    times while another thread reports into it
+//                                    and reads it; prints "ok"
 //   thread-kill                      kills a thread blocked in pause() and
 //                                    checks the outcome; prints "ok"
 
@@ -22,6 +25,7 @@
 #include <functional>
 #include <pthread.h>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 #include "quvbasetest.h"
@@ -129,6 +133,63 @@ int logReport(const char* segment, int count, const char* tag)
     return 0;
 }
 
+int logCloseRace(const char* segment, int rounds)
+{
+    quvlog_internal::setSegmentName(segment);
+    if (QUVDebug::Open(false) != QUV_STATUS_SUCCESS || QUVDebug::SetClientReferenceCount(1) != QUV_STATUS_SUCCESS
+        || QUVDebug::Enable(0, 1) != QUV_STATUS_SUCCESS) {
+        std::printf("open failed\n");
+        return 6;
+    }
+
+    // Everything that reaches into the segment without the log's lock: the
+    // writers, the masks, the accessors, and a text handed out before a close.
+    std::atomic<bool> stop { false };
+    std::atomic<bool> running { false };
+    std::atomic<size_t> bytesRead { 0 };
+    std::thread user([&] {
+        for (int i = 0; !stop.load(); ++i) {
+            QUVDebug::Report(0, 3, __FILE__, __LINE__, "race %d", i);
+            QUVDebug::Report(0, 3, __FILE__, __LINE__, std::string("race"));
+            QUVDebug::IsActive(0);
+            QUVDebug::Enable(7, 1);
+            QUVDebug::Disable(7, 1);
+            uint32_t mask = 0;
+            QUVDebug::GetDestination(0, &mask);
+            uint64_t sequence = 0;
+            QUVDebug::GetSequenceNumber(&sequence);
+            uint64_t pid = 0;
+            QUVDebug::GetProcessId(sequence, &pid);
+            const char* text = nullptr;
+            if (QUVDebug::GetMessageText(sequence, &text) == QUV_STATUS_SUCCESS)
+                bytesRead += strnlen(text, 512);
+            running.store(true);
+        }
+    });
+    if (!waitUntil([&running] { return running.load(); })) {
+        stop.store(true);
+        user.join();
+        return 7;
+    }
+    for (int round = 0; round < rounds; ++round) {
+        if (round % 2 == 0)
+            QUVDebug::Close(false);
+        else
+            QUVDebug::SetClientReferenceCount(0);
+        if (QUVDebug::Open(false) != QUV_STATUS_SUCCESS || QUVDebug::SetClientReferenceCount(1) != QUV_STATUS_SUCCESS) {
+            std::printf("reopen failed\n");
+            stop.store(true);
+            user.join();
+            return 8;
+        }
+    }
+    stop.store(true);
+    user.join();
+    QUVDebug::Close(false);
+    std::printf("ok\n");
+    return 0;
+}
+
 // Blocks in pause(), a cancellation point, until killed; its destructor shows
 // that the cancel unwound the stack.
 class PausingThread : public QUVThread
@@ -222,6 +283,8 @@ int main(int argc, char** argv)
         result = logOpenRace(argv[2], argv[3]);
     else if (command == "log-report" && argc == 5)
         result = logReport(argv[2], std::atoi(argv[3]), argv[4]);
+    else if (command == "log-close-race" && argc == 4)
+        result = logCloseRace(argv[2], std::atoi(argv[3]));
     else if (command == "thread-kill" && argc == 2)
         result = threadKill();
     else
