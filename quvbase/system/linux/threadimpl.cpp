@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "quvbase/system/linux/timeimpl.h"
 #include "quvbase/system/quvlog.h"
 
 namespace {
@@ -15,8 +16,6 @@ namespace {
 constexpr int kUnit = 0;
 constexpr int kError = 3;
 constexpr size_t kStackSize = 0x100000; // 1 MiB
-constexpr uint32_t kWaitForever = 0xFFFFFFFFu;
-constexpr time_t kForeverSeconds = 31536000; // 365 days
 // Linux thread names hold 15 bytes and a terminator.
 constexpr size_t kNameBytes = 15;
 
@@ -24,23 +23,6 @@ constexpr size_t kNameBytes = 15;
 // of -10, 0, 10, 19 and 5.
 constexpr int kNiceValues[] = { 10, 0, -10, -19, -5 };
 constexpr QUVThreadPriority kRealtimePriority = 4;
-
-timespec deadlineFrom(clockid_t clock, uint32_t timeoutMs)
-{
-    timespec deadline {};
-    clock_gettime(clock, &deadline);
-    if (timeoutMs == kWaitForever) {
-        deadline.tv_sec += kForeverSeconds;
-        return deadline;
-    }
-    deadline.tv_sec += time_t(timeoutMs / 1000);
-    deadline.tv_nsec += long(timeoutMs % 1000) * 1000000;
-    if (deadline.tv_nsec >= 1000000000) {
-        deadline.tv_sec += 1;
-        deadline.tv_nsec -= 1000000000;
-    }
-    return deadline;
-}
 
 } // namespace
 
@@ -111,7 +93,7 @@ QUVThreadImpl::QUVThreadImpl(QUVThread* owner)
 
 QUVThreadImpl::~QUVThreadImpl()
 {
-    Stop(kWaitForever);
+    Stop(QUV_LOCK_WAIT_FOREVER);
     if (m_mutexReady) {
         const int error = pthread_mutex_destroy(&m_exitMutex);
         if (error != 0)
@@ -215,7 +197,7 @@ QUVStatus QUVThreadImpl::Stop(uint32_t timeoutMs)
             static_cast<void*>(m_owner), error);
         return QUV_STATUS_FAIL;
     }
-    const timespec deadline = deadlineFrom(CLOCK_MONOTONIC, timeoutMs);
+    const timespec deadline = QUVTimeImpl::Deadline(CLOCK_MONOTONIC, timeoutMs);
     m_terminate.store(true);
     int waitError = 0;
     while (!m_exited && waitError == 0)
@@ -270,7 +252,7 @@ QUVStatus QUVThreadImpl::Kill(uint32_t timeoutMs)
         return QUV_STATUS_FAIL;
     }
     // glibc's timed join measures on the wall clock.
-    const timespec deadline = deadlineFrom(CLOCK_REALTIME, timeoutMs);
+    const timespec deadline = QUVTimeImpl::Deadline(CLOCK_REALTIME, timeoutMs);
     error = pthread_timedjoin_np(thread, nullptr, &deadline);
     if (error == ETIMEDOUT)
         return QUV_STATUS_TIMEOUT; // still unwinding: a later Stop or Active reaps it
