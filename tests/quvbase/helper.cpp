@@ -17,19 +17,28 @@
 //                                    and reads it; prints "ok"
 //   thread-kill                      kills a thread blocked in pause() and
 //                                    checks the outcome; prints "ok"
+//   thread-kill-waiting              kills a thread while it waits in another
+//                                    thread object's Stop, then stops that
+//                                    object; prints "ok"
+//   thread-nice                      checks the nice values of the priorities
+//                                    against the process's own; prints "ok <nice>"
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <pthread.h>
 #include <string>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
 #include "quvbasetest.h"
 
+#include "quvbase/system/quvlock.h"
 #include "quvbase/system/quvlog.h"
 #include "quvbase/system/quvlog_p.h"
 #include "quvbase/system/quvmemory.h"
@@ -267,6 +276,118 @@ int threadKill()
     return 0;
 }
 
+void ignoreTerminate(QUVThread*, void* release)
+{
+    while (!static_cast<std::atomic<bool>*>(release)->load())
+        QUVTime::SleepInMicroseconds(200);
+}
+
+void stopOther(QUVThread*, void* other)
+{
+    static_cast<QUVThread*>(other)->Stop(QUV_LOCK_WAIT_FOREVER);
+}
+
+int threadKillWaiting()
+{
+    std::atomic<bool> release { false };
+    QUVThread stubborn;
+    stubborn.Attach(&ignoreTerminate, &release);
+    if (stubborn.Start() != QUV_STATUS_SUCCESS)
+        return 20;
+
+    // The stopper sets the other object's terminate flag while it holds that
+    // object's exit mutex, and then waits on it; killed from here on, it
+    // unwinds from the wait (or from its start) with the mutex locked.
+    QUVThread stopper;
+    stopper.Attach(&stopOther, &stubborn);
+    if (stopper.Start() != QUV_STATUS_SUCCESS)
+        return 21;
+    if (!waitUntil([&stubborn] { return stubborn.Terminate(); }))
+        return 22;
+    const QUVStatus killed = stopper.Kill(30000);
+    if (killed != QUV_STATUS_SUCCESS) {
+        std::printf("kill gave %d\n", killed);
+        return 23;
+    }
+
+    // A mutex left locked would keep the thread from signalling its exit and
+    // this Stop from ever taking the mutex.
+    release.store(true);
+    const QUVStatus stopped = stubborn.Stop(30000);
+    if (stopped != QUV_STATUS_SUCCESS || stubborn.Active()) {
+        std::printf("stop gave %d\n", stopped);
+        return 24;
+    }
+    if (stubborn.Start() != QUV_STATUS_SUCCESS || stubborn.Stop(30000) != QUV_STATUS_SUCCESS) {
+        std::printf("object unusable after the kill\n");
+        return 25;
+    }
+    std::printf("ok\n");
+    return 0;
+}
+
+// Records its kernel id, then waits to be stopped.
+class IdleThread : public QUVThread
+{
+public:
+    ~IdleThread() override { Stop(QUV_LOCK_WAIT_FOREVER); }
+
+    QUVStatus ThreadInit() override
+    {
+        m_tid.store(pid_t(GetThreadId()));
+        return QUV_STATUS_SUCCESS;
+    }
+    bool ThreadLoop() override
+    {
+        QUVTime::SleepInMicroseconds(500);
+        return true;
+    }
+
+    std::atomic<pid_t> m_tid { 0 };
+};
+
+int niceOf(pid_t tid)
+{
+    errno = 0;
+    return getpriority(PRIO_PROCESS, id_t(tid));
+}
+
+int threadNice()
+{
+    // Started by the test at a raised nice value: the one every priority
+    // counts from.
+    const int own = niceOf(0);
+    IdleThread thread;
+    if (thread.Start() != QUV_STATUS_SUCCESS)
+        return 30;
+    if (!waitUntil([&thread] { return thread.m_tid.load() != 0; }))
+        return 31;
+    const pid_t tid = thread.m_tid.load();
+
+    // Normal is the process's own value and never needs privilege; lower
+    // priorities go up from it, as far as Linux goes (19).
+    if (niceOf(tid) != own || thread.SetPriority(2) != QUV_STATUS_SUCCESS || niceOf(tid) != own) {
+        std::printf("normal: nice %d, own %d\n", niceOf(tid), own);
+        return 32;
+    }
+    if (thread.SetPriority(1) != QUV_STATUS_SUCCESS || niceOf(tid) != std::min(own + 10, 19)) {
+        std::printf("lowest: nice %d, own %d\n", niceOf(tid), own);
+        return 33;
+    }
+    // Above normal needs privilege: applied where permitted, else refused
+    // with the nice value kept.
+    const int before = niceOf(tid);
+    const QUVStatus above = thread.SetPriority(5);
+    if (niceOf(tid) != (above == QUV_STATUS_SUCCESS ? own - 5 : before)) {
+        std::printf("above normal: nice %d, own %d\n", niceOf(tid), own);
+        return 34;
+    }
+    if (thread.Stop(QUV_LOCK_WAIT_FOREVER) != QUV_STATUS_SUCCESS)
+        return 35;
+    std::printf("ok %d\n", own);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -287,6 +408,10 @@ int main(int argc, char** argv)
         result = logCloseRace(argv[2], std::atoi(argv[3]));
     else if (command == "thread-kill" && argc == 2)
         result = threadKill();
+    else if (command == "thread-kill-waiting" && argc == 2)
+        result = threadKillWaiting();
+    else if (command == "thread-nice" && argc == 2)
+        result = threadNice();
     else
         std::fprintf(stderr, "quvbase_helper: unknown command\n");
     std::fflush(stdout);
