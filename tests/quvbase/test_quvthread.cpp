@@ -412,8 +412,8 @@ void TestQuvThread::destroyingStopsTheThread()
 void TestQuvThread::threadDeletesItsOwnObject()
 {
     // Nobody is left to stop or join the thread: it must end by itself, and
-    // its way out must not touch the freed object (the sanitizer build sees
-    // any such access).
+    // neither its way out nor the Start still finishing on this thread may
+    // touch the freed object (the sanitizer build sees any such access).
     SelfDeletion deletion;
     auto* thread = new QUVThread;
     QCOMPARE(thread->Attach(&deleteOwnObject, &deletion), QUV_STATUS_SUCCESS);

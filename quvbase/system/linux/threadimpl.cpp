@@ -156,7 +156,11 @@ QUVThreadImpl::~QUVThreadImpl()
     if (IsCurrentThread()) {
         // The thread deletes its own object: nobody is left to wait for it or
         // to join it. It ends by itself, detached, and its exit path leaves
-        // the object alone.
+        // the object alone. The Start that made it may still be finishing
+        // (setting the priority) under the lock: taking the lock waits for it.
+        {
+            QUVAutoLock startDone(&m_lock);
+        }
         if (m_exitSignal)
             m_exitSignal->disown();
         const int error = pthread_detach(pthread_self());
