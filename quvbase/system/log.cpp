@@ -81,27 +81,41 @@ const char* const kSeverityNames[] = { "emergency", "alert", "assert", "error", 
 // the private-data queries and the segment name.
 struct DebugStatics
 {
-    DebugStatics()
-        : lock(new QUVLock(nullptr))
-        , segmentName(kDefaultSegmentName)
-    { }
     ~DebugStatics()
     {
         delete lock;
         lock = nullptr;
     }
 
-    QUVLock* lock;
+    // Null until initDebugStatics has run and again after exit has begun.
+    QUVLock* lock = nullptr;
     std::string segmentName;
     // Built once by the first successful Open and never changed after, so the
     // pointers GetGroupString hands out stay valid; published by labelsReady.
     std::vector<std::string> labels;
     std::atomic<bool> labelsReady { false };
+    // The segment this process has mapped, under the lock. Closing the log
+    // keeps it mapped: writers and readers take the segment's address without
+    // the lock, so one may still be inside the segment when the log closes, and
+    // the message texts handed out point into it. The next Open takes it up
+    // again.
+    uint8_t* mapping = nullptr;
 };
 
 DebugStatics s_statics;
-// The mapped segment, null while closed. Read without the lock by every
-// writer and accessor.
+
+// Builds the process-local state; runs when the program starts.
+bool initDebugStatics()
+{
+    s_statics.segmentName = kDefaultSegmentName;
+    s_statics.lock = new QUVLock(nullptr);
+    return true;
+}
+
+[[maybe_unused]] const bool s_staticsBuilt = initDebugStatics();
+
+// The mapped segment while the log is open, null while closed. Read without
+// the lock by every writer and accessor.
 std::atomic<uint8_t*> s_segment { nullptr };
 
 uint8_t* segment()
@@ -169,9 +183,28 @@ bool validUnit(int unit)
     return unit >= 0 && unit < int(kUnitCount);
 }
 
+// Sets up a fresh segment: everything after the magic zeroed, the layout's
+// sizes, unit 1's mask, and the version last.
+void setUpSegment(uint8_t* base)
+{
+    std::memset(base + kSequenceOffset, 0, kUsedSize - kSequenceOffset);
+    storeU32(base, kRingCapacityOffset, kRingCapacity);
+    storeU32(base, kFileSizeOffset, kTextSize);
+    storeU32(base, kTextSizeOffset, kTextSize);
+    storeU32(base, kUnitCountOffset, kUnitCount);
+    storeU32(base, maskOffset(1), 2);
+    storeU32(base, kVersionOffset, kVersion);
+}
+
 // Brings the segment to the current layout. A fresh (all zero) segment is set
-// up by exactly one process: the one whose compare-exchange claims the magic
-// field. Its version is stored last, and every other process waits for it.
+// up by the process whose compare-exchange claims the magic field; it stores
+// the version last, and every other process waits for it. A claimant that has
+// not finished within kSetupWaitMs is taken to have died half-way (the set-up
+// itself takes a few milliseconds), and the waiter sets the segment up in its
+// place; otherwise the segment would stay unusable until the next reboot. The
+// segment has no field that could tell a dead claimant from a stalled one, or
+// elect one of several waiters that give up together: such waiters all set it
+// up, writing the same values.
 bool prepareSegment(uint8_t* base)
 {
     const uint32_t version = loadU32(base, kVersionOffset);
@@ -183,23 +216,26 @@ bool prepareSegment(uint8_t* base)
     uint32_t expected = 0;
     if (__atomic_compare_exchange_n(
             u32At(base, kMagicOffset), &expected, kMagic, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST)) {
-        std::memset(base + kSequenceOffset, 0, kUsedSize - kSequenceOffset);
-        storeU32(base, kRingCapacityOffset, kRingCapacity);
-        storeU32(base, kFileSizeOffset, kTextSize);
-        storeU32(base, kTextSizeOffset, kTextSize);
-        storeU32(base, kUnitCountOffset, kUnitCount);
-        storeU32(base, maskOffset(1), 2);
-        storeU32(base, kVersionOffset, kVersion);
+        setUpSegment(base);
         return true;
     }
     if (expected != kMagic)
         return false; // version 0 under a foreign magic: not ours to touch
     for (int waited = 0; waited < kSetupWaitMs; ++waited) {
-        if (loadU32(base, kVersionOffset) == kVersion)
+        const uint32_t now = loadU32(base, kVersionOffset);
+        if (now == kVersion)
             return true;
+        if (now != 0)
+            return false;
         QUVTime::SleepInMicroseconds(1000);
     }
-    return loadU32(base, kVersionOffset) == kVersion;
+    // Checked once more: a claimant that finished during the last sleep must
+    // not be set up over.
+    const uint32_t last = loadU32(base, kVersionOffset);
+    if (last != 0)
+        return last == kVersion;
+    setUpSegment(base);
+    return true;
 }
 
 void buildLabels()
@@ -216,57 +252,10 @@ void buildLabels()
     s_statics.labelsReady.store(true, std::memory_order_release);
 }
 
-// Unmaps the segment in this process; the caller holds the lock.
-void unmapSegment()
-{
-    uint8_t* base = s_segment.exchange(nullptr, std::memory_order_acq_rel);
-    if (base)
-        QUVMemory::FreeShared(base);
-}
-
-struct Claim
-{
-    uint8_t* record = nullptr;
-    uint64_t sequence = 0;
-};
-
-// Claims the next ring record and fills every field but the text and the
-// sequence number, or gives a null record when the message is not written.
-Claim claimRecord(uint8_t* base, int unit, int severity, const char* file, int line)
-{
-    Claim claim;
-    if (__atomic_load_n(i32At(base, kClientCountOffset), __ATOMIC_ACQUIRE) < 1)
-        return claim;
-    const int unitIndex = uint32_t(unit) < kUnitCount ? unit : 0;
-    const uint32_t mask = loadU32(base, maskOffset(unitIndex));
-    if (mask == 0) {
-        QUVAtomic::Increment(u64At(base, kIgnoredOffset));
-        return claim;
-    }
-
-    claim.sequence = QUVAtomic::Increment(u64At(base, kSequenceOffset));
-    claim.record = recordAt(base, claim.sequence);
-    uint8_t* record = claim.record;
-    writeField<int32_t>(record, kRecUnit, unitIndex);
-    writeField<uint32_t>(record, kRecMask, mask);
-    writeField<uint64_t>(record, kRecTime, QUVDebug::DebugTime());
-    writeField<int64_t>(record, kRecWallClock, int64_t(time(nullptr)));
-    char* fileField = reinterpret_cast<char*>(record + kRecFile);
-    const char* path = file ? file : "unknown";
-    const size_t pathLength = strnlen(path, kTextSize - 1);
-    std::memcpy(fileField, path, pathLength);
-    fileField[pathLength] = '\0';
-    writeField<int32_t>(record, kRecLine, line);
-    writeField<int32_t>(record, kRecSeverity, severity >= 0 && severity <= 7 ? severity : kDefaultSeverity);
-    writeField<uint64_t>(record, kRecPid, QUVProcess::GetPid());
-    writeField<uint64_t>(record, kRecTid, QUVThread::GetThreadId());
-    return claim;
-}
-
 // Publishes a filled record: its sequence number is stored last.
-void publish(uint8_t* base, const Claim& claim)
+void publish(uint8_t* base, uint8_t* record, uint64_t sequence)
 {
-    QUVAtomic::Exchange(u64At(claim.record, kRecSequence), claim.sequence);
+    QUVAtomic::Exchange(u64At(record, kRecSequence), sequence);
     QUVAtomic::Increment(u64At(base, kAcceptedOffset));
 }
 
@@ -322,7 +311,17 @@ namespace quvlog_internal {
 void setSegmentName(const char* name)
 {
     QUVAutoLock guard(s_statics.lock);
-    s_statics.segmentName = name ? name : kDefaultSegmentName;
+    const std::string wanted = name ? name : kDefaultSegmentName;
+    if (wanted == s_statics.segmentName)
+        return;
+    // The mapping kept from the old segment is given up here, the one place
+    // that unmaps it: the caller sees to it that no thread uses the log now.
+    s_segment.store(nullptr, std::memory_order_release);
+    if (s_statics.mapping) {
+        QUVMemory::FreeShared(s_statics.mapping);
+        s_statics.mapping = nullptr;
+    }
+    s_statics.segmentName = wanted;
 }
 
 std::string segmentName()
@@ -423,21 +422,36 @@ QUVStatus QUVDebug::Open(bool incrementRefCount)
     if (segment())
         return QUV_STATUS_SUCCESS;
 
-    size_t size = kUsedSize;
-    void* mapped = QUVMemory::AllocateShared(&size, s_statics.segmentName.c_str());
-    if (!mapped)
-        return QUV_STATUS_FAIL;
-    uint8_t* base = static_cast<uint8_t*>(mapped);
-    if (size < kUsedSize || !prepareSegment(base)) {
-        QUVMemory::FreeShared(mapped);
+    // A mapping kept from an earlier Open is taken up again; it passes the
+    // same checks, since another process may have changed the segment.
+    uint8_t* base = s_statics.mapping;
+    const bool kept = base != nullptr;
+    if (!kept) {
+        size_t size = kUsedSize;
+        void* mapped = QUVMemory::AllocateShared(&size, s_statics.segmentName.c_str());
+        if (!mapped)
+            return QUV_STATUS_FAIL;
+        if (size < kUsedSize) {
+            QUVMemory::FreeShared(mapped);
+            return QUV_STATUS_FAIL;
+        }
+        base = static_cast<uint8_t*>(mapped);
+    }
+    bool ready = prepareSegment(base);
+    if (ready) {
+        try {
+            buildLabels();
+        } catch (const std::bad_alloc&) {
+            ready = false;
+        }
+    }
+    if (!ready) {
+        // A new mapping has not been published, so nobody else can hold it.
+        if (!kept)
+            QUVMemory::FreeShared(base);
         return QUV_STATUS_FAIL;
     }
-    try {
-        buildLabels();
-    } catch (const std::bad_alloc&) {
-        QUVMemory::FreeShared(mapped);
-        return QUV_STATUS_FAIL;
-    }
+    s_statics.mapping = base;
     // An atomic add: other processes change the count at the same time.
     if (incrementRefCount)
         __atomic_add_fetch(i32At(base, kClientCountOffset), 1, __ATOMIC_SEQ_CST);
@@ -458,7 +472,8 @@ QUVStatus QUVDebug::Close(bool decrementRefCount)
             && !__atomic_compare_exchange_n(count, &current, current - 1, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST)) {
         }
     }
-    unmapSegment();
+    // Closed, but still mapped (see DebugStatics::mapping).
+    s_segment.store(nullptr, std::memory_order_release);
     return QUV_STATUS_SUCCESS;
 }
 
@@ -490,8 +505,9 @@ QUVStatus QUVDebug::SetClientReferenceCount(int count)
     if (!base)
         return QUV_STATUS_INITIALIZE;
     __atomic_store_n(i32At(base, kClientCountOffset), count, __ATOMIC_SEQ_CST);
+    // Closed as by Close, the mapping kept.
     if (count <= 0)
-        unmapSegment();
+        s_segment.store(nullptr, std::memory_order_release);
     return QUV_STATUS_SUCCESS;
 }
 
@@ -560,32 +576,63 @@ bool QUVDebug::IsActive(int unit)
     return base && validUnit(unit) && loadU32(base, maskOffset(unit)) != 0;
 }
 
+bool QUVDebug::ReportCommon(
+    void* mapped, int unit, int severity, const char* file, int line, uint64_t* sequence, void** record)
+{
+    uint8_t* base = static_cast<uint8_t*>(mapped);
+    if (!base || __atomic_load_n(i32At(base, kClientCountOffset), __ATOMIC_ACQUIRE) < 1)
+        return false;
+    const int unitIndex = uint32_t(unit) < kUnitCount ? unit : 0;
+    const uint32_t mask = loadU32(base, maskOffset(unitIndex));
+    if (mask == 0) {
+        QUVAtomic::Increment(u64At(base, kIgnoredOffset));
+        return false;
+    }
+
+    *sequence = QUVAtomic::Increment(u64At(base, kSequenceOffset));
+    uint8_t* claimed = recordAt(base, *sequence);
+    writeField<int32_t>(claimed, kRecUnit, unitIndex);
+    writeField<uint32_t>(claimed, kRecMask, mask);
+    writeField<uint64_t>(claimed, kRecTime, DebugTime());
+    writeField<int64_t>(claimed, kRecWallClock, int64_t(time(nullptr)));
+    char* fileField = reinterpret_cast<char*>(claimed + kRecFile);
+    const char* path = file ? file : "unknown";
+    const size_t pathLength = strnlen(path, kTextSize - 1);
+    std::memcpy(fileField, path, pathLength);
+    fileField[pathLength] = '\0';
+    writeField<int32_t>(claimed, kRecLine, line);
+    writeField<int32_t>(claimed, kRecSeverity, severity >= 0 && severity <= 7 ? severity : kDefaultSeverity);
+    writeField<uint64_t>(claimed, kRecPid, QUVProcess::GetPid());
+    writeField<uint64_t>(claimed, kRecTid, QUVThread::GetThreadId());
+    *record = claimed;
+    return true;
+}
+
 void QUVDebug::Report(int unit, int severity, const char* file, int line, const char* format, ...)
 {
     uint8_t* base = segment();
-    if (!base)
+    uint64_t sequence = 0;
+    void* record = nullptr;
+    if (!base || !ReportCommon(base, unit, severity, file, line, &sequence, &record))
         return;
-    const Claim claim = claimRecord(base, unit, severity, file, line);
-    if (!claim.record)
-        return;
+    uint8_t* claimed = static_cast<uint8_t*>(record);
     va_list arguments;
     va_start(arguments, format);
-    vsnprintf(reinterpret_cast<char*>(claim.record + kRecText), kTextSize, format ? format : "no message", arguments);
+    vsnprintf(reinterpret_cast<char*>(claimed + kRecText), kTextSize, format ? format : "no message", arguments);
     va_end(arguments);
-    publish(base, claim);
+    publish(base, claimed, sequence);
 }
 
 void QUVDebug::Report(int unit, int severity, const char* file, int line, const std::string& message)
 {
     uint8_t* base = segment();
-    if (!base)
+    uint64_t sequence = 0;
+    void* record = nullptr;
+    if (!base || !ReportCommon(base, unit, severity, file, line, &sequence, &record))
         return;
-    const Claim claim = claimRecord(base, unit, severity, file, line);
-    if (!claim.record)
-        return;
-    quv::safer_strncpy(
-        reinterpret_cast<char*>(claim.record + kRecText), message.c_str(), message.size() + 1, kTextSize);
-    publish(base, claim);
+    uint8_t* claimed = static_cast<uint8_t*>(record);
+    quv::safer_strncpy(reinterpret_cast<char*>(claimed + kRecText), message.c_str(), message.size() + 1, kTextSize);
+    publish(base, claimed, sequence);
 }
 
 void QUVDebug::AssertWithMessage(const char*, int, const std::string&) { }

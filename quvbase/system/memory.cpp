@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <limits>
 #include <list>
 #include <new>
 #include <string>
@@ -135,19 +136,19 @@ void* QUVMemory::AllocateShared(size_t* size, const char* name)
         }
     }
 
+    // Refused before anything is created: a request so large that rounding it
+    // up wraps around, or that no object size (off_t) can hold.
+    const size_t paddedSize = (*size + (kPageSize - 1)) & ~(kPageSize - 1);
+    if (paddedSize < *size || uint64_t(paddedSize) > uint64_t(std::numeric_limits<off_t>::max())) {
+        syslog(LOG_ERR, "QUVMemory::AllocateShared -- ftruncate failed\n");
+        return nullptr;
+    }
+
     // Owner-only: the segment outlives the process and other local users have
     // no business reading or steering it.
     const int descriptor = shm_open(systemName.c_str(), O_RDWR | O_CREAT, 0600);
     if (descriptor < 0) {
         syslog(LOG_ERR, "QUVMemory::AllocateShared -- shm_open failed");
-        return nullptr;
-    }
-
-    const size_t paddedSize = (*size + (kPageSize - 1)) & ~(kPageSize - 1);
-    if (paddedSize < *size) {
-        // The request is so large that rounding it up wrapped around.
-        syslog(LOG_ERR, "QUVMemory::AllocateShared -- ftruncate failed\n");
-        close(descriptor);
         return nullptr;
     }
 
@@ -159,6 +160,20 @@ void* QUVMemory::AllocateShared(size_t* size, const char* name)
     };
     if (fstat(descriptor, &status) != 0) {
         syslog(LOG_ERR, "QUVMemory::AllocateShared -- fstat failed\n");
+        close(descriptor);
+        return nullptr;
+    }
+    // /dev/shm is shared by every local user: another one may have made the
+    // segment first, open to all, to read or steer what this user's programs
+    // put there. Only a segment of this user's own is mapped, and only with
+    // the owner's access (the umask, or an older build, may have left more).
+    if (status.st_uid != geteuid()) {
+        syslog(LOG_ERR, "QUVMemory::AllocateShared -- segment owned by another user\n");
+        close(descriptor);
+        return nullptr;
+    }
+    if ((status.st_mode & 07777) != 0600 && fchmod(descriptor, 0600) != 0) {
+        syslog(LOG_ERR, "QUVMemory::AllocateShared -- fchmod failed\n");
         close(descriptor);
         return nullptr;
     }

@@ -29,7 +29,10 @@ public:
     // touched: QUV_STATUS_FAIL, and the log stays closed. Opening an open log
     // succeeds without counting another reference.
     static QUVStatus Open(bool incrementRefCount);
-    // Unmaps the segment, first dropping one client reference when asked.
+    // Closes the log in this process, first dropping one client reference when
+    // asked. The segment stays mapped (a report or a reader may still be inside
+    // it, and message texts handed out point into it); the next Open takes the
+    // mapping up again.
     static QUVStatus Close(bool decrementRefCount);
     static bool IsOpen();
     static QUVStatus GetClientReferenceCount(int* count);
@@ -95,6 +98,15 @@ public:
     // Sets the masks the file names (the others keep theirs); a file of another
     // version changes nothing and gives QUV_STATUS_FAIL.
     static QUVStatus RestoreState(const char* path);
+
+private:
+    // Claims the ring record of a new message in the mapped segment and fills
+    // every field but the text and the sequence number, which the caller
+    // stores last to publish it. False when the message is not written: no
+    // client reference (not counted), or its unit masked out (counted as
+    // ignored).
+    static bool ReportCommon(
+        void* mapped, int unit, int severity, const char* file, int line, uint64_t* sequence, void** record);
 };
 
 // The program's handle on the debug log: the first one constructed in a

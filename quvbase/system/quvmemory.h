@@ -24,7 +24,8 @@ public:
     // (raised to a multiple of 4096) on return. A segment already mapped in
     // this process is mapped once: the call counts one more reference and gives
     // back the first mapping's address and size. An existing segment smaller
-    // than the request is refused. Null on any failure. Segments are never
+    // than the request, or owned by another user, is refused; one of this
+    // user's own is made owner-only. Null on any failure. Segments are never
     // unlinked: they outlive the process for the next one that opens them.
     static void* AllocateShared(size_t* size, const char* name);
     // Drops one reference to the mapping at address; the last one unmaps it.

@@ -6,7 +6,8 @@
 //
 // A subclass must call Stop in its own destructor: the base destructor runs
 // after the subclass's members are gone, and a loop still running would use
-// them.
+// them. A thread may delete its own object from its function, as the last
+// thing it does with it: the thread then ends by itself, unjoined.
 
 #include <atomic>
 #include <cstdint>
@@ -14,7 +15,8 @@
 #include "quvbase/system/quvstatus.h"
 
 // 1 (lowest) to 5: 1 below normal, 2 normal (the default), 5 above normal,
-// 3 high, 4 highest (real-time where the system permits it).
+// 3 high, 4 highest (real-time where the system permits it). Normal is the
+// nice value the process started with; the others are counted from it.
 using QUVThreadPriority = int32_t;
 
 class QUVThreadImpl;

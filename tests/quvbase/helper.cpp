@@ -12,17 +12,33 @@
 //                                    then opens the log with a client reference
 //   log-report <segment> <count> <tag>  opens the log and reports <count>
 //                                    messages "<tag> <i>"
+//   log-close-race <segment> <rounds>  closes and reopens the log <rounds>
+//                                    times while another thread reports into it
+//                                    and reads it; prints "ok"
 //   thread-kill                      kills a thread blocked in pause() and
 //                                    checks the outcome; prints "ok"
+//   thread-kill-waiting              kills a thread while it waits in another
+//                                    thread object's Stop, then stops that
+//                                    object; prints "ok"
+//   thread-nice                      checks the nice values of the priorities
+//                                    against the process's own; prints "ok <nice>"
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <pthread.h>
 #include <string>
+#include <sys/resource.h>
+#include <thread>
 #include <unistd.h>
 
+#include "quvbasetest.h"
+
+#include "quvbase/system/quvlock.h"
 #include "quvbase/system/quvlog.h"
 #include "quvbase/system/quvlog_p.h"
 #include "quvbase/system/quvmemory.h"
@@ -31,9 +47,19 @@
 
 namespace {
 
-unsigned char patternByte(unsigned seed, size_t index)
+using quvbasetest::patternByte;
+
+// Waits until done() holds, which another thread or process brings about;
+// false after 30 s.
+bool waitUntil(const std::function<bool()>& done)
 {
-    return static_cast<unsigned char>((seed * 31u + index * 7u) & 0xFFu);
+    const uint64_t deadline = QUVTime::GetSystemMilliseconds() + 30000;
+    while (!done()) {
+        if (QUVTime::GetSystemMilliseconds() > deadline)
+            return false;
+        QUVTime::SleepInMicroseconds(100);
+    }
+    return true;
 }
 
 int shmCheck(const char* name, size_t size, unsigned seed)
@@ -93,11 +119,8 @@ int logOpenRace(const char* segment, const char* startFile)
     // the opens meet.
     std::printf("ready\n");
     std::fflush(stdout);
-    const uint64_t deadline = QUVTime::GetSystemMilliseconds() + 30000;
-    while (access(startFile, F_OK) != 0) {
-        if (QUVTime::GetSystemMilliseconds() > deadline)
-            return 4;
-    }
+    if (!waitUntil([startFile] { return access(startFile, F_OK) == 0; }))
+        return 4;
     const QUVStatus status = QUVDebug::Open(true);
     std::printf("%d\n", status);
     QUVDebug::Close(false);
@@ -116,6 +139,63 @@ int logReport(const char* segment, int count, const char* tag)
         QUVDebug::Report(0, 6, __FILE__, __LINE__, "%s %d", tag, i);
     QUVDebug::Close(false);
     std::printf("reported %d\n", count);
+    return 0;
+}
+
+int logCloseRace(const char* segment, int rounds)
+{
+    quvlog_internal::setSegmentName(segment);
+    if (QUVDebug::Open(false) != QUV_STATUS_SUCCESS || QUVDebug::SetClientReferenceCount(1) != QUV_STATUS_SUCCESS
+        || QUVDebug::Enable(0, 1) != QUV_STATUS_SUCCESS) {
+        std::printf("open failed\n");
+        return 6;
+    }
+
+    // Everything that reaches into the segment without the log's lock: the
+    // writers, the masks, the accessors, and a text handed out before a close.
+    std::atomic<bool> stop { false };
+    std::atomic<bool> running { false };
+    std::atomic<size_t> bytesRead { 0 };
+    std::thread user([&] {
+        for (int i = 0; !stop.load(); ++i) {
+            QUVDebug::Report(0, 3, __FILE__, __LINE__, "race %d", i);
+            QUVDebug::Report(0, 3, __FILE__, __LINE__, std::string("race"));
+            QUVDebug::IsActive(0);
+            QUVDebug::Enable(7, 1);
+            QUVDebug::Disable(7, 1);
+            uint32_t mask = 0;
+            QUVDebug::GetDestination(0, &mask);
+            uint64_t sequence = 0;
+            QUVDebug::GetSequenceNumber(&sequence);
+            uint64_t pid = 0;
+            QUVDebug::GetProcessId(sequence, &pid);
+            const char* text = nullptr;
+            if (QUVDebug::GetMessageText(sequence, &text) == QUV_STATUS_SUCCESS)
+                bytesRead += strnlen(text, 512);
+            running.store(true);
+        }
+    });
+    if (!waitUntil([&running] { return running.load(); })) {
+        stop.store(true);
+        user.join();
+        return 7;
+    }
+    for (int round = 0; round < rounds; ++round) {
+        if (round % 2 == 0)
+            QUVDebug::Close(false);
+        else
+            QUVDebug::SetClientReferenceCount(0);
+        if (QUVDebug::Open(false) != QUV_STATUS_SUCCESS || QUVDebug::SetClientReferenceCount(1) != QUV_STATUS_SUCCESS) {
+            std::printf("reopen failed\n");
+            stop.store(true);
+            user.join();
+            return 8;
+        }
+    }
+    stop.store(true);
+    user.join();
+    QUVDebug::Close(false);
+    std::printf("ok\n");
     return 0;
 }
 
@@ -159,7 +239,6 @@ int threadKill()
         }
     }
 
-    const uint64_t startMs = QUVTime::GetSystemMilliseconds();
     {
         PausingThread thread;
         for (int round = 0; round < 2; ++round) {
@@ -169,10 +248,8 @@ int threadKill()
                 std::printf("start failed\n");
                 return 11;
             }
-            while (!thread.m_running.load()) {
-                if (QUVTime::GetSystemMilliseconds() - startMs > 30000)
-                    return 12;
-            }
+            if (!waitUntil([&thread] { return thread.m_running.load(); }))
+                return 12;
             const QUVStatus status = thread.Kill(30000);
             if (status != QUV_STATUS_SUCCESS) {
                 std::printf("kill gave %d\n", status);
@@ -199,6 +276,118 @@ int threadKill()
     return 0;
 }
 
+void ignoreTerminate(QUVThread*, void* release)
+{
+    while (!static_cast<std::atomic<bool>*>(release)->load())
+        QUVTime::SleepInMicroseconds(200);
+}
+
+void stopOther(QUVThread*, void* other)
+{
+    static_cast<QUVThread*>(other)->Stop(QUV_LOCK_WAIT_FOREVER);
+}
+
+int threadKillWaiting()
+{
+    std::atomic<bool> release { false };
+    QUVThread stubborn;
+    stubborn.Attach(&ignoreTerminate, &release);
+    if (stubborn.Start() != QUV_STATUS_SUCCESS)
+        return 20;
+
+    // The stopper sets the other object's terminate flag while it holds that
+    // object's exit mutex, and then waits on it; killed from here on, it
+    // unwinds from the wait (or from its start) with the mutex locked.
+    QUVThread stopper;
+    stopper.Attach(&stopOther, &stubborn);
+    if (stopper.Start() != QUV_STATUS_SUCCESS)
+        return 21;
+    if (!waitUntil([&stubborn] { return stubborn.Terminate(); }))
+        return 22;
+    const QUVStatus killed = stopper.Kill(30000);
+    if (killed != QUV_STATUS_SUCCESS) {
+        std::printf("kill gave %d\n", killed);
+        return 23;
+    }
+
+    // A mutex left locked would keep the thread from signalling its exit and
+    // this Stop from ever taking the mutex.
+    release.store(true);
+    const QUVStatus stopped = stubborn.Stop(30000);
+    if (stopped != QUV_STATUS_SUCCESS || stubborn.Active()) {
+        std::printf("stop gave %d\n", stopped);
+        return 24;
+    }
+    if (stubborn.Start() != QUV_STATUS_SUCCESS || stubborn.Stop(30000) != QUV_STATUS_SUCCESS) {
+        std::printf("object unusable after the kill\n");
+        return 25;
+    }
+    std::printf("ok\n");
+    return 0;
+}
+
+// Records its kernel id, then waits to be stopped.
+class IdleThread : public QUVThread
+{
+public:
+    ~IdleThread() override { Stop(QUV_LOCK_WAIT_FOREVER); }
+
+    QUVStatus ThreadInit() override
+    {
+        m_tid.store(pid_t(GetThreadId()));
+        return QUV_STATUS_SUCCESS;
+    }
+    bool ThreadLoop() override
+    {
+        QUVTime::SleepInMicroseconds(500);
+        return true;
+    }
+
+    std::atomic<pid_t> m_tid { 0 };
+};
+
+int niceOf(pid_t tid)
+{
+    errno = 0;
+    return getpriority(PRIO_PROCESS, id_t(tid));
+}
+
+int threadNice()
+{
+    // Started by the test at a raised nice value: the one every priority
+    // counts from.
+    const int own = niceOf(0);
+    IdleThread thread;
+    if (thread.Start() != QUV_STATUS_SUCCESS)
+        return 30;
+    if (!waitUntil([&thread] { return thread.m_tid.load() != 0; }))
+        return 31;
+    const pid_t tid = thread.m_tid.load();
+
+    // Normal is the process's own value and never needs privilege; lower
+    // priorities go up from it, as far as Linux goes (19).
+    if (niceOf(tid) != own || thread.SetPriority(2) != QUV_STATUS_SUCCESS || niceOf(tid) != own) {
+        std::printf("normal: nice %d, own %d\n", niceOf(tid), own);
+        return 32;
+    }
+    if (thread.SetPriority(1) != QUV_STATUS_SUCCESS || niceOf(tid) != std::min(own + 10, 19)) {
+        std::printf("lowest: nice %d, own %d\n", niceOf(tid), own);
+        return 33;
+    }
+    // Above normal needs privilege: applied where permitted, else refused
+    // with the nice value kept.
+    const int before = niceOf(tid);
+    const QUVStatus above = thread.SetPriority(5);
+    if (niceOf(tid) != (above == QUV_STATUS_SUCCESS ? own - 5 : before)) {
+        std::printf("above normal: nice %d, own %d\n", niceOf(tid), own);
+        return 34;
+    }
+    if (thread.Stop(QUV_LOCK_WAIT_FOREVER) != QUV_STATUS_SUCCESS)
+        return 35;
+    std::printf("ok %d\n", own);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -215,8 +404,14 @@ int main(int argc, char** argv)
         result = logOpenRace(argv[2], argv[3]);
     else if (command == "log-report" && argc == 5)
         result = logReport(argv[2], std::atoi(argv[3]), argv[4]);
+    else if (command == "log-close-race" && argc == 4)
+        result = logCloseRace(argv[2], std::atoi(argv[3]));
     else if (command == "thread-kill" && argc == 2)
         result = threadKill();
+    else if (command == "thread-kill-waiting" && argc == 2)
+        result = threadKillWaiting();
+    else if (command == "thread-nice" && argc == 2)
+        result = threadNice();
     else
         std::fprintf(stderr, "quvbase_helper: unknown command\n");
     std::fflush(stdout);

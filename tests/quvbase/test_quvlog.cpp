@@ -3,6 +3,7 @@
 // it afterwards; the real "quv-shm-debug" is never touched. The test plays
 // the viewer: it holds client references and sets masks.
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <ctime>
@@ -21,6 +22,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "quvbasetest.h"
 #include "quvtest.h"
 
 #include "quvbase/system/quvlock.h"
@@ -34,6 +36,59 @@ namespace {
 
 constexpr size_t kUsedSize = 4686388;
 constexpr size_t kMappedSize = 4689920;
+
+using quvbasetest::finishHelper;
+using quvbasetest::startHelper;
+
+// The segment's layout as viewers read it, typed here on its own so that a
+// wrong offset in the log's writer cannot hide behind its own accessors.
+// Packed, so its fields are copied out (by value) before they are compared.
+#pragma pack(push, 1)
+struct RawHeader
+{
+    uint32_t magic;
+    uint32_t version;
+    uint64_t lastSequence;
+    int32_t clientReferences;
+    uint32_t ringCapacity;
+    uint32_t fileTextSize;
+    uint32_t messageTextSize;
+    uint32_t unitCount;
+    uint64_t accepted;
+    uint64_t ignored;
+    unsigned char reserved[512];
+};
+struct RawRecord
+{
+    uint64_t sequence;
+    uint64_t microseconds;
+    int64_t wallClock;
+    int32_t unit;
+    uint32_t mask;
+    int32_t severity;
+    int32_t line;
+    uint64_t pid;
+    uint64_t tid;
+    char file[512];
+    char text[512];
+};
+#pragma pack(pop)
+static_assert(offsetof(RawHeader, clientReferences) == 16 && offsetof(RawHeader, unitCount) == 32, "header");
+static_assert(offsetof(RawHeader, accepted) == 36 && offsetof(RawHeader, ignored) == 44, "counters");
+static_assert(sizeof(RawHeader) == 564, "masks follow the header");
+static_assert(offsetof(RawRecord, unit) == 24 && offsetof(RawRecord, pid) == 40, "record numbers");
+static_assert(offsetof(RawRecord, file) == 56 && offsetof(RawRecord, text) == 568, "record texts");
+static_assert(sizeof(RawRecord) == 1080, "record size");
+constexpr size_t kRawMasks = 564;
+constexpr size_t kRawRing = 262708;
+
+template<typename T> T rawAt(const QByteArray& bytes, size_t offset)
+{
+    T value {};
+    if (offset + sizeof value <= size_t(bytes.size()))
+        std::memcpy(&value, bytes.constData() + offset, sizeof value);
+    return value;
+}
 
 std::string textOf(const char* text)
 {
@@ -90,6 +145,18 @@ int lastSeverity()
     return severity;
 }
 
+// The sequence number of the first message after sequence number after whose
+// text is text; 0 when there is none.
+uint64_t messageAfter(uint64_t after, const std::string& text)
+{
+    for (uint64_t s = after + 1; s <= lastSequence(); ++s) {
+        const char* found = nullptr;
+        if (QUVDebug::GetMessageText(s, &found) == QUV_STATUS_SUCCESS && textOf(found) == text)
+            return s;
+    }
+    return 0;
+}
+
 bool writeFile(const QString& path, const QByteArray& contents)
 {
     QFile file(path);
@@ -118,6 +185,7 @@ private slots:
     void maskOperations();
     void gatekeeping();
     void recordFields();
+    void rawLayout();
     void ring();
     void openRules();
     void foreignSegmentsAreNotTouched_data();
@@ -125,6 +193,8 @@ private slots:
     void staleSmallSegmentInAHelper();
     void simultaneousFirstOpens();
     void openWaitsForASetUpUnderWay();
+    void openTakesOverAnAbandonedSetUp();
+    void closingWhileInUse();
     void stateFileRoundTrip();
     void restoreState_data();
     void restoreState();
@@ -166,25 +236,6 @@ private:
         made = made && pwrite(descriptor, marker, sizeof marker, 600) == ssize_t(sizeof marker);
         close(descriptor);
         return made;
-    }
-
-    std::unique_ptr<QProcess> startHelper(const QStringList& arguments)
-    {
-        auto helper = std::make_unique<QProcess>();
-        helper->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        helper->start(QStringLiteral(QUVBASE_HELPER), arguments);
-        helper->waitForStarted(30000);
-        return helper;
-    }
-
-    // Exit code of a finished helper; -1 for a crash or a hang.
-    static int finish(QProcess& helper, QByteArray* output = nullptr)
-    {
-        if (!helper.waitForFinished(60000))
-            return -1;
-        if (output)
-            *output = helper.readAllStandardOutput();
-        return helper.exitStatus() == QProcess::NormalExit ? helper.exitCode() : -1;
     }
 
     std::string m_segment;
@@ -422,6 +473,59 @@ void TestQuvLog::recordFields()
     QCOMPARE(QUVDebug::GetClientReferenceCount(nullptr), QUV_STATUS_NULL);
 }
 
+void TestQuvLog::rawLayout()
+{
+    // One written and one ignored report, then the segment's bytes as a viewer
+    // reads them.
+    openAsViewer();
+    const int64_t wallBefore = int64_t(time(nullptr));
+    const uint64_t timeBefore = QUVDebug::DebugTime();
+    QUVDebug::Report(0, 3, "raw/file.cpp", 77, "raw %d", 5);
+    const uint64_t timeAfter = QUVDebug::DebugTime();
+    const int64_t wallAfter = int64_t(time(nullptr));
+    QUVDebug::Report(9, 6, "raw/file.cpp", 78, "ignored");
+    const QByteArray bytes = segmentBytes();
+    QCOMPARE(bytes.size(), int(kMappedSize));
+
+    const auto header = rawAt<RawHeader>(bytes, 0);
+    QCOMPARE(QByteArray(bytes.constData(), 4), QByteArray("GUBD"));
+    QCOMPARE(uint32_t(header.magic), 0x44425547u);
+    QCOMPARE(uint32_t(header.version), 110u);
+    QCOMPARE(uint64_t(header.lastSequence), uint64_t(1));
+    QCOMPARE(int32_t(header.clientReferences), 1);
+    QCOMPARE(uint32_t(header.ringCapacity), 4096u);
+    QCOMPARE(uint32_t(header.fileTextSize), 512u);
+    QCOMPARE(uint32_t(header.messageTextSize), 512u);
+    QCOMPARE(uint32_t(header.unitCount), 65536u);
+    QCOMPARE(uint64_t(header.accepted), uint64_t(1));
+    QCOMPARE(uint64_t(header.ignored), uint64_t(1));
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(header.reserved), 512).count('\0'), 512);
+
+    QCOMPARE(rawAt<uint32_t>(bytes, kRawMasks + 0 * 4), 1u);
+    QCOMPARE(rawAt<uint32_t>(bytes, kRawMasks + 1 * 4), 2u);
+    QCOMPARE(rawAt<uint32_t>(bytes, kRawMasks + 9 * 4), 0u);
+
+    // Message 1 in record 1; records 0 and 2 untouched.
+    const auto record = rawAt<RawRecord>(bytes, kRawRing + 1 * sizeof(RawRecord));
+    QCOMPARE(uint64_t(record.sequence), uint64_t(1));
+    QVERIFY(record.microseconds >= timeBefore && record.microseconds <= timeAfter);
+    QVERIFY(record.wallClock >= wallBefore && record.wallClock <= wallAfter);
+    QCOMPARE(int32_t(record.unit), 0);
+    QCOMPARE(uint32_t(record.mask), 1u);
+    QCOMPARE(int32_t(record.severity), 3);
+    QCOMPARE(int32_t(record.line), 77);
+    QCOMPARE(uint64_t(record.pid), uint64_t(getpid()));
+    QCOMPARE(uint64_t(record.tid), uint64_t(gettid()));
+    QCOMPARE(
+        QByteArray(record.file, int(sizeof "raw/file.cpp")), QByteArray("raw/file.cpp", int(sizeof "raw/file.cpp")));
+    QCOMPARE(QByteArray(record.text, int(sizeof "raw 5")), QByteArray("raw 5", int(sizeof "raw 5")));
+    const QByteArray untouched(int(sizeof(RawRecord)), '\0');
+    QCOMPARE(bytes.mid(int(kRawRing), int(sizeof(RawRecord))), untouched);
+    QCOMPARE(bytes.mid(int(kRawRing + 2 * sizeof(RawRecord)), int(sizeof(RawRecord))), untouched);
+    // Nothing is written past the used length.
+    QCOMPARE(bytes.mid(int(kUsedSize)).count('\0'), int(kMappedSize - kUsedSize));
+}
+
 void TestQuvLog::ring()
 {
     openAsViewer();
@@ -512,7 +616,7 @@ void TestQuvLog::staleSmallSegmentInAHelper()
     QVERIFY(makeSegment(4096, 0x44425547u, 110u));
     auto helper = startHelper({ QStringLiteral("log-open"), QString::fromStdString(m_segment) });
     QByteArray output;
-    QCOMPARE(finish(*helper, &output), 0);
+    QCOMPARE(finishHelper(*helper, &output), 0);
     QCOMPARE(output, QByteArray("-1\n"));
 }
 
@@ -537,7 +641,7 @@ void TestQuvLog::simultaneousFirstOpens()
     QVERIFY(writeFile(startFile, QByteArray("go")));
     for (auto& process : processes) {
         QByteArray output;
-        QCOMPARE(finish(*process, &output), 0);
+        QCOMPARE(finishHelper(*process, &output), 0);
         QCOMPARE(output, QByteArray("0\n"));
     }
 
@@ -571,15 +675,62 @@ void TestQuvLog::openWaitsForASetUpUnderWay()
     munmap(peerView, kMappedSize);
     QCOMPARE(status, QUV_STATUS_SUCCESS);
     QCOMPARE(segmentBytes().mid(600, 20), QByteArray("someone else's bytes"));
+}
 
-    // A set-up that never ends: the log stays closed, the segment untouched.
-    QCOMPARE(QUVDebug::Close(false), QUV_STATUS_SUCCESS);
-    shm_unlink(("/" + m_segment).c_str());
+void TestQuvLog::openTakesOverAnAbandonedSetUp()
+{
+    // A peer claimed the set-up (its magic is written, and some of its bytes)
+    // and died before it stored the version. After waiting for it, Open sets
+    // the segment up itself, or the log could never open again.
     QVERIFY(makeSegment(kMappedSize, 0x44425547u, 0u));
-    const QByteArray before = segmentBytes();
-    QCOMPARE(QUVDebug::Open(false), QUV_STATUS_FAIL);
+    QCOMPARE(QUVDebug::Open(true), QUV_STATUS_SUCCESS);
+    QVERIFY(QUVDebug::IsOpen());
+
+    const QByteArray bytes = segmentBytes();
+    const auto header = rawAt<RawHeader>(bytes, 0);
+    QCOMPARE(uint32_t(header.magic), 0x44425547u);
+    QCOMPARE(uint32_t(header.version), 110u);
+    QCOMPARE(uint32_t(header.ringCapacity), 4096u);
+    QCOMPARE(uint32_t(header.unitCount), 65536u);
+    QCOMPARE(int32_t(header.clientReferences), 1);
+    QCOMPARE(rawAt<uint32_t>(bytes, kRawMasks + 1 * 4), 2u);
+    // The peer's half-written bytes are gone.
+    QCOMPARE(bytes.mid(600, 20).count('\0'), 20);
+
+    QCOMPARE(QUVDebug::Enable(0, 1), QUV_STATUS_SUCCESS);
+    QUVDebug::Report(0, 3, "f", 1, "after the take-over");
+    QCOMPARE(lastText(), std::string("after the take-over"));
+}
+
+void TestQuvLog::closingWhileInUse()
+{
+    // Reports, mask operations and accessors take the segment's address
+    // without the log's lock; closing the log (by Close or by a client count
+    // of 0) while a thread is at it must not pull the memory from under it.
+    // In a helper process, where a fault shows as a crash.
+    auto helper
+        = startHelper({ QStringLiteral("log-close-race"), QString::fromStdString(m_segment), QStringLiteral("20000") });
+    QByteArray output;
+    QCOMPARE(finishHelper(*helper, &output), 0);
+    QCOMPARE(output, QByteArray("ok\n"));
+
+    // Closed, the log answers as closed; reopened, it works on.
+    QCOMPARE(QUVDebug::Open(false), QUV_STATUS_SUCCESS);
+    QCOMPARE(QUVDebug::SetClientReferenceCount(1), QUV_STATUS_SUCCESS);
+    QCOMPARE(QUVDebug::Enable(0, 1), QUV_STATUS_SUCCESS);
+    QUVDebug::Report(0, 3, "f", 1, "before");
+    const char* before = nullptr;
+    QCOMPARE(QUVDebug::GetMessageText(lastSequence(), &before), QUV_STATUS_SUCCESS);
+    QCOMPARE(QUVDebug::SetClientReferenceCount(0), QUV_STATUS_SUCCESS);
     QVERIFY(!QUVDebug::IsOpen());
-    QVERIFY(segmentBytes() == before);
+    QVERIFY(!QUVDebug::IsActive(0));
+    QCOMPARE(QUVDebug::Enable(0, 1), QUV_STATUS_INITIALIZE);
+    // A text handed out before the close can still be read.
+    QCOMPARE(textOf(before), std::string("before"));
+    QCOMPARE(QUVDebug::Open(false), QUV_STATUS_SUCCESS);
+    QCOMPARE(QUVDebug::SetClientReferenceCount(1), QUV_STATUS_SUCCESS);
+    QUVDebug::Report(0, 3, "f", 1, "after");
+    QCOMPARE(lastText(), std::string("after"));
 }
 
 void TestQuvLog::stateFileRoundTrip()
@@ -763,7 +914,7 @@ void TestQuvLog::severalProcessesReport()
         pids.insert(uint64_t(process->processId()));
     for (auto& process : processes) {
         QByteArray output;
-        QCOMPARE(finish(*process, &output), 0);
+        QCOMPARE(finishHelper(*process, &output), 0);
         QCOMPARE(output, QByteArray("reported ") + QByteArray::number(messages) + '\n');
     }
 
@@ -833,23 +984,16 @@ void TestQuvLog::libraryFailuresAreReported()
     DefaultLoopThread idle;
     const uint64_t before = lastSequence();
     QCOMPARE(idle.Start(), QUV_STATUS_SUCCESS);
-    QTRY_VERIFY_WITH_TIMEOUT(lastSequence() > before, 10000);
+    const std::string warning("QUVThread::ThreadLoop  looping doing nothing");
+    QTRY_VERIFY_WITH_TIMEOUT(messageAfter(before, warning) != 0, 10000);
     QCOMPARE(idle.Stop(0xFFFFFFFFu), QUV_STATUS_SUCCESS);
-    bool found = false;
-    for (uint64_t s = before + 1; s <= lastSequence(); ++s) {
-        const char* text = nullptr;
-        const char* file = nullptr;
-        int severity = 0;
-        QUVDebug::GetMessageText(s, &text);
-        QUVDebug::GetMessageFileName(s, &file);
-        QUVDebug::GetMessageSeverity(s, &severity);
-        if (textOf(text) == "QUVThread::ThreadLoop  looping doing nothing") {
-            QCOMPARE(textOf(file), std::string("quvbase/system/thread.cpp"));
-            QCOMPARE(severity, 4);
-            found = true;
-        }
-    }
-    QVERIFY(found);
+    const uint64_t s = messageAfter(before, warning);
+    const char* file = nullptr;
+    QCOMPARE(QUVDebug::GetMessageFileName(s, &file), QUV_STATUS_SUCCESS);
+    QCOMPARE(textOf(file), std::string("quvbase/system/thread.cpp"));
+    int severity = 0;
+    QCOMPARE(QUVDebug::GetMessageSeverity(s, &severity), QUV_STATUS_SUCCESS);
+    QCOMPARE(severity, 4);
 }
 
 void TestQuvLog::timeLog()

@@ -11,18 +11,16 @@
 #include <vector>
 
 #include <QFile>
-#include <QProcess>
 
+#include "quvbasetest.h"
 #include "quvtest.h"
 
 #include "quvbase/system/quvmemory.h"
 
 namespace {
 
-unsigned char patternByte(unsigned seed, size_t index)
-{
-    return static_cast<unsigned char>((seed * 31u + index * 7u) & 0xFFu);
-}
+using quvbasetest::patternByte;
+using quvbasetest::runHelper;
 
 bool mappedInThisProcess(const std::string& name)
 {
@@ -32,18 +30,26 @@ bool mappedInThisProcess(const std::string& name)
     return maps.readAll().contains(QByteArray("/dev/shm/") + QByteArray::fromStdString(name));
 }
 
-// Runs the helper program; gives its exit code (-1 for a crash) and output.
-int runHelper(const QStringList& arguments, QByteArray* output = nullptr)
+bool segmentExists(const std::string& name)
 {
-    QProcess helper;
-    helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    helper.start(QStringLiteral(QUVBASE_HELPER), arguments);
-    if (!helper.waitForFinished(60000))
-        return -2;
-    if (output)
-        *output = helper.readAllStandardOutput();
-    return helper.exitStatus() == QProcess::NormalExit ? helper.exitCode() : -1;
+    return access(("/dev/shm/" + name).c_str(), F_OK) == 0;
 }
+
+// Sets the process's umask for its lifetime.
+class ScopedUmask
+{
+public:
+    explicit ScopedUmask(mode_t mask)
+        : m_saved(umask(mask))
+    { }
+    ~ScopedUmask() { umask(m_saved); }
+
+    ScopedUmask(const ScopedUmask&) = delete;
+    ScopedUmask& operator=(const ScopedUmask&) = delete;
+
+private:
+    mode_t m_saved;
+};
 
 } // namespace
 
@@ -56,6 +62,9 @@ private slots:
     void heapBlocks();
     void sharedSizesArePages_data();
     void sharedSizesArePages();
+    void ownerOnlyWhateverTheUmask_data();
+    void ownerOnlyWhateverTheUmask();
+    void otherUsersSegmentIsRefused();
     void sharedReferenceCounting();
     void sharedBadArguments_data();
     void sharedBadArguments();
@@ -133,9 +142,77 @@ void TestQuvMemory::sharedSizesArePages()
     };
     QCOMPARE(stat(("/dev/shm/" + name).c_str(), &status), 0);
     QCOMPARE(qulonglong(status.st_size), mapped);
-    // Owner-only, whatever the umask.
-    QCOMPARE(status.st_mode & 0777, mode_t(0600));
     QUVMemory::FreeShared(bytes);
+}
+
+void TestQuvMemory::ownerOnlyWhateverTheUmask_data()
+{
+    QTest::addColumn<uint>("mask");
+    QTest::addColumn<int>("existingMode");
+
+    QTest::newRow("umask 0") << 0u << -1;
+    QTest::newRow("umask 022") << 022u << -1;
+    QTest::newRow("umask 0277, too narrow for the owner") << 0277u << -1;
+    QTest::newRow("own segment left open to all") << 0u << 0666;
+}
+
+void TestQuvMemory::ownerOnlyWhateverTheUmask()
+{
+    QFETCH(uint, mask);
+    QFETCH(int, existingMode);
+
+    const std::string name = segmentName("mode");
+    if (existingMode >= 0) {
+        const int descriptor = shm_open(("/" + name).c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+        QVERIFY(descriptor >= 0);
+        const bool made = ftruncate(descriptor, 4096) == 0 && fchmod(descriptor, mode_t(existingMode)) == 0;
+        close(descriptor);
+        QVERIFY(made);
+    }
+
+    void* bytes = nullptr;
+    {
+        const ScopedUmask scoped { mode_t(mask) };
+        size_t size = 4096;
+        bytes = QUVMemory::AllocateShared(&size, name.c_str());
+    }
+    QVERIFY(bytes);
+    QUVMemory::FreeShared(bytes);
+
+    struct stat status
+    {
+    };
+    QCOMPARE(stat(("/dev/shm/" + name).c_str(), &status), 0);
+    QCOMPARE(status.st_mode & 07777, mode_t(0600));
+    QCOMPARE(status.st_uid, geteuid());
+}
+
+void TestQuvMemory::otherUsersSegmentIsRefused()
+{
+    // Another local user made the segment first, open to everyone, so as to
+    // read or steer what this user's programs keep there. Making a segment
+    // of another user takes root.
+    if (geteuid() != 0)
+        QSKIP("giving a segment to another user takes root");
+    constexpr uid_t otherUser = 54321;
+    const std::string name = segmentName("other");
+    const int descriptor = shm_open(("/" + name).c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    QVERIFY(descriptor >= 0);
+    const bool made = ftruncate(descriptor, 4096) == 0 && fchmod(descriptor, 0666) == 0
+        && fchown(descriptor, otherUser, otherUser) == 0;
+    close(descriptor);
+    QVERIFY(made);
+
+    size_t size = 4096;
+    QVERIFY(!QUVMemory::AllocateShared(&size, name.c_str()));
+    QVERIFY(!mappedInThisProcess(name));
+    // The segment is left as it was.
+    struct stat status
+    {
+    };
+    QCOMPARE(stat(("/dev/shm/" + name).c_str(), &status), 0);
+    QCOMPARE(status.st_uid, otherUser);
+    QCOMPARE(status.st_mode & 07777, mode_t(0666));
 }
 
 void TestQuvMemory::sharedReferenceCounting()
@@ -190,6 +267,7 @@ void TestQuvMemory::sharedBadArguments_data()
     QTest::newRow("slash inside") << false << 4096ull << false << QByteArray("quvtest/bad");
     QTest::newRow("name too long") << false << 4096ull << false << QByteArray(300, 'q');
     QTest::newRow("size that wraps") << false << ~0ull << false << QByteArray("quvtest-wrap");
+    QTest::newRow("size beyond any object") << false << (1ull << 63) << false << QByteArray("quvtest-huge");
 }
 
 void TestQuvMemory::sharedBadArguments()
@@ -206,6 +284,9 @@ void TestQuvMemory::sharedBadArguments()
     }
     size_t value = size;
     QVERIFY(!QUVMemory::AllocateShared(nullSize ? nullptr : &value, nullName ? nullptr : name.constData()));
+    // A refused request leaves no segment behind.
+    if (!unique.empty())
+        QVERIFY(!segmentExists(unique));
 }
 
 void TestQuvMemory::secondProcessSeesTheSameBytes()

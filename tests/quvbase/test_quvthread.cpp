@@ -1,6 +1,7 @@
 // The base library's thread class on real threads. Kill runs in a helper
 // process, where a wrong cancel could abort a whole process.
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <sched.h>
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QProcess>
 
+#include "quvbasetest.h"
 #include "quvtest.h"
 
 #include "quvbase/system/quvthread.h"
@@ -186,6 +188,40 @@ void loopUntilTerminated(QUVThread* thread, void* context)
         QUVTime::SleepInMicroseconds(200);
 }
 
+struct SelfDeletion
+{
+    std::atomic<pid_t> tid { 0 };
+    std::atomic<bool> deleted { false };
+};
+
+void deleteOwnObject(QUVThread* thread, void* context)
+{
+    auto* deletion = static_cast<SelfDeletion*>(context);
+    deletion->tid.store(pid_t(QUVThread::GetThreadId()));
+    delete thread;
+    deletion->deleted.store(true);
+}
+
+// A helper whose nice value is raised before it runs, as nice(1) does.
+class NicedProcess : public QProcess
+{
+public:
+    explicit NicedProcess(int nice)
+        : m_nice(nice)
+    { }
+
+protected:
+    void setupChildProcess() override
+    {
+        // Runs in the child between fork and exec. Failing (going below the
+        // parent's value unprivileged), the child keeps the parent's value.
+        setpriority(PRIO_PROCESS, 0, m_nice);
+    }
+
+private:
+    int m_nice;
+};
+
 QByteArray threadComm(uint64_t tid)
 {
     QFile file(QStringLiteral("/proc/self/task/%1/comm").arg(tid));
@@ -214,12 +250,15 @@ private slots:
     void ownObjectWhileBeingStopped();
     void exceptionEndsOnlyTheThread();
     void destroyingStopsTheThread();
+    void threadDeletesItsOwnObject();
     void priorityRange();
     void priorityOfARunningThread();
+    void prioritiesFollowTheProcessNice();
     void threadIds();
     void names_data();
     void names();
     void killInAHelper();
+    void killWhileWaitingInAnotherStop();
 };
 
 void TestQuvThread::lifecycle()
@@ -370,6 +409,20 @@ void TestQuvThread::destroyingStopsTheThread()
     delete thread;
 }
 
+void TestQuvThread::threadDeletesItsOwnObject()
+{
+    // Nobody is left to stop or join the thread: it must end by itself, and
+    // neither its way out nor the Start still finishing on this thread may
+    // touch the freed object (the sanitizer build sees any such access).
+    SelfDeletion deletion;
+    auto* thread = new QUVThread;
+    QCOMPARE(thread->Attach(&deleteOwnObject, &deletion), QUV_STATUS_SUCCESS);
+    QCOMPARE(thread->Start(), QUV_STATUS_SUCCESS);
+    QTRY_VERIFY_WITH_TIMEOUT(deletion.deleted.load(), 10000);
+    const QString task = QStringLiteral("/proc/self/task/%1").arg(deletion.tid.load());
+    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(task), 10000);
+}
+
 void TestQuvThread::priorityRange()
 {
     QUVThread thread;
@@ -398,12 +451,14 @@ void TestQuvThread::priorityOfARunningThread()
     QVERIFY(thread.Active());
     const uint64_t tid = thread.m_tid.load();
 
-    // Each priority is a nice value; lowering is always permitted.
+    // Each priority is a nice value counted from the process's own, within
+    // what Linux accepts; lowering is always permitted.
+    const int own = niceOf(0);
     const int niceBefore = niceOf(tid);
     const QUVStatus raised = thread.SetPriority(3);
-    QCOMPARE(niceOf(tid), raised == QUV_STATUS_SUCCESS ? -10 : niceBefore);
+    QCOMPARE(niceOf(tid), raised == QUV_STATUS_SUCCESS ? std::max(own - 10, -20) : niceBefore);
     QCOMPARE(thread.SetPriority(1), QUV_STATUS_SUCCESS);
-    QCOMPARE(niceOf(tid), 10);
+    QCOMPARE(niceOf(tid), std::min(own + 10, 19));
     QUVThreadPriority priority = 0;
     QCOMPARE(thread.GetPriority(&priority), QUV_STATUS_SUCCESS);
     QCOMPARE(priority, 1);
@@ -416,6 +471,19 @@ void TestQuvThread::priorityOfARunningThread()
     QVERIFY(normal == QUV_STATUS_SUCCESS || normal == QUV_STATUS_FAIL);
     QCOMPARE(sched_getscheduler(pid_t(tid)), SCHED_OTHER);
     QCOMPARE(thread.Stop(0xFFFFFFFFu), QUV_STATUS_SUCCESS);
+}
+
+void TestQuvThread::prioritiesFollowTheProcessNice()
+{
+    // A program started with nice(1) at 12: normal keeps a thread there
+    // (taking it to 0 would need privilege, and fail on every Start), and the
+    // other priorities move with it.
+    auto helper = quvbasetest::startHelper({ QStringLiteral("thread-nice") }, std::make_unique<NicedProcess>(12));
+    QByteArray output;
+    QCOMPARE(quvbasetest::finishHelper(*helper, &output), 0);
+    QVERIFY2(output.startsWith("ok "), output.constData());
+    // At least 12: higher when this test itself runs at a higher one.
+    QVERIFY(output.mid(3).trimmed().toInt() >= 12);
 }
 
 void TestQuvThread::threadIds()
@@ -462,14 +530,20 @@ void TestQuvThread::names()
 
 void TestQuvThread::killInAHelper()
 {
-    QProcess helper;
-    helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    helper.start(QStringLiteral(QUVBASE_HELPER), { QStringLiteral("thread-kill") });
-    QVERIFY(helper.waitForFinished(120000));
-    const QByteArray output = helper.readAllStandardOutput();
-    QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
+    QByteArray output;
+    QCOMPARE(quvbasetest::runHelper({ QStringLiteral("thread-kill") }, &output), 0);
     QCOMPARE(output, QByteArray("ok\n"));
-    QCOMPARE(helper.exitCode(), 0);
+}
+
+void TestQuvThread::killWhileWaitingInAnotherStop()
+{
+    // A thread killed while it waits in another object's Stop must not leave
+    // that object's exit mutex locked: the other thread could not signal its
+    // exit, and the next Stop would hang for ever (a helper that does not
+    // end).
+    QByteArray output;
+    QCOMPARE(quvbasetest::runHelper({ QStringLiteral("thread-kill-waiting") }, &output), 0);
+    QCOMPARE(output, QByteArray("ok\n"));
 }
 
 QUV_TEST_MAIN(TestQuvThread)

@@ -1,5 +1,6 @@
 // Clocks, stopwatch, atomics and process functions of the base library.
 
+#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <ctime>
@@ -297,25 +298,38 @@ void TestQuvTime::atomicsUnderContention()
 {
     constexpr int threads = 8;
     constexpr int rounds = 100000;
+    // Each increment of the counter below is a split lock, which kernels with
+    // split-lock detection slow down on purpose (by some milliseconds each):
+    // fewer of them, all at once.
+    constexpr int splitRounds = 500;
     int counter = 0;
     // A 64-bit counter at an offset of 4 mod 8, as the debug log's fixed
-    // layout has them: increments must stay whole.
-    alignas(8) unsigned char buffer[16] = {};
-    auto* misaligned = reinterpret_cast<unsigned long long volatile*>(buffer + 4);
+    // layout has them, placed across a cache-line boundary on purpose (as
+    // every eighth record's sequence number lies): increments must stay whole.
+    alignas(64) unsigned char buffer[128] = {};
+    auto* misaligned = reinterpret_cast<unsigned long long volatile*>(buffer + 60);
 
+    std::atomic<bool> go { false };
     std::vector<std::thread> workers;
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([&] {
+            while (!go.load())
+                std::this_thread::yield();
             for (int r = 0; r < rounds; ++r) {
                 QUVAtomic::Increment(&counter);
-                QUVAtomic::Increment(misaligned);
+                if (r < splitRounds)
+                    QUVAtomic::Increment(misaligned);
             }
         });
     }
+    go.store(true);
     for (std::thread& worker : workers)
         worker.join();
     QCOMPARE(counter, threads * rounds);
-    QCOMPARE(QUVAtomic::Exchange(misaligned, 0ull), static_cast<unsigned long long>(threads * rounds));
+    QCOMPARE(QUVAtomic::Exchange(misaligned, 0ull), static_cast<unsigned long long>(threads * splitRounds));
+    // The bytes around it are untouched.
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(buffer), 60).count('\0'), 60);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(buffer) + 68, 60).count('\0'), 60);
 }
 
 void TestQuvTime::process()

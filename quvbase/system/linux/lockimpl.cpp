@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <ctime>
 
+#include "quvbase/system/linux/timeimpl.h"
 #include "quvbase/system/quvlock.h"
 #include "quvbase/system/quvlog.h"
 
@@ -10,8 +11,6 @@ namespace {
 
 constexpr int kUnit = 0;
 constexpr int kError = 3;
-// QUV_LOCK_WAIT_FOREVER waits this long: 365 days, in seconds.
-constexpr time_t kForeverSeconds = 31536000;
 
 const char* printable(const char* name)
 {
@@ -69,20 +68,7 @@ QUVStatus QUVLockImpl::Lock(uint32_t timeoutMs)
         return QUV_STATUS_FAIL;
 
     // glibc's timed lock measures its deadline on the wall clock.
-    timespec deadline {};
-    clock_gettime(CLOCK_REALTIME, &deadline);
-    if (timeoutMs == QUV_LOCK_WAIT_FOREVER) {
-        deadline.tv_sec += kForeverSeconds;
-        deadline.tv_nsec = 0;
-    } else {
-        deadline.tv_sec += time_t(timeoutMs / 1000);
-        deadline.tv_nsec += long(timeoutMs % 1000) * 1000000;
-        if (deadline.tv_nsec >= 1000000000) {
-            deadline.tv_sec += 1;
-            deadline.tv_nsec -= 1000000000;
-        }
-    }
-
+    const timespec deadline = QUVTimeImpl::Deadline(CLOCK_REALTIME, timeoutMs);
     const int error = pthread_mutex_timedlock(&m_mutex, &deadline);
     if (error == ETIMEDOUT)
         return QUV_STATUS_TIMEOUT;

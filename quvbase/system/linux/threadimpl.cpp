@@ -1,5 +1,6 @@
 #include "quvbase/system/linux/threadimpl.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -8,6 +9,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "quvbase/system/linux/timeimpl.h"
 #include "quvbase/system/quvlog.h"
 
 namespace {
@@ -15,45 +17,83 @@ namespace {
 constexpr int kUnit = 0;
 constexpr int kError = 3;
 constexpr size_t kStackSize = 0x100000; // 1 MiB
-constexpr uint32_t kWaitForever = 0xFFFFFFFFu;
-constexpr time_t kForeverSeconds = 31536000; // 365 days
 // Linux thread names hold 15 bytes and a terminator.
 constexpr size_t kNameBytes = 15;
 
-// The nice value of each priority 1..5: the inverse of a scheduling priority
-// of -10, 0, 10, 19 and 5.
-constexpr int kNiceValues[] = { 10, 0, -10, -19, -5 };
+// The nice value of each priority 1..5 relative to the process's own: the
+// inverse of a scheduling priority of -10, 0, 10, 19 and 5.
+constexpr int kNiceOffsets[] = { 10, 0, -10, -19, -5 };
+// The nice values Linux accepts.
+constexpr int kNiceLowest = -20;
+constexpr int kNiceHighest = 19;
 constexpr QUVThreadPriority kRealtimePriority = 4;
 
-timespec deadlineFrom(clockid_t clock, uint32_t timeoutMs)
+// The process's nice value when it started. Priorities count from it: a
+// program started with nice(1) keeps its thread at that value for the normal
+// priority (which so never needs privilege) and moves the others with it.
+int processNice()
 {
-    timespec deadline {};
-    clock_gettime(clock, &deadline);
-    if (timeoutMs == kWaitForever) {
-        deadline.tv_sec += kForeverSeconds;
-        return deadline;
-    }
-    deadline.tv_sec += time_t(timeoutMs / 1000);
-    deadline.tv_nsec += long(timeoutMs % 1000) * 1000000;
-    if (deadline.tv_nsec >= 1000000000) {
-        deadline.tv_sec += 1;
-        deadline.tv_nsec -= 1000000000;
-    }
-    return deadline;
+    static const int value = [] {
+        errno = 0;
+        const int nice = getpriority(PRIO_PROCESS, 0);
+        return errno == 0 ? nice : 0;
+    }();
+    return value;
 }
+
+// Read while the program starts, on its main thread: on Linux the nice value
+// belongs to each thread, and a later caller may have been given another.
+[[maybe_unused]] const int s_processNiceRead = processNice();
+
+int niceValueOf(QUVThreadPriority priority)
+{
+    return std::clamp(processNice() + kNiceOffsets[priority - 1], kNiceLowest, kNiceHighest);
+}
+
+// Gives back the exit mutex, locked by the caller, when a cancel unwinds the
+// caller: the condition waits are cancellation points and hand the mutex back
+// locked before the unwinding starts, and a mutex left locked would block the
+// thread's exit signal and every later Start and Stop for ever. The normal
+// path releases the guard and unlocks the mutex itself.
+class ExitMutexGuard
+{
+public:
+    explicit ExitMutexGuard(pthread_mutex_t* mutex)
+        : m_mutex(mutex)
+    { }
+    ~ExitMutexGuard()
+    {
+        if (m_mutex)
+            pthread_mutex_unlock(m_mutex);
+    }
+
+    ExitMutexGuard(const ExitMutexGuard&) = delete;
+    ExitMutexGuard& operator=(const ExitMutexGuard&) = delete;
+
+    void release() { m_mutex = nullptr; }
+
+private:
+    pthread_mutex_t* m_mutex;
+};
 
 } // namespace
 
 // Marks the thread as exited and wakes a waiting Stop, however the thread
-// function ends: by returning, by an exception, or unwound by a cancel.
+// function ends: by returning, by an exception, or unwound by a cancel. A
+// thread that has deleted its own object disowns it first: then there is
+// nothing left to mark.
 class QUVThreadImpl::ExitSignal
 {
 public:
     explicit ExitSignal(QUVThreadImpl* impl)
         : m_impl(impl)
-    { }
+    {
+        m_impl->m_exitSignal = this;
+    }
     ~ExitSignal()
     {
+        if (!m_impl)
+            return;
         int error = pthread_mutex_lock(&m_impl->m_exitMutex);
         if (error != 0) {
             QUVDebug::Report(kUnit, kError, __FILE__, __LINE__,
@@ -76,6 +116,8 @@ public:
 
     ExitSignal(const ExitSignal&) = delete;
     ExitSignal& operator=(const ExitSignal&) = delete;
+
+    void disown() { m_impl = nullptr; }
 
 private:
     QUVThreadImpl* m_impl;
@@ -111,7 +153,23 @@ QUVThreadImpl::QUVThreadImpl(QUVThread* owner)
 
 QUVThreadImpl::~QUVThreadImpl()
 {
-    Stop(kWaitForever);
+    if (IsCurrentThread()) {
+        // The thread deletes its own object: nobody is left to wait for it or
+        // to join it. It ends by itself, detached, and its exit path leaves
+        // the object alone. The Start that made it may still be finishing
+        // (setting the priority) under the lock: taking the lock waits for it.
+        {
+            QUVAutoLock startDone(&m_lock);
+        }
+        if (m_exitSignal)
+            m_exitSignal->disown();
+        const int error = pthread_detach(pthread_self());
+        if (error != 0)
+            QUVDebug::Report(kUnit, kError, __FILE__, __LINE__, "~QUVThreadImpl(%p) error %d detaching thread",
+                static_cast<void*>(m_owner), error);
+    } else {
+        Stop(QUV_LOCK_WAIT_FOREVER);
+    }
     if (m_mutexReady) {
         const int error = pthread_mutex_destroy(&m_exitMutex);
         if (error != 0)
@@ -188,9 +246,11 @@ QUVStatus QUVThreadImpl::Start()
 
     // The priority needs the new thread's kernel id, which only it can tell.
     pthread_mutex_lock(&m_exitMutex);
-    while (!m_started)
-        pthread_cond_wait(&m_exitCondition, &m_exitMutex);
-    pthread_mutex_unlock(&m_exitMutex);
+    {
+        ExitMutexGuard held(&m_exitMutex);
+        while (!m_started)
+            pthread_cond_wait(&m_exitCondition, &m_exitMutex);
+    }
 
     // The thread runs: a priority the system refuses is reported by
     // SetPriority and must not make the caller think otherwise.
@@ -215,13 +275,15 @@ QUVStatus QUVThreadImpl::Stop(uint32_t timeoutMs)
             static_cast<void*>(m_owner), error);
         return QUV_STATUS_FAIL;
     }
-    const timespec deadline = deadlineFrom(CLOCK_MONOTONIC, timeoutMs);
+    ExitMutexGuard held(&m_exitMutex);
+    const timespec deadline = QUVTimeImpl::Deadline(CLOCK_MONOTONIC, timeoutMs);
     m_terminate.store(true);
     int waitError = 0;
     while (!m_exited && waitError == 0)
         waitError = pthread_cond_timedwait(&m_exitCondition, &m_exitMutex, &deadline);
     const bool exited = m_exited;
     QUVStatus result = QUV_STATUS_SUCCESS;
+    held.release();
     error = pthread_mutex_unlock(&m_exitMutex);
     if (error != 0) {
         QUVDebug::Report(kUnit, kError, __FILE__, __LINE__, "QUVThread(%p)::Stop error %d unlocking exit mutex",
@@ -270,7 +332,7 @@ QUVStatus QUVThreadImpl::Kill(uint32_t timeoutMs)
         return QUV_STATUS_FAIL;
     }
     // glibc's timed join measures on the wall clock.
-    const timespec deadline = deadlineFrom(CLOCK_REALTIME, timeoutMs);
+    const timespec deadline = QUVTimeImpl::Deadline(CLOCK_REALTIME, timeoutMs);
     error = pthread_timedjoin_np(thread, nullptr, &deadline);
     if (error == ETIMEDOUT)
         return QUV_STATUS_TIMEOUT; // still unwinding: a later Stop or Active reaps it
@@ -351,8 +413,9 @@ QUVStatus QUVThreadImpl::applyPriority(QUVThreadPriority priority, pthread_t thr
     }
 
     // Under the normal policy Linux takes no static priority: the nice value
-    // of the thread is what orders it. Raising it needs CAP_SYS_NICE.
-    if (setpriority(PRIO_PROCESS, id_t(tid), kNiceValues[priority - 1]) != 0) {
+    // of the thread is what orders it. Going below the process's own needs
+    // CAP_SYS_NICE.
+    if (setpriority(PRIO_PROCESS, id_t(tid), niceValueOf(priority)) != 0) {
         QUVDebug::Report(kUnit, kError, __FILE__, __LINE__, "QUVThread(%p)::SetPriority: error %d setting sched param",
             static_cast<void*>(m_owner), errno);
         return QUV_STATUS_FAIL;

@@ -1,8 +1,8 @@
 #pragma once
 
 // Platform half of QUVThread on Linux: a joinable pthread with a 1 MiB stack,
-// priorities as nice values (and SCHED_RR for the highest where permitted),
-// liveness by pthread_tryjoin_np.
+// priorities as nice values counted from the process's own (and SCHED_RR for
+// the highest where permitted), liveness by pthread_tryjoin_np.
 
 #include <atomic>
 #include <cstdint>
@@ -79,4 +79,7 @@ private:
     pthread_cond_t m_exitCondition;
     bool m_mutexReady = false;
     bool m_conditionReady = false;
+    // The exit signal of the running thread, on its stack; set and read only
+    // by that thread (the destructor, when the thread deletes its object).
+    ExitSignal* m_exitSignal = nullptr;
 };
