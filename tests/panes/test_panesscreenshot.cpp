@@ -17,27 +17,9 @@
 #include "panes/segmentslider.h"
 #include "panesapplication.h"
 #include "quvtest.h"
+#include "screengrab.h"
 
 namespace {
-
-QImage grabScreen()
-{
-    return QGuiApplication::primaryScreen()->grabWindow(0).toImage();
-}
-
-// Waits until two grabs in a row agree, so every window has been drawn.
-QImage stableGrab()
-{
-    QImage previous = grabScreen();
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        QTest::qWait(50);
-        const QImage current = grabScreen();
-        if (current == previous)
-            return current;
-        previous = current;
-    }
-    return previous;
-}
 
 // A pane that shows only its zoom group, built at (10, 10).
 class ZoomGroupPane : public PaneBase
@@ -135,7 +117,7 @@ void TestPanesScreenshot::slidersAndZoomGroups()
 
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    const QImage screen = stableGrab();
+    const QImage screen = quvtest::stableScreenGrab();
     QVERIFY(!screen.isNull());
 
     const QImage shot = screen.copy(form.frameGeometry().adjusted(-8, -8, 8, 8));

@@ -17,30 +17,8 @@
 #include "quvapp/quvmenu.h"
 #include "quvapp/quvpushbutton.h"
 #include "quvtest.h"
+#include "screengrab.h"
 #include "slateapplication.h"
-
-namespace {
-
-QImage grabScreen()
-{
-    return QGuiApplication::primaryScreen()->grabWindow(0).toImage();
-}
-
-// Waits until two grabs in a row agree, so every window has been drawn.
-QImage stableGrab()
-{
-    QImage previous = grabScreen();
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        QTest::qWait(50);
-        const QImage current = grabScreen();
-        if (current == previous)
-            return current;
-        previous = current;
-    }
-    return previous;
-}
-
-} // namespace
 
 class TestQuvScreenshot : public QObject
 {
@@ -147,7 +125,7 @@ void TestQuvScreenshot::slateForm()
     menu.setActiveAction(menu.actionAt(2));
 
     QVERIFY(list->isVisible());
-    const QImage screen = stableGrab();
+    const QImage screen = quvtest::stableScreenGrab();
     QVERIFY(!screen.isNull());
 
     const QRect area = form.frameGeometry().united(menu.geometry()).united(list->geometry()).adjusted(-8, -8, 8, 8);
