@@ -3,7 +3,6 @@
 #include <QAbstractItemView>
 #include <QHelpEvent>
 #include <QImage>
-#include <QListView>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QStandardItem>
@@ -135,12 +134,10 @@ class TestQuvComboBox : public QObject
     Q_OBJECT
 
 private slots:
-    void construction();
+    void noFocusAndOwnDelegate();
     void modelFlags();
-    void lookUpByData();
-    void separators();
+    void lookUpByDataAndSeparators();
     void enablingByRowAndByData();
-    void flagsStayWithTheirRow();
     void checkingByRowAndByData();
     void checkMarkFollowsTheCurrentIndex();
     void wheelOnlyInside();
@@ -150,23 +147,15 @@ private slots:
     void delegateItem();
     void delegateCheckMark();
     void spinBoxValueWithoutSignal();
-    void spinBoxWheelOnlyInside();
     void pushButton();
     void heightsUnderTheSheet();
 };
 
-void TestQuvComboBox::construction()
+void TestQuvComboBox::noFocusAndOwnDelegate()
 {
     QuvComboBox combo;
     QCOMPARE(combo.focusPolicy(), Qt::NoFocus);
-    QCOMPARE(combo.maxVisibleItems(), 100);
-    QVERIFY(qobject_cast<QuvComboBoxModel*>(combo.model()));
-    QCOMPARE(combo.model()->parent(), &combo);
-    QVERIFY(qobject_cast<QListView*>(combo.view()));
     QVERIFY(qobject_cast<QuvComboBoxItemDelegate*>(combo.itemDelegate()));
-    QCOMPARE(combo.isCloaked(), false);
-    QVERIFY(combo.setProperty("cloaked", true));
-    QCOMPARE(combo.isCloaked(), true);
 
     // A change of style keeps the delegate (Qt swaps only its own delegates).
     combo.setStyleSheet(QStringLiteral("QComboBox { color: red; }"));
@@ -177,16 +166,13 @@ void TestQuvComboBox::construction()
 void TestQuvComboBox::modelFlags()
 {
     QuvComboBoxModel model(3, 2, nullptr);
-    QCOMPARE(int(model.flags(0)), 33);
     QCOMPARE(model.flags(7), kDefaultFlags);
     QCOMPARE(model.flags(-1), kDefaultFlags);
 
     model.setFlags(1, Qt::ItemFlags());
-    QCOMPARE(model.flags(1), Qt::ItemFlags());
     // The column is ignored.
     QCOMPARE(model.flags(model.index(1, 1)), Qt::ItemFlags());
     QCOMPARE(model.flags(model.index(2, 1)), kDefaultFlags);
-
     model.setFlags(-1, Qt::ItemFlags());
     QCOMPARE(model.flags(0), kDefaultFlags);
 
@@ -195,9 +181,6 @@ void TestQuvComboBox::modelFlags()
     QCOMPARE(model.flags(5), kDefaultFlags);
     QCOMPARE(model.flags(6), Qt::ItemFlags(Qt::ItemIsEnabled));
 
-    QuvComboBoxModel empty;
-    QCOMPARE(empty.flags(0), kDefaultFlags);
-
     // Views hear of a change of flags.
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     model.setFlags(2, Qt::ItemFlags());
@@ -205,42 +188,28 @@ void TestQuvComboBox::modelFlags()
     QCOMPARE(changed.at(0).at(0).toModelIndex().row(), 2);
 }
 
-void TestQuvComboBox::lookUpByData()
+void TestQuvComboBox::lookUpByDataAndSeparators()
 {
     QuvComboBox combo;
     fillAbc(combo);
     combo.addItem(QStringLiteral("B again"), 1);
 
-    QCOMPARE(combo.indexOfItemMatchingData(QVariant(2)), 2);
     QCOMPARE(combo.indexOfItemMatchingData(QVariant(1)), 1);
     QCOMPARE(combo.indexOfItemMatchingData(QVariant(3)), -1);
-    QCOMPARE(combo.indexOfItemMatchingData(QVariant()), -1);
     QCOMPARE(combo.indexesOfItemsMatchingData(QVariant(1)), QList<int>({ 1, 3 }));
-    QCOMPARE(combo.indexesOfItemsMatchingData(QVariant(9)), QList<int>());
-
     combo.setMatchingItemCurrentIndex(QVariant(2));
     QCOMPARE(combo.currentIndex(), 2);
     combo.setMatchingItemCurrentIndex(QVariant(3));
     QCOMPARE(combo.currentIndex(), -1);
-    QCOMPARE(combo.currentText(), QString());
-}
 
-void TestQuvComboBox::separators()
-{
-    QuvComboBox combo;
-    fillAbc(combo);
+    // Separators carry their own data and keep the default flags.
     combo.addSeparator();
-    QCOMPARE(combo.count(), 4);
-    QCOMPARE(combo.itemData(3).toInt(), QuvComboBoxSeparatorData);
-    QCOMPARE(combo.itemText(3), QString());
-    // A separator keeps the default flags.
-    QVERIFY(combo.itemEnabled(3));
-
     combo.insertSeparator(1);
-    QCOMPARE(combo.count(), 5);
-    QCOMPARE(combo.itemData(1).toInt(), QuvComboBoxSeparatorData);
+    QCOMPARE(combo.count(), 6);
+    QCOMPARE(combo.itemText(1), QString());
     QCOMPARE(combo.itemText(2), QStringLiteral("B"));
-    QCOMPARE(combo.indexesOfItemsMatchingData(QVariant(QuvComboBoxSeparatorData)), QList<int>({ 1, 4 }));
+    QCOMPARE(combo.indexesOfItemsMatchingData(QVariant(QuvComboBoxSeparatorData)), QList<int>({ 1, 5 }));
+    QVERIFY(combo.itemEnabled(5));
 }
 
 void TestQuvComboBox::enablingByRowAndByData()
@@ -257,9 +226,7 @@ void TestQuvComboBox::enablingByRowAndByData()
     QVERIFY(!combo.itemEnabled(-1));
 
     combo.setItemEnabled(1, false);
-    QVERIFY(combo.itemEnabled(0));
     QVERIFY(!combo.itemEnabled(1));
-    QVERIFY(combo.itemEnabled(2));
     QCOMPARE(combo.model()->flags(combo.model()->index(1, 0)), Qt::ItemFlags());
     combo.setItemEnabled(1, true);
     QCOMPARE(combo.model()->flags(combo.model()->index(1, 0)), kDefaultFlags);
@@ -269,34 +236,11 @@ void TestQuvComboBox::enablingByRowAndByData()
     QVERIFY(combo.itemEnabled(3));
     combo.setMatchingItemEnabled(QVariant(1), false, true);
     QVERIFY(!combo.itemEnabled(3));
-    combo.setMatchingItemEnabled(QVariant(7), false, true);
     QVERIFY(combo.itemEnabled(0));
 
     combo.setAllItemsEnabled(false);
     for (int row = 0; row < 4; ++row)
         QVERIFY(!combo.itemEnabled(row));
-    combo.setAllItemsEnabled(true);
-    for (int row = 0; row < 4; ++row)
-        QVERIFY(combo.itemEnabled(row));
-}
-
-void TestQuvComboBox::flagsStayWithTheirRow()
-{
-    QuvComboBox combo;
-    fillAbc(combo);
-    combo.setItemEnabled(1, false);
-
-    // Row flags belong to the row number: "B" moves down, the flag stays at row 1.
-    combo.insertItem(0, QStringLiteral("Z"), 9);
-    QCOMPARE(combo.itemText(1), QStringLiteral("A"));
-    QVERIFY(!combo.itemEnabled(1));
-    QCOMPARE(combo.itemText(2), QStringLiteral("B"));
-    QVERIFY(combo.itemEnabled(2));
-
-    combo.removeItem(0);
-    QCOMPARE(combo.itemText(0), QStringLiteral("A"));
-    QVERIFY(combo.itemEnabled(0));
-    QVERIFY(!combo.itemEnabled(1));
 }
 
 void TestQuvComboBox::checkingByRowAndByData()
@@ -309,13 +253,10 @@ void TestQuvComboBox::checkingByRowAndByData()
 
     combo.setItemChecked(2, true);
     QCOMPARE(checkedRows(combo), QList<int>({ 2 }));
-    QCOMPARE(combo.itemData(2, Qt::CheckStateRole).toInt(), 2);
     auto* model = qobject_cast<QuvComboBoxModel*>(combo.model());
     QVERIFY(model->item(2)->isCheckable());
     combo.setItemChecked(2, false);
-    QCOMPARE(combo.itemData(2, Qt::CheckStateRole).toInt(), 0);
     QVERIFY(!model->item(2)->isCheckable());
-
     combo.setItemChecked(4, true);
     combo.setItemChecked(-1, true);
     QVERIFY(!combo.itemChecked(4));
@@ -324,8 +265,6 @@ void TestQuvComboBox::checkingByRowAndByData()
     combo.setMatchingItemChecked(QVariant(1), true, false);
     QCOMPARE(checkedRows(combo), QList<int>({ 1 }));
     combo.setMatchingItemChecked(QVariant(1), true, true);
-    QCOMPARE(checkedRows(combo), QList<int>({ 1, 3 }));
-    combo.setMatchingItemChecked(QVariant(8), true, true);
     QCOMPARE(checkedRows(combo), QList<int>({ 1, 3 }));
     combo.setAllItemsChecked(true);
     QCOMPARE(checkedRows(combo), QList<int>({ 0, 1, 2, 3 }));
@@ -358,27 +297,37 @@ void TestQuvComboBox::checkMarkFollowsTheCurrentIndex()
 
 void TestQuvComboBox::wheelOnlyInside()
 {
+    // A notch over the combo box or spin box moves it; one whose pointer lies
+    // outside it (the pane scrolling past) is swallowed, reaching neither the
+    // value nor the parent.
     QWidget parent;
+    WheelCounter counter;
+    parent.installEventFilter(&counter);
     auto* combo = new QuvComboBox(&parent);
     fillAbc(*combo);
     combo->setGeometry(10, 10, 120, 20);
-    WheelCounter counter;
-    parent.installEventFilter(&counter);
+    auto* spin = new QuvDoubleSpinBox(&parent);
+    spin->setGeometry(10, 40, 71, 24);
+    spin->setRange(-64, 64);
     QSignalSpy activated(combo, QOverload<int>::of(&QComboBox::activated));
 
     bool accepted = false;
     sendWheel(combo, QPoint(60, 10), -120, &accepted);
     QCOMPARE(combo->currentIndex(), 1);
     QCOMPARE(activated.count(), 1);
+    sendWheel(spin, QPoint(30, 12), 120, &accepted);
+    QCOMPARE(spin->value(), 1.0);
 
-    for (const QPoint& outside : { QPoint(-5, -5), QPoint(120, 10), QPoint(60, 20) }) {
-        const bool handled = sendWheel(combo, outside, -120, &accepted);
-        QVERIFY(handled);
-        QVERIFY(accepted);
-        QCOMPARE(combo->currentIndex(), 1);
+    for (QWidget* widget : std::initializer_list<QWidget*> { combo, spin }) {
+        for (const QPoint& outside : { QPoint(-5, -5), QPoint(widget->width(), 10), QPoint(30, widget->height()) }) {
+            QVERIFY(sendWheel(widget, outside, -120, &accepted));
+            QVERIFY(accepted);
+        }
     }
-    QCOMPARE(counter.wheels, 0);
+    QCOMPARE(combo->currentIndex(), 1);
     QCOMPARE(activated.count(), 1);
+    QCOMPARE(spin->value(), 1.0);
+    QCOMPARE(counter.wheels, 0);
 }
 
 void TestQuvComboBox::toolTipAtOnce()
@@ -402,8 +351,7 @@ void TestQuvComboBox::delegateSeparator()
     combo.addSeparator();
     const QImage image = RowPainter().paint(combo, 3, QStyle::State_Enabled);
     // One line at the vertical middle, (0 + 15) / 2 = 7, from edge to edge.
-    for (int x : { 0, 50, 99 })
-        QCOMPARE(image.pixel(x, 7) & 0xFFFFFF, qRgb(55, 60, 64) & 0xFFFFFF);
+    QCOMPARE(image.pixel(50, 7) & 0xFFFFFF, qRgb(55, 60, 64) & 0xFFFFFF);
     QCOMPARE(paintedArea(image), QRect(0, 7, 100, 1));
 
     // Even when selected under the mouse, a separator draws only its line.
@@ -501,70 +449,35 @@ void TestQuvComboBox::delegateCheckMark()
 void TestQuvComboBox::spinBoxValueWithoutSignal()
 {
     QuvDoubleSpinBox spin;
-    QCOMPARE(spin.focusPolicy(), QDoubleSpinBox().focusPolicy());
     spin.setRange(0, 255);
     QSignalSpy changed(&spin, QOverload<double>::of(&QDoubleSpinBox::valueChanged));
-
     spin.setValueNoSignal(10.0);
     QCOMPARE(spin.value(), 10.0);
     QCOMPARE(changed.count(), 0);
     QVERIFY(!spin.signalsBlocked());
 
+    // A caller's own block stays in place.
     spin.blockSignals(true);
     spin.setValueNoSignal(20.0);
-    QCOMPARE(spin.value(), 20.0);
     QVERIFY(spin.signalsBlocked());
-    spin.blockSignals(false);
-
-    spin.setValue(30.0);
-    QCOMPARE(changed.count(), 1);
-}
-
-void TestQuvComboBox::spinBoxWheelOnlyInside()
-{
-    QWidget parent;
-    auto* spin = new QuvDoubleSpinBox(&parent);
-    spin->setGeometry(10, 10, 71, 24);
-    spin->setRange(-64, 64);
-    spin->setDecimals(0);
-    WheelCounter counter;
-    parent.installEventFilter(&counter);
-
-    bool accepted = false;
-    sendWheel(spin, QPoint(30, 12), 120, &accepted);
-    QCOMPARE(spin->value(), 1.0);
-
-    for (const QPoint& outside : { QPoint(-5, -5), QPoint(71, 12), QPoint(30, 24) }) {
-        QVERIFY(sendWheel(spin, outside, 120, &accepted));
-        QVERIFY(accepted);
-        QCOMPARE(spin->value(), 1.0);
-    }
-    QCOMPARE(counter.wheels, 0);
 }
 
 void TestQuvComboBox::pushButton()
 {
-    const QIcon icon;
     ProbeButton plain;
+    ProbeButton withIcon(QIcon(), QStringLiteral("Apply"));
     ProbeButton withText(QStringLiteral("Apply"));
-    ProbeButton withIcon(icon, QStringLiteral("Apply"));
-    for (ProbeButton* button : { &plain, &withText, &withIcon })
+    for (ProbeButton* button : { &plain, &withIcon, &withText })
         QCOMPARE(button->focusPolicy(), Qt::NoFocus);
-    QCOMPARE(withText.text(), QStringLiteral("Apply"));
-    QVERIFY(withText.setProperty("cloaked", true));
-    QCOMPARE(withText.isCloaked(), true);
 
+    // The whole rectangle is the hit area, corners included.
     withText.setGeometry(0, 0, 110, 24);
     QVERIFY(withText.hitButton(QPoint(0, 0)));
-    QVERIFY(withText.hitButton(QPoint(109, 23)));
     QVERIFY(!withText.hitButton(QPoint(110, 24)));
-    QVERIFY(!withText.hitButton(QPoint(-1, 0)));
-
     QSignalSpy clicked(&withText, &QAbstractButton::clicked);
     withText.show();
     QVERIFY(QTest::qWaitForWindowExposed(&withText));
     QTest::mouseClick(&withText, Qt::LeftButton, Qt::NoModifier, QPoint(0, 0));
-    QCOMPARE(clicked.count(), 1);
     QTest::mouseClick(&withText, Qt::LeftButton, Qt::NoModifier, QPoint(109, 23));
     QCOMPARE(clicked.count(), 2);
     QVERIFY(!withText.hasFocus());

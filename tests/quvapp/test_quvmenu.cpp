@@ -85,9 +85,7 @@ private slots:
     void submenus();
     void checkingByIndexAndByData();
     void currentIndex();
-    void insertSeparatorShiftsItems();
-    void insertMenuShiftsItems();
-    void insertBeforeUnknownAppends();
+    void insertShiftsItems();
     void clearRestartsNumbering();
     void exec2Choices_data();
     void exec2Choices();
@@ -100,9 +98,7 @@ void TestQuvMenu::numberingAndLookUp()
     QuvMenu menu;
     fillAbc(menu);
     QCOMPARE(menu.count(), 4);
-    QCOMPARE(menu.actions().size(), 4);
     QCOMPARE(menu.itemText(0), QStringLiteral("A"));
-    QCOMPARE(menu.itemText(1), QString());
     QVERIFY(menu.actionAt(1)->isSeparator());
     QCOMPARE(menu.itemData(2), QVariant(1));
 
@@ -111,18 +107,15 @@ void TestQuvMenu::numberingAndLookUp()
     QCOMPARE(menu.indexOfItemMatchingData(QVariant(5)), -1);
     QCOMPARE(menu.indexOfItemMatchingText(QStringLiteral("C")), 3);
     QCOMPARE(menu.indexOfItemMatchingText(QStringLiteral("c")), -1);
-    QCOMPARE(menu.indexOfItemMatchingText(QString()), 1);
     QCOMPARE(menu.indexOfMatchingAction(menu.actions().at(2)), 2);
-    QCOMPARE(menu.indexOfMatchingAction(nullptr), -1);
 
     // Outside 0..count()-1.
-    for (int index : { -1, 4, 9 }) {
+    for (int index : { -1, 4 }) {
         QCOMPARE(menu.actionAt(index), nullptr);
         QCOMPARE(menu.menuAt(index), nullptr);
         QCOMPARE(menu.itemText(index), QString());
         QVERIFY(!menu.itemData(index).isValid());
         QVERIFY(!menu.itemEnabled(index));
-        QVERIFY(!menu.itemChecked(index));
         menu.setItemEnabled(index, false);
         menu.setItemChecked(index, true);
         menu.setItemText(index, QStringLiteral("X"));
@@ -130,11 +123,7 @@ void TestQuvMenu::numberingAndLookUp()
     QCOMPARE(checkedItems(menu), QList<int>());
     QCOMPARE(menu.indexOfItemMatchingText(QStringLiteral("X")), -1);
 
-    menu.setItemText(3, QStringLiteral("D"));
-    QCOMPARE(menu.itemText(3), QStringLiteral("D"));
     menu.setAllItemsEnabled(false);
-    for (int index = 0; index < 4; ++index)
-        QVERIFY(!menu.itemEnabled(index));
     menu.setMatchingItemEnabled(QVariant(1), true, false);
     QVERIFY(menu.itemEnabled(2));
     QVERIFY(!menu.itemEnabled(3));
@@ -179,16 +168,9 @@ void TestQuvMenu::everyAddedActionIsCheckable()
         QCOMPARE(menu.actionAt(index), added.at(index));
         QVERIFY(added.at(index)->isCheckable());
     }
-    QCOMPARE(menu.itemData(1), QVariant(7));
-    QCOMPARE(menu.itemText(5), QStringLiteral("own"));
-
     added.at(3)->trigger();
     QVERIFY(target.isChecked());
-    added.at(4)->trigger();
-    QVERIFY(!target.isChecked());
-
     QVERIFY(!menu.addSeparator()->isCheckable());
-    QCOMPARE(menu.count(), 7);
 }
 
 void TestQuvMenu::submenus()
@@ -197,29 +179,20 @@ void TestQuvMenu::submenus()
     fillAbc(menu);
     QMenu* more = menu.addMenu(QStringLiteral("More"));
     QCOMPARE(menu.count(), 5);
-    QCOMPARE(menu.itemText(4), QString());
     QCOMPARE(menu.actionAt(4), nullptr);
     QCOMPARE(menu.menuAt(4), more);
-    QVERIFY(menu.itemEnabled(4));
     menu.setItemEnabled(4, false);
     QVERIFY(!more->menuAction()->isEnabled());
     QVERIFY(!menu.itemEnabled(4));
     // The item without an action entry.
     QCOMPARE(menu.indexOfMatchingAction(nullptr), 4);
-    QCOMPARE(menu.indexOfItemMatchingText(QString()), 1);
 
     QMenu extra(QStringLiteral("Extra"));
     QAction* extraAction = menu.addMenu(&extra);
-    QCOMPARE(extraAction, extra.menuAction());
-    QCOMPARE(menu.count(), 6);
     QCOMPARE(menu.actionAt(5), extraAction);
     QCOMPARE(menu.menuAt(5), &extra);
     QCOMPARE(menu.itemText(5), QStringLiteral("Extra"));
     QVERIFY(!extraAction->isCheckable());
-
-    QMenu* withIcon = menu.addMenu(QIcon(), QStringLiteral("Icon"));
-    QCOMPARE(menu.menuAt(6), withIcon);
-    QCOMPARE(menu.count(), 7);
     menu.clear();
 }
 
@@ -250,94 +223,64 @@ void TestQuvMenu::currentIndex()
     QuvMenu menu;
     fillAbc(menu);
     QCOMPARE(menu.currentIndex(), -1);
-    QCOMPARE(menu.currentIndexText(), QString());
     QSignalSpy changed(&menu, &QuvMenu::currentIndexChanged);
 
     menu.setCurrentIndex(2);
     menu.setCurrentIndex(2);
     QCOMPARE(changed.count(), 1);
     QCOMPARE(changed.at(0).at(0).toInt(), 2);
-    QCOMPARE(checkedItems(menu), QList<int>({ 2 }));
     QCOMPARE(menu.currentIndexText(), QStringLiteral("B"));
-
     menu.setCurrentIndex(3);
     QCOMPARE(checkedItems(menu), QList<int>({ 3 }));
-    QCOMPARE(changed.count(), 2);
-
     menu.setCurrentIndex(-1);
     QCOMPARE(checkedItems(menu), QList<int>());
     QCOMPARE(changed.count(), 3);
-    QCOMPARE(changed.at(2).at(0).toInt(), -1);
 
     // The index is not checked against the items.
     menu.setCurrentIndex(12);
     QCOMPARE(menu.currentIndex(), 12);
     QCOMPARE(menu.currentIndexText(), QString());
-    QCOMPARE(changed.count(), 4);
 }
 
-void TestQuvMenu::insertSeparatorShiftsItems()
-{
-    QuvMenu menu;
-    fillAbc(menu);
-    QAction* first = menu.actionAt(0);
-    const QList<QAction*> before = menu.actions();
-
-    QAction* separator = menu.insertSeparator(first);
-    QVERIFY(separator->isSeparator());
-    QCOMPARE(menu.count(), 5);
-    QCOMPARE(menu.actions().size(), before.size() + 1);
-    QCOMPARE(menu.actions().first(), separator);
-    QCOMPARE(menu.actionAt(0), separator);
-    for (int index = 0; index < before.size(); ++index)
-        QCOMPARE(menu.actionAt(index + 1), before.at(index));
-    QCOMPARE(menu.indexOfItemMatchingData(QVariant(1)), 3);
-    QCOMPARE(menu.indexOfItemMatchingText(QStringLiteral("A")), 1);
-}
-
-void TestQuvMenu::insertMenuShiftsItems()
+void TestQuvMenu::insertShiftsItems()
 {
     QuvMenu menu;
     fillAbc(menu);
     QMenu* more = menu.addMenu(QStringLiteral("More"));
-    QAction* b = menu.actionAt(2);
-    QMenu sub(QStringLiteral("Sub"));
+    const QList<QAction*> before = menu.actions();
 
-    QAction* inserted = menu.insertMenu(b, &sub);
-    QCOMPARE(inserted, sub.menuAction());
+    // Before the first item: everything moves up by one, look-ups included.
+    QAction* separator = menu.insertSeparator(menu.actionAt(0));
     QCOMPARE(menu.count(), 6);
-    QCOMPARE(menu.actionAt(2), inserted);
-    QCOMPARE(menu.menuAt(2), &sub);
-    QCOMPARE(menu.actionAt(3), b);
+    QCOMPARE(menu.actions().first(), separator);
+    QCOMPARE(menu.actionAt(0), separator);
+    for (int index = 0; index < 4; ++index)
+        QCOMPARE(menu.actionAt(index + 1), before.at(index));
     QCOMPARE(menu.menuAt(5), more);
-    QCOMPARE(menu.actionAt(5), nullptr);
-    QCOMPARE(menu.actions().count(inserted), 1);
-    QCOMPARE(menu.actions().indexOf(inserted), menu.actions().indexOf(b) - 1);
-    menu.clear();
-}
+    QCOMPARE(menu.indexOfItemMatchingData(QVariant(1)), 3);
 
-void TestQuvMenu::insertBeforeUnknownAppends()
-{
-    QuvMenu menu;
-    fillAbc(menu);
-    QAction stranger(QStringLiteral("stranger"));
-    QAction* separator = menu.insertSeparator(&stranger);
-    QCOMPARE(menu.count(), 5);
-    QCOMPARE(menu.actionAt(4), separator);
-    QCOMPARE(menu.actions().last(), separator);
-
+    // A submenu before "B".
+    QAction* b = menu.actionAt(3);
     QMenu sub(QStringLiteral("Sub"));
-    QAction* inserted = menu.insertMenu(nullptr, &sub);
-    QCOMPARE(menu.count(), 6);
-    QCOMPARE(menu.actionAt(5), inserted);
-    QCOMPARE(menu.menuAt(5), &sub);
+    QAction* inserted = menu.insertMenu(b, &sub);
+    QCOMPARE(menu.actionAt(3), inserted);
+    QCOMPARE(menu.menuAt(3), &sub);
+    QCOMPARE(menu.actionAt(4), b);
+    QCOMPARE(menu.menuAt(6), more);
+    QCOMPARE(menu.actions().indexOf(inserted), menu.actions().indexOf(b) - 1);
+
+    // Before something that is no item of this menu: appended.
+    QAction stranger(QStringLiteral("stranger"));
+    QAction* last = menu.insertSeparator(&stranger);
+    QCOMPARE(menu.count(), 8);
+    QCOMPARE(menu.actionAt(7), last);
+    QCOMPARE(menu.actions().last(), last);
     menu.clear();
 
     // On an empty menu the first insert is item 0.
-    QuvMenu empty;
-    QAction* only = empty.insertSeparator(nullptr);
-    QCOMPARE(empty.count(), 1);
-    QCOMPARE(empty.actionAt(0), only);
+    QAction* only = menu.insertSeparator(nullptr);
+    QCOMPARE(menu.actionAt(0), only);
+    QCOMPARE(menu.count(), 1);
 }
 
 void TestQuvMenu::clearRestartsNumbering()
@@ -401,10 +344,6 @@ void TestQuvMenu::exec2Choices_data()
         QTest::mouseRelease(&menu, Qt::RightButton, Qt::NoModifier, centreOf(menu, 0));
         QVERIFY(menu.isVisible());
         escape(menu);
-    }) << -1;
-    QTest::newRow("opening release over A, then click outside") << MenuSteps([](QuvMenu& menu) {
-        QTest::mouseRelease(&menu, Qt::RightButton, Qt::NoModifier, centreOf(menu, 0));
-        QTest::mouseClick(&menu, Qt::LeftButton, Qt::NoModifier, QPoint(-20, -20));
     }) << -1;
     QTest::newRow("click on the separator, then escape") << MenuSteps([](QuvMenu& menu) {
         QTest::mouseClick(&menu, Qt::LeftButton, Qt::NoModifier, centreOf(menu, 1));

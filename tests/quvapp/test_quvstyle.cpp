@@ -96,17 +96,12 @@ private slots:
 
     void resourcesSurviveStaticLinking();
     void everyImageOfTheSheetExists();
-    void imagesHaveTheirSizeAndTransparency_data();
-    void imagesHaveTheirSizeAndTransparency();
     void sheetHeaderAndLookName();
     void sheetResolvesEveryKey_data();
     void sheetResolvesEveryKey();
     void longerKeysAreReplacedFirst();
-    void gammaBelowTwoLightensEveryColour_data();
-    void gammaBelowTwoLightensEveryColour();
     void colorWithNameRejectsUnknownLookAndKey();
-    void applicationUsesTheSheet();
-    void updateStyleSheetFollowsTheGamma();
+    void applicationUsesTheSheetAndFollowsTheGamma();
     void styleHintsInEveryLook();
     void noFocusRectangle();
     void menuCheckMarkIsTheSlateImage();
@@ -121,7 +116,6 @@ void TestQuvStyle::cleanup()
 
 void TestQuvStyle::resourcesSurviveStaticLinking()
 {
-    QVERIFY(QFile::exists(QString::fromLatin1(kSheetPath)));
     QVERIFY(QFile::exists(QStringLiteral(":/quvapp/media/slate/checkmark.png")));
     // Registering again is harmless.
     quvapp::initResources();
@@ -143,50 +137,23 @@ void TestQuvStyle::everyImageOfTheSheetExists()
         ++found;
     }
     QVERIFY(found >= 10);
-}
 
-void TestQuvStyle::imagesHaveTheirSizeAndTransparency_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<QPoint>("transparentPixel");
-    QTest::addColumn<QPoint>("opaquePixel");
-
-    QTest::newRow("checkmark") << "checkmark" << QSize(11, 10) << QPoint(0, 0) << QPoint(4, 8);
-    QTest::newRow("checkmark-disabled") << "checkmark-disabled" << QSize(11, 10) << QPoint(10, 9) << QPoint(4, 8);
-    QTest::newRow("combobox-icon") << "combobox-icon" << QSize(9, 6) << QPoint(4, 0) << QPoint(4, 4);
-    // Rounded corners: the corner pixel shows what lies beneath the button.
-    QTest::newRow("button") << "button" << QSize(24, 24) << QPoint(0, 0) << QPoint(12, 12);
-    QTest::newRow("button-pressed") << "button-pressed" << QSize(24, 24) << QPoint(23, 23) << QPoint(12, 12);
-    QTest::newRow("background") << "background" << QSize(16, 16) << QPoint(-1, -1) << QPoint(8, 8);
-    QTest::newRow("arrow-down") << "arrow-down" << QSize(7, 4) << QPoint(0, 3) << QPoint(3, 1);
-    QTest::newRow("arrow-right") << "arrow-right" << QSize(4, 7) << QPoint(3, 0) << QPoint(1, 3);
-}
-
-void TestQuvStyle::imagesHaveTheirSizeAndTransparency()
-{
-    QFETCH(QString, name);
-    QFETCH(QSize, size);
-    QFETCH(QPoint, transparentPixel);
-    QFETCH(QPoint, opaquePixel);
-
-    const QImage image(QStringLiteral(":/quvapp/media/slate/%1.png").arg(name));
-    QCOMPARE(image.size(), size);
-    if (transparentPixel.x() >= 0)
-        QCOMPARE(qAlpha(image.pixel(transparentPixel)), 0);
-    QVERIFY(qAlpha(image.pixel(opaquePixel)) > 200);
+    // Rendered at their exact size, the button with real transparency in its
+    // rounded corners (what lies beneath shows there).
+    const QImage button(QStringLiteral(":/quvapp/media/slate/button.png"));
+    QCOMPARE(button.size(), QSize(24, 24));
+    QCOMPARE(qAlpha(button.pixel(0, 0)), 0);
+    QVERIFY(qAlpha(button.pixel(12, 12)) > 200);
+    QCOMPARE(QImage(QStringLiteral(":/quvapp/media/slate/checkmark.png")).size(), QSize(11, 10));
 }
 
 void TestQuvStyle::sheetHeaderAndLookName()
 {
-    QuvStyle style;
-    const QString sheet = style.getStyleSheet();
+    const QString sheet = QuvStyle().getStyleSheet();
     QVERIFY(sheet.startsWith(QStringLiteral("/*\nNAME=slate\n**DON'T CHANGE TEXT ABOVE THIS POINT**\n*/\n")));
     QCOMPARE(QuvStyle::getQuvLookName(sheet), QStringLiteral("slate"));
     QCOMPARE(QuvStyle::getQuvLookName(QStringLiteral("a\nb")), QString());
-    QCOMPARE(QuvStyle::getQuvLookName(QStringLiteral("/*\nNAME=dusk\n*/")), QStringLiteral("dusk"));
     QCOMPARE(QuvStyle::getQuvLookName(QStringLiteral("/*\n\n*/")), QString());
-    QCOMPARE(QuvStyle::getQuvLookName(QString()), QString());
 }
 
 void TestQuvStyle::sheetResolvesEveryKey_data()
@@ -204,84 +171,53 @@ void TestQuvStyle::sheetResolvesEveryKey()
     QFETCH(QColor, color);
     QFETCH(bool, inSheet);
 
-    // No target gamma (Linux), and an explicit 2.2: the table colours stand.
-    for (const std::optional<float> gamma : { std::optional<float>(), std::optional<float>(2.2f) }) {
-        quvstyletesting::setDisplayTargetGamma(gamma);
-        QCOMPARE(QuvStyle::colorWithName(QStringLiteral("slate"), key).rgba(), color.rgba());
-        QCOMPARE(QuvStyle::correctGamma(color).rgba(), color.rgba());
-    }
-
-    const QString raw = rawSheet();
-    const QString sheet = QuvStyle().getStyleSheet();
     // Whole keys only: a key followed by more name characters is a longer key.
     const QRegularExpression whole(QRegularExpression::escape(key) + QStringLiteral("(?![A-Za-z0-9_])"));
-    QCOMPARE(raw.contains(whole), inSheet);
-    QVERIFY(!sheet.contains(QLatin1String("quvslate_")));
-    if (inSheet)
-        QVERIFY2(sheet.contains(rgbText(color)), qPrintable(rgbText(color)));
+    QCOMPARE(rawSheet().contains(whole), inSheet);
+
+    // No target gamma (Linux) and an explicit 2.2 keep the table colours; a
+    // display calibrated below 2.0 gets every colour 15 % lighter.
+    for (const std::optional<float> gamma :
+        { std::optional<float>(), std::optional<float>(2.2f), std::optional<float>(1.8f) }) {
+        quvstyletesting::setDisplayTargetGamma(gamma);
+        const QColor expected = gamma && *gamma < 2.0f ? color.lighter(115) : color;
+        QCOMPARE(QuvStyle::colorWithName(QStringLiteral("slate"), key).rgba(), expected.rgba());
+        QCOMPARE(QuvStyle::correctGamma(color).rgba(), expected.rgba());
+        const QString sheet = QuvStyle().getStyleSheet();
+        QVERIFY(!sheet.contains(QLatin1String("quvslate_")));
+        if (inSheet)
+            QVERIFY2(sheet.contains(rgbText(expected)), qPrintable(rgbText(expected)));
+    }
 }
 
 void TestQuvStyle::longerKeysAreReplacedFirst()
 {
     const QString sheet = QuvStyle().getStyleSheet();
-    QVERIFY(sheet.contains(QLatin1String("rgb(156,156,156)")));
-    QVERIFY(sheet.contains(QLatin1String("rgb(183,183,183)")));
     QVERIFY(sheet.contains(QLatin1String("rgb(216,216,216)")));
     QVERIFY(!sheet.contains(QLatin1String("rgb(156,156,156)Bright")));
     QVERIFY(!sheet.contains(QLatin1String("rgb(156,156,156)RealBright")));
     QVERIFY(!sheet.contains(QLatin1String("rgb(55,55,55)Gradient")));
 }
 
-void TestQuvStyle::gammaBelowTwoLightensEveryColour_data()
-{
-    sheetResolvesEveryKey_data();
-}
-
-void TestQuvStyle::gammaBelowTwoLightensEveryColour()
-{
-    QFETCH(QString, key);
-    QFETCH(QColor, color);
-    QFETCH(bool, inSheet);
-
-    quvstyletesting::setDisplayTargetGamma(1.8f);
-    const QColor lighter = color.lighter(115);
-    QCOMPARE(QuvStyle::colorWithName(QStringLiteral("slate"), key).rgba(), lighter.rgba());
-    QCOMPARE(QuvStyle::correctGamma(color).rgba(), lighter.rgba());
-    const QString sheet = QuvStyle().getStyleSheet();
-    if (inSheet)
-        QVERIFY2(sheet.contains(rgbText(lighter)), qPrintable(rgbText(lighter)));
-
-    // Worked values for two rows.
-    QCOMPARE(QuvStyle::colorWithName(QStringLiteral("slate"), QStringLiteral("quvslate_defaultTextColor")).rgba(),
-        qRgb(179, 179, 179));
-    QCOMPARE(QuvStyle::colorWithName(QStringLiteral("slate"), QStringLiteral("quvslate_yellowTextColor")).rgba(),
-        qRgb(254, 214, 8));
-}
-
 void TestQuvStyle::colorWithNameRejectsUnknownLookAndKey()
 {
-    QCOMPARE(QuvStyle::colorWithName(QStringLiteral("slate"), QStringLiteral("quvslate_yellowTextColor")).rgba(),
-        qRgb(221, 186, 7));
-    QVERIFY(!QuvStyle::colorWithName(QStringLiteral("slate"), QStringLiteral("nope")).isValid());
     QVERIFY(!QuvStyle::colorWithName(QStringLiteral("slate"), QStringLiteral("yellowTextColor")).isValid());
     QVERIFY(!QuvStyle::colorWithName(QStringLiteral("dark"), QStringLiteral("quvslate_yellowTextColor")).isValid());
     QVERIFY(!QuvStyle::colorWithName(QStringLiteral("Slate"), QStringLiteral("quvslate_yellowTextColor")).isValid());
 }
 
-void TestQuvStyle::applicationUsesTheSheet()
+void TestQuvStyle::applicationUsesTheSheetAndFollowsTheGamma()
 {
     auto* app = static_cast<QuvApplication*>(qApp);
-    QVERIFY(!qApp->styleSheet().isEmpty());
     QCOMPARE(qApp->styleSheet(), app->getStyleSheet());
     QVERIFY(qApp->styleSheet().contains(QLatin1String("font: 11px Verdana;")));
-}
 
-void TestQuvStyle::updateStyleSheetFollowsTheGamma()
-{
-    auto* app = static_cast<QuvApplication*>(qApp);
+    // Worked values: quvslate_defaultTextColor, 156 grey, lightened to 179.
     quvstyletesting::setDisplayTargetGamma(1.8f);
     app->updateStyleSheet();
     QVERIFY(qApp->styleSheet().contains(QLatin1String("color: rgb(179,179,179);")));
+    QCOMPARE(QuvStyle::colorWithName(QStringLiteral("slate"), QStringLiteral("quvslate_yellowTextColor")).rgba(),
+        qRgb(254, 214, 8));
     quvstyletesting::resetDisplayTargetGamma();
     app->updateStyleSheet();
     QVERIFY(qApp->styleSheet().contains(QLatin1String("color: rgb(156,156,156);")));
@@ -295,12 +231,10 @@ void TestQuvStyle::styleHintsInEveryLook()
     QCOMPARE(qApp->style()->styleHint(QStyle::SH_ComboBox_Popup), 1);
     for (QuvStyleLook look : { 1, 2, 0 }) {
         QuvStyle style(look);
-        QCOMPARE(style.look(), look);
         QCOMPARE(style.styleHint(QStyle::SH_EtchDisabledText), 0);
         QCOMPARE(style.styleHint(QStyle::SH_ComboBox_Popup), 1);
         QCOMPARE(style.styleHint(QStyle::SH_Menu_Scrollable), QCommonStyle().styleHint(QStyle::SH_Menu_Scrollable));
     }
-    QCOMPARE(QuvStyle().look(), QuvStyleLookSlate);
     QCOMPARE(QuvStyle(2).getStyleSheet(), QString());
 }
 
@@ -335,35 +269,21 @@ void TestQuvStyle::menuCheckMarkIsTheSlateImage()
 
 void TestQuvStyle::mdiAreaBackground()
 {
-    {
-        QMdiArea area;
-        QuvStyle(1).polish(&area);
-        QCOMPARE(area.background().color().rgba(), qRgb(50, 57, 60));
-    }
-    {
-        quvstyletesting::setDisplayTargetGamma(1.8f);
-        QMdiArea area;
-        QuvStyle(1).polish(&area);
-        QCOMPARE(area.background().color().rgba(), QColor(50, 57, 60).lighter(115).rgba());
-    }
-    {
-        QMdiArea area;
-        const QBrush before = area.background();
-        QuvStyle(2).polish(&area);
-        QCOMPARE(area.background(), before);
-    }
+    QMdiArea slate;
+    QuvStyle(1).polish(&slate);
+    QCOMPARE(slate.background().color().rgba(), qRgb(50, 57, 60));
+    QMdiArea plain;
+    const QBrush before = plain.background();
+    QuvStyle(2).polish(&plain);
+    QCOMPARE(plain.background(), before);
 }
 
 void TestQuvStyle::versionAndCopyrightFallBacks()
 {
-    QVERIFY(QuvApplication::GetLinuxAppInfo(QStringLiteral("QUV Taqo Control")).isEmpty());
     QCOMPARE(
         QuvApplication::GetPlatformSpecificVersionString(QStringLiteral("1.0.0"), QString()), QStringLiteral("1.0.0"));
-    QCOMPARE(QuvApplication::GetPlatformSpecificCopyrightString(QStringLiteral("(C) 2020 QUV"), QString()),
-        QString::fromUtf8("\u00A9 2020 QUV"));
     QCOMPARE(QuvApplication::GetPlatformSpecificCopyrightString(QStringLiteral("(C)(c)(C)"), QString()),
         QString::fromUtf8("\u00A9(c)\u00A9"));
-    QCOMPARE(QuvApplication::GetPlatformSpecificCopyrightString(QString(), QString()), QString());
 }
 
 QUV_TEST_MAIN_WITH(TestQuvStyle, SlateApplication)

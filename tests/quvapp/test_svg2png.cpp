@@ -48,8 +48,7 @@ class TestSvg2Png : public QObject
 
 private slots:
     void initTestCase();
-    void declaredSize();
-    void explicitSize();
+    void declaredAndExplicitSize();
     void refusals_data();
     void refusals();
     void unwritableOutput();
@@ -64,27 +63,23 @@ void TestSvg2Png::initTestCase()
     QVERIFY(writeFile(m_dir.filePath(QStringLiteral("half.svg")), kHalfRed));
 }
 
-void TestSvg2Png::declaredSize()
+void TestSvg2Png::declaredAndExplicitSize()
 {
-    const QString out = m_dir.filePath(QStringLiteral("sub/half.png"));
-    const Run run = render({ m_dir.filePath(QStringLiteral("half.svg")), out });
+    const QString declared = m_dir.filePath(QStringLiteral("sub/half.png"));
+    const Run run = render({ m_dir.filePath(QStringLiteral("half.svg")), declared });
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.errors, QByteArray());
-
-    const QImage image(out);
+    QImage image(declared);
     QCOMPARE(image.size(), QSize(10, 6));
     QVERIFY(image.hasAlphaChannel());
     QCOMPARE(image.pixel(2, 3), qRgba(255, 0, 0, 255));
     QCOMPARE(qAlpha(image.pixel(7, 3)), 0);
-}
 
-void TestSvg2Png::explicitSize()
-{
-    const QString out = m_dir.filePath(QStringLiteral("double.png"));
-    const Run run
-        = render({ m_dir.filePath(QStringLiteral("half.svg")), out, QStringLiteral("20"), QStringLiteral("12") });
-    QCOMPARE(run.exitCode, 0);
-    const QImage image(out);
+    const QString scaled = m_dir.filePath(QStringLiteral("double.png"));
+    QCOMPARE(render({ m_dir.filePath(QStringLiteral("half.svg")), scaled, QStringLiteral("20"), QStringLiteral("12") })
+                 .exitCode,
+        0);
+    image = QImage(scaled);
     QCOMPARE(image.size(), QSize(20, 12));
     QCOMPARE(image.pixel(9, 11), qRgba(255, 0, 0, 255));
     QCOMPARE(qAlpha(image.pixel(10, 0)), 0);
@@ -100,16 +95,12 @@ void TestSvg2Png::refusals_data()
                              << QStringList() << QByteArray("needs width and height");
     QTest::newRow("size in em") << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"2em\" height=\"4\"/>")
                                 << QStringList() << QByteArray("needs width and height");
-    QTest::newRow("not svg") << QByteArray("<html width=\"4\" height=\"4\"/>") << QStringList()
-                             << QByteArray("needs width and height");
     QTest::newRow("broken") << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"4\" height=\"4\"><rect")
                             << QStringList() << QByteArray("not a valid SVG");
     QTest::newRow("zero size") << kHalfRed << QStringList({ QStringLiteral("0"), QStringLiteral("4") })
                                << QByteArray("not between 1 and 4096");
     QTest::newRow("huge size") << kHalfRed << QStringList({ QStringLiteral("5000"), QStringLiteral("4") })
                                << QByteArray("not between 1 and 4096");
-    QTest::newRow("size not a number") << kHalfRed << QStringList({ QStringLiteral("x"), QStringLiteral("4") })
-                                       << QByteArray("not between 1 and 4096");
     QTest::newRow("missing source") << QByteArray() << QStringList() << QByteArray("cannot read");
 }
 

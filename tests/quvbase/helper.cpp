@@ -2,12 +2,8 @@
 // and reports on standard output; the exit status says whether it went as
 // the command expects (0) or not (non-zero). A crash shows as a signal.
 //
-//   shm-check <name> <size> <seed>   maps the segment, checks the byte pattern
-//                                    of seed, then writes the pattern of seed + 1
 //   shm-map <name> <size>            maps the segment and touches every byte;
 //                                    prints "refused" or "mapped <size>"
-//   log-open <segment>               opens the debug log and reports into it;
-//                                    prints the status of Open
 //   log-open-race <segment> <file>   prints "ready", waits for <file> to exist,
 //                                    then opens the log with a client reference
 //   log-report <segment> <count> <tag>  opens the log and reports <count>
@@ -36,8 +32,6 @@
 #include <thread>
 #include <unistd.h>
 
-#include "quvbasetest.h"
-
 #include "quvbase/system/quvlock.h"
 #include "quvbase/system/quvlog.h"
 #include "quvbase/system/quvlog_p.h"
@@ -46,8 +40,6 @@
 #include "quvbase/system/quvtime.h"
 
 namespace {
-
-using quvbasetest::patternByte;
 
 // Waits until done() holds, which another thread or process brings about;
 // false after 30 s.
@@ -60,28 +52,6 @@ bool waitUntil(const std::function<bool()>& done)
         QUVTime::SleepInMicroseconds(100);
     }
     return true;
-}
-
-int shmCheck(const char* name, size_t size, unsigned seed)
-{
-    size_t mapped = size;
-    auto* bytes = static_cast<unsigned char*>(QUVMemory::AllocateShared(&mapped, name));
-    if (!bytes) {
-        std::printf("refused\n");
-        return 2;
-    }
-    for (size_t i = 0; i < size; ++i) {
-        if (bytes[i] != patternByte(seed, i)) {
-            std::printf("mismatch at %zu\n", i);
-            QUVMemory::FreeShared(bytes);
-            return 3;
-        }
-    }
-    for (size_t i = 0; i < size; ++i)
-        bytes[i] = patternByte(seed + 1, i);
-    QUVMemory::FreeShared(bytes);
-    std::printf("checked\n");
-    return 0;
 }
 
 int shmMap(const char* name, size_t size)
@@ -97,18 +67,6 @@ int shmMap(const char* name, size_t size)
         bytes[i] = bytes[i];
     QUVMemory::FreeShared(const_cast<unsigned char*>(bytes));
     std::printf("mapped %zu\n", mapped);
-    return 0;
-}
-
-int logOpen(const char* segment)
-{
-    quvlog_internal::setSegmentName(segment);
-    const QUVStatus status = QUVDebug::Open(false);
-    // Reports and mask queries must be harmless whatever Open gave.
-    QUVDebug::Report(0, 3, __FILE__, __LINE__, "helper %d", 1);
-    QUVDebug::IsActive(1);
-    std::printf("%d\n", status);
-    QUVDebug::Close(false);
     return 0;
 }
 
@@ -232,14 +190,6 @@ int threadKill()
     pthread_setcanceltype(typeBefore, nullptr);
 
     {
-        PausingThread idle;
-        if (idle.Kill(1000) != QUV_STATUS_SUCCESS) {
-            std::printf("kill of an idle object failed\n");
-            return 10;
-        }
-    }
-
-    {
         PausingThread thread;
         for (int round = 0; round < 2; ++round) {
             thread.m_running.store(false);
@@ -327,24 +277,12 @@ int threadKillWaiting()
 }
 
 // Records its kernel id, then waits to be stopped.
-class IdleThread : public QUVThread
+void recordIdUntilTerminated(QUVThread* thread, void* tid)
 {
-public:
-    ~IdleThread() override { Stop(QUV_LOCK_WAIT_FOREVER); }
-
-    QUVStatus ThreadInit() override
-    {
-        m_tid.store(pid_t(GetThreadId()));
-        return QUV_STATUS_SUCCESS;
-    }
-    bool ThreadLoop() override
-    {
+    static_cast<std::atomic<pid_t>*>(tid)->store(pid_t(QUVThread::GetThreadId()));
+    while (!thread->Terminate())
         QUVTime::SleepInMicroseconds(500);
-        return true;
-    }
-
-    std::atomic<pid_t> m_tid { 0 };
-};
+}
 
 int niceOf(pid_t tid)
 {
@@ -357,12 +295,14 @@ int threadNice()
     // Started by the test at a raised nice value: the one every priority
     // counts from.
     const int own = niceOf(0);
-    IdleThread thread;
-    if (thread.Start() != QUV_STATUS_SUCCESS)
+    std::atomic<pid_t> threadId { 0 };
+    QUVThread thread;
+    if (thread.Attach(&recordIdUntilTerminated, &threadId) != QUV_STATUS_SUCCESS
+        || thread.Start() != QUV_STATUS_SUCCESS)
         return 30;
-    if (!waitUntil([&thread] { return thread.m_tid.load() != 0; }))
+    if (!waitUntil([&threadId] { return threadId.load() != 0; }))
         return 31;
-    const pid_t tid = thread.m_tid.load();
+    const pid_t tid = threadId.load();
 
     // Normal is the process's own value and never needs privilege; lower
     // priorities go up from it, as far as Linux goes (19).
@@ -394,12 +334,8 @@ int main(int argc, char** argv)
 {
     const std::string command = argc > 1 ? argv[1] : "";
     int result = 100;
-    if (command == "shm-check" && argc == 5)
-        result = shmCheck(argv[2], std::strtoul(argv[3], nullptr, 10), unsigned(std::strtoul(argv[4], nullptr, 10)));
-    else if (command == "shm-map" && argc == 4)
+    if (command == "shm-map" && argc == 4)
         result = shmMap(argv[2], std::strtoul(argv[3], nullptr, 10));
-    else if (command == "log-open" && argc == 3)
-        result = logOpen(argv[2]);
     else if (command == "log-open-race" && argc == 4)
         result = logOpenRace(argv[2], argv[3]);
     else if (command == "log-report" && argc == 5)

@@ -1,10 +1,8 @@
 #pragma once
 
-// Shared by the base library's tests and their helper program: the byte
-// pattern of the shared-memory checks, and the launch of the helper program
+// Shared by the base library's tests: the launch of the helper program
 // (tests/quvbase/helper.cpp, at QUVBASE_HELPER).
 
-#include <cstddef>
 #include <memory>
 
 #include <QByteArray>
@@ -12,12 +10,6 @@
 #include <QStringList>
 
 namespace quvbasetest {
-
-// Byte index of the test pattern that seed stands for.
-inline unsigned char patternByte(unsigned seed, size_t index)
-{
-    return static_cast<unsigned char>((seed * 31u + index * 7u) & 0xFFu);
-}
 
 // Starts the helper with arguments; its standard error goes to the test's.
 // process lets a caller give a QProcess of its own kind.

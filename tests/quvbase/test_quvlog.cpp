@@ -17,7 +17,6 @@
 #include <unistd.h>
 
 #include <QCryptographicHash>
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -25,11 +24,8 @@
 #include "quvbasetest.h"
 #include "quvtest.h"
 
-#include "quvbase/system/quvlock.h"
 #include "quvbase/system/quvlog.h"
 #include "quvbase/system/quvlog_p.h"
-#include "quvbase/system/quvmemory.h"
-#include "quvbase/system/quvthread.h"
 #include "quvbase/system/quvtime.h"
 
 namespace {
@@ -73,12 +69,8 @@ struct RawRecord
     char text[512];
 };
 #pragma pack(pop)
-static_assert(offsetof(RawHeader, clientReferences) == 16 && offsetof(RawHeader, unitCount) == 32, "header");
-static_assert(offsetof(RawHeader, accepted) == 36 && offsetof(RawHeader, ignored) == 44, "counters");
-static_assert(sizeof(RawHeader) == 564, "masks follow the header");
-static_assert(offsetof(RawRecord, unit) == 24 && offsetof(RawRecord, pid) == 40, "record numbers");
-static_assert(offsetof(RawRecord, file) == 56 && offsetof(RawRecord, text) == 568, "record texts");
-static_assert(sizeof(RawRecord) == 1080, "record size");
+static_assert(offsetof(RawHeader, accepted) == 36 && sizeof(RawHeader) == 564, "masks follow the header");
+static_assert(offsetof(RawRecord, file) == 56 && sizeof(RawRecord) == 1080, "record layout");
 constexpr size_t kRawMasks = 564;
 constexpr size_t kRawRing = 262708;
 
@@ -94,13 +86,6 @@ std::string textOf(const char* text)
 {
     // Fields in the segment are read with their bound.
     return text ? std::string(text, strnlen(text, 512)) : std::string("<null>");
-}
-
-uint32_t u32At(const QByteArray& bytes, int offset)
-{
-    uint32_t value = 0;
-    std::memcpy(&value, bytes.constData() + offset, sizeof value);
-    return value;
 }
 
 uint64_t lastSequence()
@@ -145,30 +130,11 @@ int lastSeverity()
     return severity;
 }
 
-// The sequence number of the first message after sequence number after whose
-// text is text; 0 when there is none.
-uint64_t messageAfter(uint64_t after, const std::string& text)
-{
-    for (uint64_t s = after + 1; s <= lastSequence(); ++s) {
-        const char* found = nullptr;
-        if (QUVDebug::GetMessageText(s, &found) == QUV_STATUS_SUCCESS && textOf(found) == text)
-            return s;
-    }
-    return 0;
-}
-
 bool writeFile(const QString& path, const QByteArray& contents)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(contents) == contents.size();
 }
-
-// A thread whose loop is the library's default one, for one round.
-class DefaultLoopThread : public QUVThread
-{
-public:
-    ~DefaultLoopThread() override { Stop(0xFFFFFFFFu); }
-};
 
 } // namespace
 
@@ -179,9 +145,7 @@ class TestQuvLog : public QObject
 private slots:
     void init();
     void cleanup();
-    void defaultSegmentName();
-    void freshLayout();
-    void closedLogAnswersInitialize();
+    void closedLogCreatesNothing();
     void maskOperations();
     void gatekeeping();
     void recordFields();
@@ -190,7 +154,6 @@ private slots:
     void openRules();
     void foreignSegmentsAreNotTouched_data();
     void foreignSegmentsAreNotTouched();
-    void staleSmallSegmentInAHelper();
     void simultaneousFirstOpens();
     void openWaitsForASetUpUnderWay();
     void openTakesOverAnAbandonedSetUp();
@@ -198,12 +161,8 @@ private slots:
     void stateFileRoundTrip();
     void restoreState_data();
     void restoreState();
-    void saveStateFailures();
     void names();
-    void statusNames_data();
-    void statusNames();
     void severalProcessesReport();
-    void libraryFailuresAreReported();
     void timeLog();
     void logObjectOpensOnce();
 
@@ -255,88 +214,17 @@ void TestQuvLog::cleanup()
     shm_unlink(("/" + m_segment).c_str());
 }
 
-void TestQuvLog::defaultSegmentName()
+void TestQuvLog::closedLogCreatesNothing()
 {
-    quvlog_internal::setSegmentName(nullptr);
-    QCOMPARE(quvlog_internal::segmentName(), std::string("quv-shm-debug"));
-    quvlog_internal::setSegmentName(m_segment.c_str());
-    QCOMPARE(quvlog_internal::segmentName(), m_segment);
-}
-
-void TestQuvLog::freshLayout()
-{
-    QVERIFY(!QUVDebug::IsOpen());
-    QCOMPARE(QUVDebug::Open(false), QUV_STATUS_SUCCESS);
-    QVERIFY(QUVDebug::IsOpen());
-    QVERIFY(!QUVDebug::IsDebugBuild());
-    QVERIFY(QUVDebug::GetPrivateDataLoc());
-    QCOMPARE(QUVDebug::GetPrivateDataLen(), kUsedSize);
-
-    struct stat status
-    {
-    };
-    QCOMPARE(stat(("/dev/shm/" + m_segment).c_str(), &status), 0);
-    QCOMPARE(size_t(status.st_size), kMappedSize);
-    QCOMPARE(status.st_mode & 0777, mode_t(0600));
-
-    const QByteArray bytes = segmentBytes();
-    QCOMPARE(bytes.size(), int(kMappedSize));
-    QCOMPARE(bytes.left(4), QByteArray("GUBD"));
-    QCOMPARE(u32At(bytes, 4), 110u);
-    QCOMPARE(u32At(bytes, 20), 4096u);
-    QCOMPARE(u32At(bytes, 24), 512u);
-    QCOMPARE(u32At(bytes, 28), 512u);
-    QCOMPARE(u32At(bytes, 32), 65536u);
-    // Unit 1's mask is 2, every other mask 0.
-    QCOMPARE(u32At(bytes, 564 + 4), 2u);
-    QCOMPARE(bytes.mid(564 + 8, 65534 * 4).count('\0'), 65534 * 4);
-    QCOMPARE(u32At(bytes, 564), 0u);
-
-    int count = -1;
-    QCOMPARE(QUVDebug::GetClientReferenceCount(&count), QUV_STATUS_SUCCESS);
-    QCOMPARE(count, 0);
-    QCOMPARE(lastSequence(), uint64_t(0));
-    QCOMPARE(accepted(), uint64_t(0));
-    QCOMPARE(ignored(), uint64_t(0));
-    uint32_t mask = 0;
-    QCOMPARE(QUVDebug::GetDestination(1, &mask), QUV_STATUS_SUCCESS);
-    QCOMPARE(mask, 2u);
-
-    QCOMPARE(QUVDebug::Close(false), QUV_STATUS_SUCCESS);
-    QVERIFY(!QUVDebug::IsOpen());
-    QCOMPARE(QUVDebug::GetPrivateDataLen(), size_t(0));
-    QVERIFY(!QUVDebug::GetPrivateDataLoc());
-    QCOMPARE(QUVDebug::Close(true), QUV_STATUS_SUCCESS);
-}
-
-void TestQuvLog::closedLogAnswersInitialize()
-{
-    QVERIFY(!QUVDebug::IsOpen());
+    // Before any Open the log answers as closed, and a report neither opens
+    // it nor creates its segment.
     int count = 7;
     QCOMPARE(QUVDebug::GetClientReferenceCount(&count), QUV_STATUS_INITIALIZE);
     QCOMPARE(count, 0);
-    QCOMPARE(QUVDebug::GetClientReferenceCount(nullptr), QUV_STATUS_INITIALIZE);
-    QCOMPARE(QUVDebug::SetClientReferenceCount(1), QUV_STATUS_INITIALIZE);
     QCOMPARE(QUVDebug::Enable(0, 1), QUV_STATUS_INITIALIZE);
-    QCOMPARE(QUVDebug::Disable(0, 1), QUV_STATUS_INITIALIZE);
-    QCOMPARE(QUVDebug::SetDestination(0, 1), QUV_STATUS_INITIALIZE);
-    uint32_t mask = 0;
-    QCOMPARE(QUVDebug::GetDestination(0, &mask), QUV_STATUS_INITIALIZE);
-    QVERIFY(!QUVDebug::IsActive(1));
-    uint64_t value = 0;
-    QCOMPARE(QUVDebug::GetSequenceNumber(&value), QUV_STATUS_INITIALIZE);
-    QCOMPARE(QUVDebug::GetMessagesAccepted(&value), QUV_STATUS_INITIALIZE);
-    QCOMPARE(QUVDebug::GetMessagesIgnored(&value), QUV_STATUS_INITIALIZE);
-    const char* text = nullptr;
-    QCOMPARE(QUVDebug::GetMessageText(0, &text), QUV_STATUS_INITIALIZE);
-    QCOMPARE(QUVDebug::GetProcessId(0, &value), QUV_STATUS_INITIALIZE);
-    QCOMPARE(QUVDebug::SaveState("/nonexistent"), QUV_STATUS_INITIALIZE);
-    QCOMPARE(QUVDebug::RestoreState("/nonexistent"), QUV_STATUS_INITIALIZE);
-    QVERIFY(!QUVDebug::GetPrivateDataLoc());
-    QCOMPARE(QUVDebug::GetPrivateDataLen(), size_t(0));
-    // Reports into a closed log are dropped.
     QUVDebug::Report(0, 3, __FILE__, __LINE__, "dropped %d", 1);
     QUVDebug::Report(0, 3, __FILE__, __LINE__, std::string("dropped"));
+    QVERIFY(!QUVDebug::IsOpen());
     QCOMPARE(access(("/dev/shm/" + m_segment).c_str(), F_OK), -1);
 }
 
@@ -346,22 +234,17 @@ void TestQuvLog::maskOperations()
     uint32_t mask = 0;
     QCOMPARE(QUVDebug::Enable(7, 0x5), QUV_STATUS_SUCCESS);
     QCOMPARE(QUVDebug::Enable(7, 0x3), QUV_STATUS_SUCCESS);
-    QCOMPARE(QUVDebug::GetDestination(7, &mask), QUV_STATUS_SUCCESS);
-    QCOMPARE(mask, 0x7u);
-    QVERIFY(QUVDebug::IsActive(7));
     QCOMPARE(QUVDebug::Disable(7, 0x6), QUV_STATUS_SUCCESS);
     QCOMPARE(QUVDebug::GetDestination(7, &mask), QUV_STATUS_SUCCESS);
     QCOMPARE(mask, 0x1u);
-    QCOMPARE(QUVDebug::SetDestination(7, 0), QUV_STATUS_SUCCESS);
-    QVERIFY(!QUVDebug::IsActive(7));
     QCOMPARE(QUVDebug::SetDestination(65535, 0xFFFFFFFFu), QUV_STATUS_SUCCESS);
     QCOMPARE(QUVDebug::GetDestination(65535, &mask), QUV_STATUS_SUCCESS);
     QCOMPARE(mask, 0xFFFFFFFFu);
 
-    // Range before the null pointer.
+    // Units past the mask table are refused, range before the null pointer.
     QCOMPARE(QUVDebug::Enable(-1, 1), QUV_STATUS_RANGE);
     QCOMPARE(QUVDebug::Disable(65536, 1), QUV_STATUS_RANGE);
-    QCOMPARE(QUVDebug::SetDestination(70000, 1), QUV_STATUS_RANGE);
+    QCOMPARE(QUVDebug::SetDestination(65536, 1), QUV_STATUS_RANGE);
     QCOMPARE(QUVDebug::GetDestination(70000, nullptr), QUV_STATUS_RANGE);
     QCOMPARE(QUVDebug::GetDestination(0, nullptr), QUV_STATUS_NULL);
     QVERIFY(!QUVDebug::IsActive(-1));
@@ -403,52 +286,23 @@ void TestQuvLog::gatekeeping()
 
 void TestQuvLog::recordFields()
 {
+    // Bad input is written in a safe form.
     openAsViewer();
-    const int64_t wallBefore = int64_t(time(nullptr));
-    const uint64_t timeBefore = QUVDebug::DebugTime();
     const char* noFile = nullptr;
     const char* noFormat = nullptr;
     QUVDebug::Report(70000, 9, noFile, 12, noFormat);
-    const uint64_t timeAfter = QUVDebug::DebugTime();
-    const uint64_t s = lastSequence();
-    QCOMPARE(s, uint64_t(1));
-
-    uint64_t sequence = 0;
-    QCOMPARE(QUVDebug::GetMessageSequenceNumber(s, &sequence), QUV_STATUS_SUCCESS);
-    QCOMPARE(sequence, s);
+    QCOMPARE(lastSequence(), uint64_t(1));
     int unit = -1;
-    QCOMPARE(QUVDebug::GetMessageGroup(s, &unit), QUV_STATUS_SUCCESS);
+    QCOMPARE(QUVDebug::GetMessageGroup(1, &unit), QUV_STATUS_SUCCESS);
     QCOMPARE(unit, 0); // out of range: written as unit 0, under unit 0's mask
-    uint32_t mask = 0;
-    QCOMPARE(QUVDebug::GetMessageDestination(s, &mask), QUV_STATUS_SUCCESS);
-    QCOMPARE(mask, 1u);
     QCOMPARE(lastSeverity(), 4);
     QCOMPARE(lastFile(), std::string("unknown"));
     QCOMPARE(lastText(), std::string("no message"));
-    int line = 0;
-    QCOMPARE(QUVDebug::GetMessageLineNumber(s, &line), QUV_STATUS_SUCCESS);
-    QCOMPARE(line, 12);
-    uint64_t pid = 0;
-    QCOMPARE(QUVDebug::GetProcessId(s, &pid), QUV_STATUS_SUCCESS);
-    QCOMPARE(pid, uint64_t(getpid()));
-    uint64_t tid = 0;
-    QCOMPARE(QUVDebug::GetThreadId(s, &tid), QUV_STATUS_SUCCESS);
-    QCOMPARE(tid, uint64_t(gettid()));
-    int64_t wall = 0;
-    QCOMPARE(QUVDebug::GetMessageWallClockTime(s, &wall), QUV_STATUS_SUCCESS);
-    QVERIFY(wall >= wallBefore && wall <= int64_t(time(nullptr)));
-    uint64_t microseconds = 0;
-    QCOMPARE(QUVDebug::GetMessageTime(s, &microseconds), QUV_STATUS_SUCCESS);
-    QVERIFY(microseconds >= timeBefore && microseconds <= timeAfter);
 
     QUVDebug::Report(0, -1, "f", 1, "low");
     QCOMPARE(lastSeverity(), 4);
-    QUVDebug::Report(0, 8, "f", 1, "high");
-    QCOMPARE(lastSeverity(), 4);
     QUVDebug::Report(0, 7, "f", 1, "debug");
     QCOMPARE(lastSeverity(), 7);
-    QUVDebug::Report(0, 0, "f", 1, "emergency");
-    QCOMPARE(lastSeverity(), 0);
 
     // Texts and paths are cut to 511 characters.
     const std::string longText(600, 't');
@@ -459,22 +313,19 @@ void TestQuvLog::recordFields()
     const std::string longPath(700, 'p');
     QUVDebug::Report(0, 3, longPath.c_str(), 1, "path");
     QCOMPARE(lastFile(), std::string(511, 'p'));
-    QUVDebug::Report(0, 3, "f", 1, std::string());
-    QCOMPARE(lastText(), std::string());
 
     // The accessors' own checks: range before the null pointer.
-    const uint64_t last = lastSequence();
-    const char* text = nullptr;
-    QCOMPARE(QUVDebug::GetMessageText(last + 1, &text), QUV_STATUS_RANGE);
-    QCOMPARE(QUVDebug::GetMessageText(last + 1, nullptr), QUV_STATUS_RANGE);
-    QCOMPARE(QUVDebug::GetMessageText(last, nullptr), QUV_STATUS_NULL);
-    QCOMPARE(QUVDebug::GetSequenceNumber(nullptr), QUV_STATUS_NULL);
-    QCOMPARE(QUVDebug::GetMessagesAccepted(nullptr), QUV_STATUS_NULL);
-    QCOMPARE(QUVDebug::GetClientReferenceCount(nullptr), QUV_STATUS_NULL);
+    QCOMPARE(QUVDebug::GetMessageText(lastSequence() + 1, nullptr), QUV_STATUS_RANGE);
+    QCOMPARE(QUVDebug::GetMessageText(lastSequence(), nullptr), QUV_STATUS_NULL);
 }
 
 void TestQuvLog::rawLayout()
 {
+    // Viewers find the log under this name.
+    quvlog_internal::setSegmentName(nullptr);
+    QCOMPARE(quvlog_internal::segmentName(), std::string("quv-shm-debug"));
+    quvlog_internal::setSegmentName(m_segment.c_str());
+
     // One written and one ignored report, then the segment's bytes as a viewer
     // reads them.
     openAsViewer();
@@ -489,7 +340,6 @@ void TestQuvLog::rawLayout()
 
     const auto header = rawAt<RawHeader>(bytes, 0);
     QCOMPARE(QByteArray(bytes.constData(), 4), QByteArray("GUBD"));
-    QCOMPARE(uint32_t(header.magic), 0x44425547u);
     QCOMPARE(uint32_t(header.version), 110u);
     QCOMPARE(uint64_t(header.lastSequence), uint64_t(1));
     QCOMPARE(int32_t(header.clientReferences), 1);
@@ -532,18 +382,13 @@ void TestQuvLog::ring()
     for (int i = 1; i <= 4097; ++i)
         QUVDebug::Report(0, 6, "ring", i, "message %d", i);
     QCOMPARE(lastSequence(), uint64_t(4097));
-    QCOMPARE(accepted(), uint64_t(4097));
 
-    // Message 4097 took record 1 from message 1.
+    // Message 4097 took record 1 from message 1; record 0 holds message 4096.
     uint64_t sequence = 0;
     QCOMPARE(QUVDebug::GetMessageSequenceNumber(1, &sequence), QUV_STATUS_SUCCESS);
     QCOMPARE(sequence, uint64_t(4097));
+    QCOMPARE(lastText(), std::string("message 4097"));
     const char* text = nullptr;
-    QCOMPARE(QUVDebug::GetMessageText(1, &text), QUV_STATUS_SUCCESS);
-    QCOMPARE(textOf(text), std::string("message 4097"));
-    QCOMPARE(QUVDebug::GetMessageSequenceNumber(2, &sequence), QUV_STATUS_SUCCESS);
-    QCOMPARE(sequence, uint64_t(2));
-    // Record 0 holds message 4096.
     QCOMPARE(QUVDebug::GetMessageText(0, &text), QUV_STATUS_SUCCESS);
     QCOMPARE(textOf(text), std::string("message 4096"));
     QCOMPARE(QUVDebug::GetMessageText(4098, &text), QUV_STATUS_RANGE);
@@ -551,14 +396,13 @@ void TestQuvLog::ring()
 
 void TestQuvLog::openRules()
 {
-    // Open(true) twice in one process counts one reference.
-    QCOMPARE(QUVDebug::Open(true), QUV_STATUS_SUCCESS);
-    QCOMPARE(QUVDebug::Open(true), QUV_STATUS_SUCCESS);
+    // Open(true) twice in one process counts one reference; Close(true) gives
+    // it back, and never goes below 0.
     int count = 0;
+    QCOMPARE(QUVDebug::Open(true), QUV_STATUS_SUCCESS);
+    QCOMPARE(QUVDebug::Open(true), QUV_STATUS_SUCCESS);
     QCOMPARE(QUVDebug::GetClientReferenceCount(&count), QUV_STATUS_SUCCESS);
     QCOMPARE(count, 1);
-
-    // Close(true) gives it back, and never goes below 0.
     QCOMPARE(QUVDebug::Close(true), QUV_STATUS_SUCCESS);
     QCOMPARE(QUVDebug::Open(false), QUV_STATUS_SUCCESS);
     QCOMPARE(QUVDebug::GetClientReferenceCount(&count), QUV_STATUS_SUCCESS);
@@ -583,7 +427,7 @@ void TestQuvLog::foreignSegmentsAreNotTouched_data()
 
     QTest::newRow("version 109") << qulonglong(kMappedSize) << 0x44425547u << 109u;
     QTest::newRow("version 0 under another magic") << qulonglong(kMappedSize) << 0x12345678u << 0u;
-    QTest::newRow("too small, version 110") << 4096ull << 0x44425547u << 110u;
+    // Mapping the whole layout over it would fault at the first touch past its end.
     QTest::newRow("one page short") << qulonglong(kMappedSize - 4096) << 0x44425547u << 110u;
 }
 
@@ -607,17 +451,6 @@ void TestQuvLog::foreignSegmentsAreNotTouched()
     };
     QCOMPARE(stat(("/dev/shm/" + m_segment).c_str(), &status), 0);
     QCOMPARE(qulonglong(status.st_size), size);
-}
-
-void TestQuvLog::staleSmallSegmentInAHelper()
-{
-    // A stale 4096-byte segment of the right version: mapping the whole
-    // layout over it would fault at the first touch past its end.
-    QVERIFY(makeSegment(4096, 0x44425547u, 110u));
-    auto helper = startHelper({ QStringLiteral("log-open"), QString::fromStdString(m_segment) });
-    QByteArray output;
-    QCOMPARE(finishHelper(*helper, &output), 0);
-    QCOMPARE(output, QByteArray("-1\n"));
 }
 
 void TestQuvLog::simultaneousFirstOpens()
@@ -688,7 +521,6 @@ void TestQuvLog::openTakesOverAnAbandonedSetUp()
 
     const QByteArray bytes = segmentBytes();
     const auto header = rawAt<RawHeader>(bytes, 0);
-    QCOMPARE(uint32_t(header.magic), 0x44425547u);
     QCOMPARE(uint32_t(header.version), 110u);
     QCOMPARE(uint32_t(header.ringCapacity), 4096u);
     QCOMPARE(uint32_t(header.unitCount), 65536u);
@@ -762,6 +594,15 @@ void TestQuvLog::stateFileRoundTrip()
     // A unit the file does not name keeps its mask.
     QCOMPARE(QUVDebug::GetDestination(5, &mask), QUV_STATUS_SUCCESS);
     QCOMPARE(mask, 7u);
+
+    // A missing folder, or a file that cannot be written to the end, is no saved state.
+    const QByteArray missing = QFile::encodeName(dir.filePath(QStringLiteral("missing/debug.state")));
+    QCOMPARE(QUVDebug::SaveState(missing.constData()), QUV_STATUS_FAIL);
+    QCOMPARE(QUVDebug::RestoreState(missing.constData()), QUV_STATUS_FAIL);
+    QCOMPARE(QUVDebug::SaveState(nullptr), QUV_STATUS_NULL);
+    QCOMPARE(QUVDebug::RestoreState(nullptr), QUV_STATUS_NULL);
+    if (QFile::exists(QStringLiteral("/dev/full")))
+        QCOMPARE(QUVDebug::SaveState("/dev/full"), QUV_STATUS_FAIL);
 }
 
 void TestQuvLog::restoreState_data()
@@ -772,30 +613,17 @@ void TestQuvLog::restoreState_data()
     QTest::addColumn<QList<uint>>("masks");
 
     const QByteArray header("QUVDebugVersion: 110\nQUVDebugStateFileVersion: 510\n");
-    QTest::newRow("header only") << header << 0 << QList<uint> { 2, 0, 0, 9 };
     QTest::newRow("group and custom") << header + "GroupDestination: 2 : ff\nCustomGroupDestination: 300 : 1f\n"
                                       << 0 << QList<uint> { 2, 0xff, 0x1f, 9 };
-    QTest::newRow("custom first, then group") << header + "CustomGroupDestination: 300 : a\nGroupDestination: 1 : 0\n"
-                                              << 0 << QList<uint> { 0, 0, 0xa, 9 };
-    QTest::newRow("free spacing") << QByteArray("  QUVDebugVersion:110 QUVDebugStateFileVersion:   510\n\n"
-                                                "GroupDestination:2:3   CustomGroupDestination : 1 : 4\n")
-                                  << 0 << QList<uint> { 2, 3, 0, 9 };
     QTest::newRow("units out of range are skipped") << header
             + "GroupDestination: 70000 : ff\nGroupDestination: -1 : ff\n"
               "CustomGroupDestination: 99999999999 : ff\nGroupDestination: 65535 : 0\n"
                                                     << 0 << QList<uint> { 2, 0, 0, 0 };
     QTest::newRow("garbage ends the list") << header + "GroupDestination: 2 : 5\nnonsense\nGroupDestination: 300 : 6\n"
                                            << 0 << QList<uint> { 2, 5, 0, 9 };
-    QTest::newRow("a cut line ends the list") << header + "GroupDestination: 2 : 5\nGroupDestination: 300\n"
-                                              << 0 << QList<uint> { 2, 5, 0, 9 };
     QTest::newRow("version 111") << QByteArray("QUVDebugVersion: 111\nQUVDebugStateFileVersion: 510\n"
                                                "GroupDestination: 2 : 5\n")
                                  << -1 << QList<uint> { 2, 0, 0, 9 };
-    QTest::newRow("state file version 511") << QByteArray("QUVDebugVersion: 110\nQUVDebugStateFileVersion: 511\n"
-                                                          "GroupDestination: 2 : 5\n")
-                                            << -1 << QList<uint> { 2, 0, 0, 9 };
-    QTest::newRow("no header") << QByteArray("GroupDestination: 2 : 5\n") << -1 << QList<uint> { 2, 0, 0, 9 };
-    QTest::newRow("empty file") << QByteArray() << -1 << QList<uint> { 2, 0, 0, 9 };
 }
 
 void TestQuvLog::restoreState()
@@ -820,98 +648,39 @@ void TestQuvLog::restoreState()
     }
 }
 
-void TestQuvLog::saveStateFailures()
-{
-    QCOMPARE(QUVDebug::Open(false), QUV_STATUS_SUCCESS);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QByteArray missingFolder = QFile::encodeName(dir.filePath(QStringLiteral("missing/debug.state")));
-    QCOMPARE(QUVDebug::SaveState(missingFolder.constData()), QUV_STATUS_FAIL);
-    QCOMPARE(QUVDebug::RestoreState(missingFolder.constData()), QUV_STATUS_FAIL);
-    QCOMPARE(QUVDebug::SaveState(nullptr), QUV_STATUS_NULL);
-    QCOMPARE(QUVDebug::RestoreState(nullptr), QUV_STATUS_NULL);
-    // A file that cannot be written to the end is no saved state.
-    if (QFile::exists(QStringLiteral("/dev/full")))
-        QCOMPARE(QUVDebug::SaveState("/dev/full"), QUV_STATUS_FAIL);
-}
-
 void TestQuvLog::names()
 {
-    // The unit labels are built by the first successful Open.
+    // The unit labels are built by the first successful Open and stay put
+    // across closing and reopening; an index outside a table gives a fixed text.
     QCOMPARE(QUVDebug::Open(false), QUV_STATUS_SUCCESS);
-
-    QCOMPARE(std::string(QUVDebug::GetGroupString(0)), std::string("QUV_DebugUnit_Unknown"));
-    QCOMPARE(std::string(QUVDebug::GetGroupString(12)), std::string("QUV_DebugUnit_Application"));
-    QCOMPARE(std::string(QUVDebug::GetGroupString(35)), std::string("QUV_DebugUnit_PnP"));
-    QCOMPARE(std::string(QUVDebug::GetGroupString(50)), std::string("QUV_DebugUnit_Anc2110Rcv"));
-    QCOMPARE(std::string(QUVDebug::GetGroupString(51)), std::string("QUV_DebugUnit_Unused_51"));
-    QCOMPARE(std::string(QUVDebug::GetGroupString(84)), std::string("QUV_DebugUnit_Unused_84"));
-    QCOMPARE(std::string(QUVDebug::GetGroupString(85)), std::string("index range error"));
-    QCOMPARE(std::string(QUVDebug::GetGroupString(-1)), std::string("index range error"));
-    QCOMPARE(QUVDebug::GetGroupName(27), std::string("QUV_DebugUnit_CC708ServiceBlockQueue"));
-    QCOMPARE(QUVDebug::GetGroupName(-1), std::string("<bad index>"));
-    QCOMPARE(QUVDebug::GetGroupName(85), std::string("<bad index>"));
-
-    // The labels stay put across closing and reopening.
-    const char* label = QUVDebug::GetGroupString(35);
+    const char* label = QUVDebug::GetGroupString(84);
+    QCOMPARE(std::string(label), std::string("QUV_DebugUnit_Unused_84"));
     QCOMPARE(QUVDebug::Close(false), QUV_STATUS_SUCCESS);
     QCOMPARE(QUVDebug::Open(false), QUV_STATUS_SUCCESS);
-    QCOMPARE(QUVDebug::GetGroupString(35), label);
-
-    const char* severities[] = { "emergency", "alert", "assert", "error", "warning", "notice", "info", "debug" };
-    for (int severity = 0; severity < 8; ++severity)
-        QCOMPARE(std::string(QUVDebug::GetSeverityString(severity)), std::string(severities[severity]));
+    QCOMPARE(QUVDebug::GetGroupString(84), label);
+    QCOMPARE(std::string(QUVDebug::GetGroupString(85)), std::string("index range error"));
+    QCOMPARE(std::string(QUVDebug::GetGroupString(-1)), std::string("index range error"));
+    QCOMPARE(QUVDebug::GetGroupName(85), std::string("<bad index>"));
     QCOMPARE(std::string(QUVDebug::GetSeverityString(8)), std::string("severity range error"));
     QCOMPARE(std::string(QUVDebug::GetSeverityString(-1)), std::string("severity range error"));
-}
-
-void TestQuvLog::statusNames_data()
-{
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("name");
-
-    QTest::newRow("1") << 1 << "QUV_STATUS_TRUE";
-    QTest::newRow("0") << 0 << "QUV_STATUS_SUCCESS";
-    QTest::newRow("-1") << -1 << "QUV_STATUS_FAIL";
-    QTest::newRow("-3") << -3 << "QUV_STATUS_TIMEOUT";
-    QTest::newRow("-5") << -5 << "QUV_STATUS_INITIALIZE";
-    QTest::newRow("-11") << -11 << "QUV_STATUS_BAD_PARAM";
-    QTest::newRow("-20") << -20 << "QUV_STATUS_SURPRISE_REMOVAL";
-    QTest::newRow("-21") << -21 << "QUV_STATUS_NOT_FOUND";
-    QTest::newRow("-22") << -22 << "<bad QUVStatus>";
-    QTest::newRow("-50") << -50 << "<bad QUVStatus>";
-    QTest::newRow("-99") << -99 << "<bad QUVStatus>";
-    QTest::newRow("-100") << -100 << "QUV_STATUS_NOBUFFER";
-    QTest::newRow("-104") << -104 << "QUV_STATUS_BADBUFFERCOUNT";
-    QTest::newRow("-108") << -108 << "QUV_STATUS_STREAMRUNNING";
-    QTest::newRow("-109") << -109 << "<bad QUVStatus>";
-    QTest::newRow("2") << 2 << "<bad QUVStatus>";
-    QTest::newRow("999") << 999 << "<bad QUVStatus>";
-    QTest::newRow("1000") << 1000 << "QUV_STATUS_REBOOT";
-    QTest::newRow("1001") << 1001 << "QUV_STATUS_POWER_CYCLE";
-    QTest::newRow("1002") << 1002 << "<bad QUVStatus>";
-}
-
-void TestQuvLog::statusNames()
-{
-    QFETCH(int, status);
-    QFETCH(QString, name);
-    QCOMPARE(QString::fromStdString(QUVStatusToString(status)), name);
+    QCOMPARE(QUVStatusToString(QUV_STATUS_INITIALIZE), std::string("QUV_STATUS_INITIALIZE"));
+    QCOMPARE(QUVStatusToString(2), std::string("<bad QUVStatus>"));
 }
 
 void TestQuvLog::severalProcessesReport()
 {
+    // Every sequence number is claimed once, in its own record, and every
+    // helper's every message is there once.
     openAsViewer();
     constexpr int helpers = 4;
     constexpr int messages = 1000;
     std::vector<std::unique_ptr<QProcess>> processes;
+    std::set<uint64_t> pids;
     for (int i = 0; i < helpers; ++i) {
         processes.push_back(startHelper({ QStringLiteral("log-report"), QString::fromStdString(m_segment),
             QString::number(messages), QStringLiteral("helper%1").arg(i) }));
+        pids.insert(uint64_t(processes.back()->processId()));
     }
-    std::set<uint64_t> pids;
-    for (auto& process : processes)
-        pids.insert(uint64_t(process->processId()));
     for (auto& process : processes) {
         QByteArray output;
         QCOMPARE(finishHelper(*process, &output), 0);
@@ -921,19 +690,17 @@ void TestQuvLog::severalProcessesReport()
     const uint64_t total = uint64_t(helpers) * messages;
     QCOMPARE(accepted(), total);
     QCOMPARE(lastSequence(), total);
-    // Every sequence number appears once, in its own record, and every
-    // helper's every message is there once.
     std::set<std::string> texts;
     for (uint64_t s = 1; s <= total; ++s) {
         uint64_t sequence = 0;
+        uint64_t pid = 0;
+        const char* text = nullptr;
         QCOMPARE(QUVDebug::GetMessageSequenceNumber(s, &sequence), QUV_STATUS_SUCCESS);
         QCOMPARE(sequence, s);
-        const char* text = nullptr;
-        QCOMPARE(QUVDebug::GetMessageText(s, &text), QUV_STATUS_SUCCESS);
-        texts.insert(textOf(text));
-        uint64_t pid = 0;
         QCOMPARE(QUVDebug::GetProcessId(s, &pid), QUV_STATUS_SUCCESS);
         QVERIFY(pids.count(pid) == 1);
+        QCOMPARE(QUVDebug::GetMessageText(s, &text), QUV_STATUS_SUCCESS);
+        texts.insert(textOf(text));
     }
     QCOMPARE(texts.size(), size_t(total));
     for (int i = 0; i < helpers; ++i) {
@@ -942,65 +709,10 @@ void TestQuvLog::severalProcessesReport()
     }
 }
 
-void TestQuvLog::libraryFailuresAreReported()
-{
-    openAsViewer();
-
-    QVERIFY(!QUVMemory::Allocate(0));
-    QCOMPARE(lastText(), std::string("QUVMemory::Allocate  size is 0"));
-    QCOMPARE(lastFile(), std::string("quvbase/system/memory.cpp"));
-    QCOMPARE(lastSeverity(), 3);
-    int unit = -1;
-    QCOMPARE(QUVDebug::GetMessageGroup(lastSequence(), &unit), QUV_STATUS_SUCCESS);
-    QCOMPARE(unit, 0);
-    int line = 0;
-    QCOMPARE(QUVDebug::GetMessageLineNumber(lastSequence(), &line), QUV_STATUS_SUCCESS);
-    QVERIFY(line > 0);
-
-    int local = 0;
-    QUVMemory::FreeShared(&local);
-    QCOMPARE(lastText(), std::string("QUVMemory::FreeShared  memory not found"));
-
-    size_t size = 0;
-    QVERIFY(!QUVMemory::AllocateShared(&size, "quvtest-never"));
-    QCOMPARE(lastText(), std::string("QUVMemory::AllocateShared  size is 0"));
-
-    // A lock destroyed while held: the mutex refuses (EBUSY).
-    auto* lock = new QUVLock("held");
-    QCOMPARE(lock->Lock(0), QUV_STATUS_SUCCESS);
-    delete lock;
-    QCOMPARE(lastText(), std::string("~QUVLockImpl(held) mutex destroy reported error 16"));
-    QCOMPARE(lastFile(), std::string("quvbase/system/linux/lockimpl.cpp"));
-
-    QUVThread thread;
-    QCOMPARE(thread.SetPriority(9), QUV_STATUS_RANGE);
-    char expected[128];
-    std::snprintf(
-        expected, sizeof expected, "QUVThread(%p)::SetPriority: bad thread priority 9", static_cast<void*>(&thread));
-    QCOMPARE(lastText(), std::string(expected));
-    QCOMPARE(lastFile(), std::string("quvbase/system/linux/threadimpl.cpp"));
-
-    // The default loop warns once a round.
-    DefaultLoopThread idle;
-    const uint64_t before = lastSequence();
-    QCOMPARE(idle.Start(), QUV_STATUS_SUCCESS);
-    const std::string warning("QUVThread::ThreadLoop  looping doing nothing");
-    QTRY_VERIFY_WITH_TIMEOUT(messageAfter(before, warning) != 0, 10000);
-    QCOMPARE(idle.Stop(0xFFFFFFFFu), QUV_STATUS_SUCCESS);
-    const uint64_t s = messageAfter(before, warning);
-    const char* file = nullptr;
-    QCOMPARE(QUVDebug::GetMessageFileName(s, &file), QUV_STATUS_SUCCESS);
-    QCOMPARE(textOf(file), std::string("quvbase/system/thread.cpp"));
-    int severity = 0;
-    QCOMPARE(QUVDebug::GetMessageSeverity(s, &severity), QUV_STATUS_SUCCESS);
-    QCOMPARE(severity, 4);
-}
-
 void TestQuvLog::timeLog()
 {
     openAsViewer();
     const uint64_t sequence = lastSequence();
-    const uint64_t ignoredBefore = ignored();
 
     // Unit 3 is not active: nothing printed, nothing counted, yet the
     // stopwatch restarts where asked.
@@ -1013,31 +725,13 @@ void TestQuvLog::timeLog()
     before = QUVTime::GetSystemMicroseconds();
     quiet.PrintDelta("x", true);
     QVERIFY(quiet.GetDelta(false) <= QUVTime::GetSystemMicroseconds() - before);
-    quiet.PrintValue(5);
-    quiet.Print("p");
     QCOMPARE(lastSequence(), sequence);
-    QCOMPARE(ignored(), ignoredBefore);
+    QCOMPARE(ignored(), uint64_t(0));
 
     QCOMPARE(QUVDebug::Enable(3, 1), QUV_STATUS_SUCCESS);
     QUVTimeLog log(std::string("tag"), 3);
     log.PrintValue(42, "v");
     QCOMPARE(lastText(), std::string("tag-v = 42\n"));
-    QCOMPARE(lastFile(), std::string("quvbase/system/log.cpp"));
-    QCOMPARE(lastSeverity(), 7);
-    int unit = -1;
-    QCOMPARE(QUVDebug::GetMessageGroup(lastSequence(), &unit), QUV_STATUS_SUCCESS);
-    QCOMPARE(unit, 3);
-    log.PrintValue(-5);
-    QCOMPARE(lastText(), std::string("tag = -5\n"));
-    log.PrintReset();
-    QCOMPARE(lastText(), std::string("tag-(** Reset **) = 0\n"));
-    log.Print("p");
-    QCOMPARE(lastText(), std::string("tag-p\n"));
-    QUVTime::Sleep(2);
-    log.PrintDelta(false);
-    const std::string delta = lastText();
-    QVERIFY(delta.rfind("tag = ", 0) == 0);
-    QVERIFY(std::stoll(delta.substr(6)) >= 2000);
 
     // GetDelta: non-decreasing without a reset; a reset restarts it.
     const uint32_t first = log.GetDelta(false);
@@ -1046,31 +740,19 @@ void TestQuvLog::timeLog()
     before = QUVTime::GetSystemMicroseconds();
     QVERIFY(log.GetDelta(true) >= second);
     QVERIFY(log.GetDelta(false) <= QUVTime::GetSystemMicroseconds() - before);
-
-    QUVTimeLog defaults;
-    QCOMPARE(QUVDebug::Enable(1, 1), QUV_STATUS_SUCCESS);
-    defaults.PrintValue(1, "n");
-    QCOMPARE(lastText(), std::string("-n = 1\n"));
-    QCOMPARE(QUVDebug::GetMessageGroup(lastSequence(), &unit), QUV_STATUS_SUCCESS);
-    QCOMPARE(unit, 1);
 }
 
 void TestQuvLog::logObjectOpensOnce()
 {
     // The first log object of the process opens the log, without a client
-    // reference; it stays open when the object ends.
-    QVERIFY(!QUVLog::bInitialized);
+    // reference, and it stays open; later ones do nothing.
     {
         QUVLog log;
-        QVERIFY(QUVLog::bInitialized);
         QVERIFY(QUVDebug::IsOpen());
-        int count = -1;
-        QCOMPARE(QUVDebug::GetClientReferenceCount(&count), QUV_STATUS_SUCCESS);
-        QCOMPARE(count, 0);
     }
-    QVERIFY(QUVDebug::IsOpen());
-
-    // Later ones do nothing.
+    int count = -1;
+    QCOMPARE(QUVDebug::GetClientReferenceCount(&count), QUV_STATUS_SUCCESS);
+    QCOMPARE(count, 0);
     QCOMPARE(QUVDebug::Close(false), QUV_STATUS_SUCCESS);
     QUVLog second;
     QVERIFY(!QUVDebug::IsOpen());

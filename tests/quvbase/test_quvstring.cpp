@@ -22,14 +22,6 @@ QStringList toQt(const std::vector<std::string>& pieces)
     return list;
 }
 
-std::vector<std::string> fromQt(const QStringList& list)
-{
-    std::vector<std::string> pieces;
-    for (const QString& piece : list)
-        pieces.push_back(piece.toStdString());
-    return pieces;
-}
-
 } // namespace
 
 class TestQuvString : public QObject
@@ -60,7 +52,6 @@ private slots:
     void utf8();
     void utf8Errors();
     void runAverage();
-    void runAverageOfSizeZero();
     void runTimeAverage();
 };
 
@@ -74,22 +65,14 @@ void TestQuvString::integers_data()
 
     QTest::newRow("stoi spaces, trailing text") << "stoi" << QByteArray("  42abc") << 10 << 42ll << 4;
     QTest::newRow("stoi no number") << "stoi" << QByteArray("abc") << 10 << 0ll << 0;
-    QTest::newRow("stoi empty") << "stoi" << QByteArray("") << 10 << 0ll << 0;
     QTest::newRow("stoi hex with prefix") << "stoi" << QByteArray("0x1F") << 16 << 31ll << 4;
     QTest::newRow("stoi base 0 octal") << "stoi" << QByteArray("017") << 0 << 15ll << 3;
-    QTest::newRow("stoi sign") << "stoi" << QByteArray(" -12 ") << 10 << -12ll << 4;
     QTest::newRow("stoi keeps the low 32 bits") << "stoi" << QByteArray("99999999999") << 10 << 1215752191ll << 11;
     QTest::newRow("stoi lone sign") << "stoi" << QByteArray("-") << 10 << 0ll << 0;
-    QTest::newRow("stoi bad base") << "stoi" << QByteArray("12") << 1 << 0ll << 0;
     QTest::newRow("stoi base 37") << "stoi" << QByteArray("12") << 37 << 0ll << 0;
-    QTest::newRow("stol negative base") << "stol" << QByteArray("12") << -2 << 0ll << 0;
     QTest::newRow("stoul bad base") << "stoul" << QByteArray("12") << 1 << 0ll << 0;
-    QTest::newRow("stol large") << "stol" << QByteArray("-9000000000") << 10 << -9000000000ll << 11;
     QTest::newRow("stol saturates") << "stol" << QByteArray("99999999999999999999") << 10 << qlonglong(LONG_MAX) << 20;
-    QTest::newRow("stol binary") << "stol" << QByteArray("1012") << 2 << 5ll << 3;
-    QTest::newRow("stoul") << "stoul" << QByteArray("4294967295") << 10 << 4294967295ll << 10;
     QTest::newRow("stoul hex") << "stoul" << QByteArray("ffz") << 16 << 255ll << 2;
-    QTest::newRow("stoul no number") << "stoul" << QByteArray("x1") << 10 << 0ll << 0;
 }
 
 void TestQuvString::integers()
@@ -124,8 +107,6 @@ void TestQuvString::floats_data()
     QTest::newRow("exponent, trailing text") << QByteArray("1e3x") << 1000.0 << 3;
     QTest::newRow("spaces and sign") << QByteArray("  -2.5") << -2.5 << 6;
     QTest::newRow("no number") << QByteArray("abc") << 0.0 << 0;
-    QTest::newRow("empty") << QByteArray("") << 0.0 << 0;
-    QTest::newRow("hex float") << QByteArray("0x1p4") << 16.0 << 5;
     QTest::newRow("dot only") << QByteArray(".") << 0.0 << 0;
 }
 
@@ -157,66 +138,34 @@ void TestQuvString::toString()
     QCOMPARE(quv::to_string(true), std::string("true"));
     QCOMPARE(quv::to_string(false), std::string("false"));
     QCOMPARE(quv::to_string(-7), std::string("-7"));
-    QCOMPARE(quv::to_string(INT_MIN), std::string("-2147483648"));
-    QCOMPARE(quv::to_string(-9000000000l), std::string("-9000000000"));
-    QCOMPARE(quv::to_string(4294967295u), std::string("4294967295"));
-    QCOMPARE(quv::to_string(18446744073709551615ul), std::string("18446744073709551615"));
-    QCOMPARE(quv::to_string(2.5), std::string("2.500000"));
     QCOMPARE(quv::to_string(1.0 / 3), std::string("0.333333"));
     QCOMPARE(quv::to_string(2.5f), std::string("2.500000"));
-    QCOMPARE(quv::to_string(-0.0000004), std::string("-0.000000"));
-    QCOMPARE(quv::to_string(1e20), std::string("100000000000000000000.000000"));
-    QCOMPARE(quv::to_string(2.25l), std::string("2.250000"));
 }
 
 void TestQuvString::replace_data()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("from");
-    QTest::addColumn<QString>("to");
-    QTest::addColumn<QString>("result");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    QTest::addColumn<QByteArray>("result");
 
-    QTest::newRow("shrinking, no rescan") << "aaaa"
-                                          << "aa"
-                                          << "a"
-                                          << "aa";
-    QTest::newRow("growing, no rescan") << "aa"
-                                        << "a"
-                                        << "aa"
-                                        << "aaaa";
-    QTest::newRow("empty from") << "abc"
-                                << ""
-                                << "x"
-                                << "abc";
-    QTest::newRow("to empty") << "a-b-c"
-                              << "-"
-                              << ""
-                              << "abc";
-    QTest::newRow("not found") << "abc"
-                               << "z"
-                               << "y"
-                               << "abc";
-    QTest::newRow("whole") << "abc"
-                           << "abc"
-                           << "x"
-                           << "x";
-    QTest::newRow("empty text") << ""
-                                << "a"
-                                << "b"
-                                << "";
+    // Inserted text is never searched again; an empty from changes nothing.
+    QTest::newRow("shrinking") << QByteArray("aaaa") << QByteArray("aa") << QByteArray("a") << QByteArray("aa");
+    QTest::newRow("growing") << QByteArray("aa") << QByteArray("a") << QByteArray("aa") << QByteArray("aaaa");
+    QTest::newRow("empty from") << QByteArray("abc") << QByteArray() << QByteArray("x") << QByteArray("abc");
+    QTest::newRow("to empty") << QByteArray("a-b-c") << QByteArray("-") << QByteArray() << QByteArray("abc");
 }
 
 void TestQuvString::replace()
 {
-    QFETCH(QString, text);
-    QFETCH(QString, from);
-    QFETCH(QString, to);
-    QFETCH(QString, result);
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    QFETCH(QByteArray, result);
 
     std::string str = text.toStdString();
-    std::string& returned = quv::replace(str, from.toStdString(), to.toStdString());
-    QCOMPARE(&returned, &str);
-    QCOMPARE(QString::fromStdString(str), result);
+    QCOMPARE(&quv::replace(str, from.toStdString(), to.toStdString()), &str);
+    QCOMPARE(QByteArray::fromStdString(str), result);
 }
 
 void TestQuvString::splitOnChar_data()
@@ -228,9 +177,7 @@ void TestQuvString::splitOnChar_data()
     QTest::newRow("empty piece") << "a,,b" << QStringList { "a", "", "b" };
     QTest::newRow("trailing delimiter") << "a,b," << QStringList { "a", "b", "" };
     QTest::newRow("leading delimiter") << ",a" << QStringList { "", "a" };
-    QTest::newRow("delimiter only") << "," << QStringList { "", "" };
     QTest::newRow("empty") << "" << QStringList {};
-    QTest::newRow("no delimiter") << "abc" << QStringList { "abc" };
 }
 
 void TestQuvString::splitOnChar()
@@ -246,91 +193,64 @@ void TestQuvString::splitOnChar()
 
 void TestQuvString::splitOnString_data()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("delimiter");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("delimiter");
     QTest::addColumn<QStringList>("pieces");
 
-    QTest::newRow("plain") << "a::b"
-                           << "::" << QStringList { "a", "b" };
-    QTest::newRow("trailing") << "a::"
-                              << "::" << QStringList { "a", "" };
-    QTest::newRow("none") << "abc"
-                          << "::" << QStringList { "abc" };
-    QTest::newRow("empty text") << ""
-                                << "::" << QStringList { "" };
-    QTest::newRow("adjacent") << "a::::b"
-                              << "::" << QStringList { "a", "", "b" };
-    QTest::newRow("overlapping candidates") << "a:::b"
-                                            << "::" << QStringList { "a", ":b" };
-    QTest::newRow("empty delimiter") << "abc"
-                                     << "" << QStringList { "abc" };
+    QTest::newRow("plain") << QByteArray("a::b") << QByteArray("::") << QStringList { "a", "b" };
+    QTest::newRow("trailing") << QByteArray("a::") << QByteArray("::") << QStringList { "a", "" };
+    QTest::newRow("none") << QByteArray("abc") << QByteArray("::") << QStringList { "abc" };
+    QTest::newRow("empty text") << QByteArray() << QByteArray("::") << QStringList { "" };
+    QTest::newRow("overlapping candidates") << QByteArray("a:::b") << QByteArray("::") << QStringList { "a", ":b" };
+    QTest::newRow("empty delimiter") << QByteArray("abc") << QByteArray() << QStringList { "abc" };
 }
 
 void TestQuvString::splitOnString()
 {
-    QFETCH(QString, text);
-    QFETCH(QString, delimiter);
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, delimiter);
     QFETCH(QStringList, pieces);
     QCOMPARE(toQt(quv::split(text.toStdString(), delimiter.toStdString())), pieces);
 }
 
 void TestQuvString::strip_data()
 {
-    QTest::addColumn<QString>("function");
-    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("function");
+    QTest::addColumn<QByteArray>("text");
     QTest::addColumn<bool>("defaultChars");
-    QTest::addColumn<QString>("chars");
-    QTest::addColumn<QString>("result");
+    QTest::addColumn<QByteArray>("chars");
+    QTest::addColumn<QByteArray>("result");
 
-    QTest::newRow("strip default") << "strip"
-                                   << "  x \t\n"
-                                   << true << ""
-                                   << "x";
-    QTest::newRow("strip inner space stays") << "strip"
-                                             << "\r a b \r" << true << ""
-                                             << "a b";
-    QTest::newRow("rstrip only spaces") << "rstrip"
-                                        << "   " << true << ""
-                                        << "";
-    QTest::newRow("lstrip only spaces") << "lstrip"
-                                        << "   " << true << ""
-                                        << "";
-    QTest::newRow("rstrip") << "rstrip"
-                            << " x  " << true << ""
-                            << " x";
-    QTest::newRow("lstrip") << "lstrip"
-                            << " x  " << true << ""
-                            << "x  ";
-    QTest::newRow("empty chars strip nothing") << "strip"
-                                               << " abc " << false << ""
-                                               << " abc ";
-    QTest::newRow("own chars") << "strip"
-                               << "--x-y--" << false << "-"
-                               << "x-y";
-    QTest::newRow("empty text") << "strip"
-                                << "" << true << ""
-                                << "";
+    const QByteArray none;
+    QTest::newRow("strip default") << QByteArray("strip") << QByteArray("  x \t\n") << true << none << QByteArray("x");
+    QTest::newRow("rstrip only spaces") << QByteArray("rstrip") << QByteArray("   ") << true << none << none;
+    QTest::newRow("lstrip only spaces") << QByteArray("lstrip") << QByteArray("   ") << true << none << none;
+    QTest::newRow("lstrip") << QByteArray("lstrip") << QByteArray(" x  ") << true << none << QByteArray("x  ");
+    QTest::newRow("empty chars strip nothing")
+        << QByteArray("strip") << QByteArray(" abc ") << false << none << QByteArray(" abc ");
+    QTest::newRow("own chars") << QByteArray("strip") << QByteArray("--x-y--") << false << QByteArray("-")
+                               << QByteArray("x-y");
 }
 
 void TestQuvString::strip()
 {
-    QFETCH(QString, function);
-    QFETCH(QString, text);
+    QFETCH(QByteArray, function);
+    QFETCH(QByteArray, text);
     QFETCH(bool, defaultChars);
-    QFETCH(QString, chars);
-    QFETCH(QString, result);
+    QFETCH(QByteArray, chars);
+    QFETCH(QByteArray, result);
 
     std::string str = text.toStdString();
     const std::string set = chars.toStdString();
     std::string* returned = nullptr;
-    if (function == QLatin1String("strip"))
+    if (function == "strip")
         returned = defaultChars ? &quv::strip(str) : &quv::strip(str, set);
-    else if (function == QLatin1String("lstrip"))
+    else if (function == "lstrip")
         returned = defaultChars ? &quv::lstrip(str) : &quv::lstrip(str, set);
     else
         returned = defaultChars ? &quv::rstrip(str) : &quv::rstrip(str, set);
     QCOMPARE(returned, &str);
-    QCOMPARE(QString::fromStdString(str), result);
+    QCOMPARE(QByteArray::fromStdString(str), result);
 }
 
 void TestQuvString::caseChange_data()
@@ -339,13 +259,11 @@ void TestQuvString::caseChange_data()
     QTest::addColumn<QByteArray>("lower");
     QTest::addColumn<QByteArray>("upper");
 
-    QTest::newRow("ascii") << QByteArray("MiXeD 123") << QByteArray("mixed 123") << QByteArray("MIXED 123");
     // Bytes above 0x7F (UTF-8) pass unchanged.
-    QTest::newRow("utf-8") << QByteArray("\xC3\x89t\xC3\xA9") << QByteArray("\xC3\x89t\xC3\xA9")
-                           << QByteArray("\xC3\x89T\xC3\xA9");
+    QTest::newRow("utf-8") << QByteArray("\xC3\x89tE\xC3\xA9") << QByteArray("\xC3\x89te\xC3\xA9")
+                           << QByteArray("\xC3\x89TE\xC3\xA9");
     QTest::newRow("all high bytes") << QByteArray("\x80\xFF\xC0") << QByteArray("\x80\xFF\xC0")
                                     << QByteArray("\x80\xFF\xC0");
-    QTest::newRow("empty") << QByteArray() << QByteArray() << QByteArray();
 }
 
 void TestQuvString::caseChange()
@@ -364,11 +282,9 @@ void TestQuvString::caseChange()
 
 void TestQuvString::join()
 {
-    QCOMPARE(quv::join(fromQt({ "a", "", "b" }), "-"), std::string("a--b"));
-    QCOMPARE(quv::join(fromQt({ "a" }), "-"), std::string("a"));
+    QCOMPARE(quv::join({ "a", "", "b" }, "-"), std::string("a--b"));
+    QCOMPARE(quv::join({ "a" }, "-"), std::string("a"));
     QCOMPARE(quv::join({}, "-"), std::string());
-    QCOMPARE(quv::join(fromQt({ "x", "y", "z" }), ", "), std::string("x, y, z"));
-    QCOMPARE(quv::join(fromQt({ "x", "y" }), ""), std::string("xy"));
 }
 
 void TestQuvString::boundedCopies_data()
@@ -382,11 +298,7 @@ void TestQuvString::boundedCopies_data()
     const char x = char(0xAA);
     QTest::newRow("capacity cuts") << QByteArray("hello") << 5ull << 3ull << QByteArray("he\0", 3) + QByteArray(5, x);
     QTest::newRow("capacity 0 writes nothing") << QByteArray("hello") << 5ull << 0ull << QByteArray(8, x);
-    QTest::newRow("capacity 1 terminates")
-        << QByteArray("hello") << 5ull << 1ull << QByteArray(1, '\0') + QByteArray(7, x);
     QTest::newRow("n cuts") << QByteArray("hello") << 2ull << 8ull << QByteArray("he\0", 3) + QByteArray(5, x);
-    QTest::newRow("n with the terminator")
-        << QByteArray("hi") << 3ull << 8ull << QByteArray("hi\0\0", 4) + QByteArray(4, x);
     QTest::newRow("zero padding up to n")
         << QByteArray("hi") << 6ull << 8ull << QByteArray("hi\0\0\0\0\0", 7) + QByteArray(1, x);
     QTest::newRow("capacity negative as 32 bits") << QByteArray("hello") << 5ull << 0xFFFFFFFFull << QByteArray(8, x);
@@ -411,16 +323,11 @@ void TestQuvString::stringToCString()
     std::memset(bytes, 0xAA, sizeof bytes);
     QVERIFY(quv::string_to_cstring("hello", bytes, 3));
     QCOMPARE(QByteArray(bytes, 4), QByteArray("he\0\xAA", 4));
-    QVERIFY(quv::string_to_cstring("hi", bytes, sizeof bytes));
-    QCOMPARE(QByteArray(bytes, 3), QByteArray("hi\0", 3));
-    QVERIFY(quv::string_to_cstring("", bytes, 1));
-    QCOMPARE(bytes[0], '\0');
     QVERIFY(!quv::string_to_cstring("hello", nullptr, 8));
-    std::memset(bytes, 0xAA, sizeof bytes);
-    QVERIFY(!quv::string_to_cstring("hello", bytes, 0));
-    QCOMPARE(bytes[0], char(0xAA));
+    QVERIFY(!quv::string_to_cstring("hello", bytes + 4, 0));
+    QCOMPARE(bytes[4], char(0xAA));
 
-    // The null-pointer guard of the bounded copy.
+    // The null-pointer guards of the bounded copy.
     QCOMPARE(static_cast<void*>(quv::safer_strncpy(nullptr, "x", 1, 8)), static_cast<void*>(nullptr));
     QCOMPARE(static_cast<void*>(quv::safer_strncpy(bytes, nullptr, 4, 8)), static_cast<void*>(bytes));
     QCOMPARE(bytes[0], '\0');
@@ -431,8 +338,6 @@ void TestQuvString::utf8_data()
     QTest::addColumn<QByteArray>("utf8");
     QTest::addColumn<QVector<uint>>("codePoints");
 
-    QTest::newRow("ascii") << QByteArray("abc") << QVector<uint> { 'a', 'b', 'c' };
-    QTest::newRow("empty") << QByteArray() << QVector<uint> {};
     QTest::newRow("two, three and four bytes") << QByteArray("h\xC3\xA9llo \xE2\x82\xAC\xF0\x9D\x84\x9E")
                                                << QVector<uint> { 'h', 0xE9, 'l', 'l', 'o', ' ', 0x20AC, 0x1D11E };
     QTest::newRow("highest code point") << QByteArray("\xF4\x8F\xBF\xBF") << QVector<uint> { 0x10FFFF };
@@ -476,75 +381,44 @@ void TestQuvString::runAverage()
     QUVRunAverage average(3);
     QCOMPARE(average.Average(), int64_t(0));
     QCOMPARE(average.LastValue(), int64_t(-1));
-
     average.Mark(1);
-    QCOMPARE(average.Average(), int64_t(1));
     QCOMPARE(average.MarkAverage(2), int64_t(1)); // (1 + 2) / 2, truncated
     average.Mark(3);
-    QCOMPARE(average.Average(), int64_t(2));
     // The fourth sample replaces the first: 4, 2, 3.
     QCOMPARE(average.MarkAverage(4), int64_t(3));
     QCOMPARE(average.LastValue(), int64_t(4));
 
-    average.Reset();
-    QCOMPARE(average.Average(), int64_t(0));
-    QCOMPARE(average.LastValue(), int64_t(-1));
-
-    average.Mark(10);
+    // Resize empties the ring.
     average.Resize(2);
-    QCOMPARE(average.Average(), int64_t(0));
     QCOMPARE(average.LastValue(), int64_t(-1));
     average.Mark(10);
     average.Mark(20);
     average.Mark(30);
     QCOMPARE(average.Average(), int64_t(25));
-    QCOMPARE(average.LastValue(), int64_t(30));
-    average.Resize(5);
-    average.Mark(5);
-    QCOMPARE(average.Average(), int64_t(5));
-}
 
-void TestQuvString::runAverageOfSizeZero()
-{
-    QUVRunAverage average(0);
+    // A ring of size 0 (or less) neither divides by zero nor writes outside it.
+    average.Resize(0);
     average.Mark(5);
     QCOMPARE(average.MarkAverage(7), int64_t(0));
     QCOMPARE(average.LastValue(), int64_t(-1));
-    average.Resize(1);
-    average.Mark(5);
-    QCOMPARE(average.LastValue(), int64_t(5));
-    average.Resize(0);
-    average.Mark(5);
-    QCOMPARE(average.Average(), int64_t(0));
-
     QUVRunTimeAverage negative(-4);
     QCOMPARE(negative.MarkDeltaAverage(), int64_t(0));
-    QCOMPARE(negative.LastValue(), int64_t(-1));
 }
 
 void TestQuvString::runTimeAverage()
 {
     QUVRunTimeAverage average(4);
-    QCOMPARE(average.Average(), int64_t(0));
     QUVTime::Sleep(20);
     const int64_t first = average.MarkDeltaTime();
     QVERIFY(first >= 19000);
-    QCOMPARE(average.LastValue(), first);
     QCOMPARE(average.Average(), first);
 
-    QUVTime::Sleep(5);
+    // ResetTime restarts the measurement.
     const uint64_t before = QUVTime::GetSystemMicroseconds();
     average.ResetTime();
     const int64_t second = average.MarkDeltaTime();
     QVERIFY(second >= 0 && uint64_t(second) <= QUVTime::GetSystemMicroseconds() - before);
     QCOMPARE(average.Average(), (first + second) / 2);
-
-    average.Reset();
-    QCOMPARE(average.LastValue(), int64_t(-1));
-    QUVTime::Sleep(2);
-    QVERIFY(average.MarkDeltaAverage() >= 1900);
-    average.Resize(8);
-    QCOMPARE(average.Average(), int64_t(0));
 }
 
 QUV_TEST_MAIN(TestQuvString)

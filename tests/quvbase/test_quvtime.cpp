@@ -36,8 +36,6 @@ public:
         m_stop = stop;
         m_running = running;
     }
-    uint64_t start() const { return m_start; }
-    uint64_t current() const { return now(); }
 };
 
 } // namespace
@@ -50,16 +48,10 @@ class TestQuvTime : public QObject
 
 private slots:
     void clocksFollowTheMonotonicClock();
-    void clocksNeverDecrease();
     void sleeps();
-    void idleTimer();
     void stoppedTimerIsFrozen();
-    void startRestartsFromNow();
     void elapsedWrapsModulo32Bits_data();
     void elapsedWrapsModulo32Bits();
-    void runningNanosecondTimerWraps();
-    void precisionNames_data();
-    void precisionNames();
     void atomicReturnRules();
     void atomicsUnderContention();
     void process();
@@ -85,31 +77,9 @@ void TestQuvTime::clocksFollowTheMonotonicClock()
     QVERIFY(ms + 1 >= before / 1000000 && ms <= after / 1000000 + 1);
 }
 
-void TestQuvTime::clocksNeverDecrease()
-{
-    uint64_t lastMs = QUVTime::GetSystemMilliseconds();
-    uint64_t lastUs = QUVTime::GetSystemMicroseconds();
-    uint64_t lastNs = QUVTime::GetSystemNanoseconds();
-    for (int i = 0; i < 10000; ++i) {
-        const uint64_t ms = QUVTime::GetSystemMilliseconds();
-        const uint64_t us = QUVTime::GetSystemMicroseconds();
-        const uint64_t ns = QUVTime::GetSystemNanoseconds();
-        QVERIFY(ms >= lastMs);
-        QVERIFY(us >= lastUs);
-        QVERIFY(ns >= lastNs);
-        lastMs = ms;
-        lastUs = us;
-        lastNs = ns;
-    }
-}
-
 void TestQuvTime::sleeps()
 {
     uint64_t start = monotonicNs();
-    QUVTime::Sleep(20);
-    QVERIFY(monotonicNs() - start >= 20000000u);
-
-    start = monotonicNs();
     QUVTime::SleepInMicroseconds(3000);
     QVERIFY(monotonicNs() - start >= 3000000u);
 
@@ -118,26 +88,14 @@ void TestQuvTime::sleeps()
     start = monotonicNs();
     QUVTime::Sleep(-5);
     QUVTime::SleepInMicroseconds(-5);
-    QUVTime::Sleep(0);
     QVERIFY(monotonicNs() - start < 5000000000u);
-}
-
-void TestQuvTime::idleTimer()
-{
-    QUVTimer timer(QUVTimerPrecisionMicroseconds);
-    QCOMPARE(timer.ElapsedTime(), 0u);
-    QVERIFY(timer.Timeout(0));
-    QVERIFY(!timer.Timeout(1));
-    QVERIFY(!timer.IsRunning());
-    QCOMPARE(timer.Precision(), QUVTimerPrecisionMicroseconds);
-
-    QUVTimer defaultTimer;
-    QCOMPARE(defaultTimer.Precision(), QUVTimerPrecisionMilliseconds);
 }
 
 void TestQuvTime::stoppedTimerIsFrozen()
 {
-    QUVTimer timer(QUVTimerPrecisionMilliseconds);
+    QUVTimer timer;
+    QCOMPARE(timer.ElapsedTime(), 0u);
+    QVERIFY(!timer.Timeout(1));
     timer.Start();
     QVERIFY(timer.IsRunning());
     QUVTime::Sleep(5);
@@ -147,29 +105,18 @@ void TestQuvTime::stoppedTimerIsFrozen()
     QVERIFY(elapsed >= 4); // the ms conversion may lose one unit at each end
     QUVTime::Sleep(2);
     QCOMPARE(timer.ElapsedTime(), elapsed);
-    QCOMPARE(timer.ElapsedTime(), elapsed);
     QVERIFY(timer.Timeout(elapsed));
     QVERIFY(!timer.Timeout(elapsed + 1));
 
     timer.Reset();
     QCOMPARE(timer.ElapsedTime(), 0u);
     QVERIFY(!timer.IsRunning());
-    QCOMPARE(timer.Precision(), QUVTimerPrecisionMilliseconds);
-}
 
-void TestQuvTime::startRestartsFromNow()
-{
-    PlacedTimer timer(QUVTimerPrecisionMicroseconds);
-    timer.place(1, 0, true);
-    const uint64_t before = timer.current();
-    timer.Start();
-    QVERIFY(timer.start() >= before);
-    QVERIFY(timer.IsRunning());
-
-    // Stop on a stopped timer moves the stop time to now.
-    timer.place(before, before, false);
-    timer.Stop();
-    QVERIFY(timer.ElapsedTime() < 60000000u);
+    // An unknown precision is taken as milliseconds.
+    QCOMPARE(QUVTimer::PrecisionName(QUVTimerPrecisionMicroseconds, true), std::string("microseconds"));
+    QCOMPARE(QUVTimer::PrecisionName(QUVTimerPrecisionNanoseconds, false), std::string("ns"));
+    QCOMPARE(QUVTimer::PrecisionName(QUVTimerPrecision(7), false), std::string("ms"));
+    QCOMPARE(QUVTimer::PrecisionName(QUVTimerPrecision(-1), true), std::string("milliseconds"));
 }
 
 void TestQuvTime::elapsedWrapsModulo32Bits_data()
@@ -181,14 +128,8 @@ void TestQuvTime::elapsedWrapsModulo32Bits_data()
 
     QTest::newRow("ms, across 2^32") << QUVTimerPrecisionMilliseconds << Q_UINT64_C(0xFFFFFFFB)
                                      << Q_UINT64_C(0x100000005) << 10u;
-    QTest::newRow("us, across 2^33") << QUVTimerPrecisionMicroseconds << Q_UINT64_C(0x1FFFFFFF0)
-                                     << Q_UINT64_C(0x200000010) << 0x20u;
     QTest::newRow("ns, just under a full wrap")
         << QUVTimerPrecisionNanoseconds << Q_UINT64_C(0x500000000) << Q_UINT64_C(0x5FFFFFFFF) << 0xFFFFFFFFu;
-    QTest::newRow("ns, a full wrap reads 0")
-        << QUVTimerPrecisionNanoseconds << Q_UINT64_C(0x500000000) << Q_UINT64_C(0x600000000) << 0u;
-    QTest::newRow("ns, 5 s") << QUVTimerPrecisionNanoseconds << Q_UINT64_C(1000) << Q_UINT64_C(5000001000)
-                             << 705032704u;
     QTest::newRow("unknown precision as ms") << QUVTimerPrecision(7) << Q_UINT64_C(100) << Q_UINT64_C(350) << 250u;
 }
 
@@ -206,92 +147,37 @@ void TestQuvTime::elapsedWrapsModulo32Bits()
     QCOMPARE(timer.Timeout(elapsed + 1u), elapsed == 0xFFFFFFFFu);
 }
 
-void TestQuvTime::runningNanosecondTimerWraps()
-{
-    // A nanosecond timer that has run 5 s reads about 0.7 s.
-    PlacedTimer timer(QUVTimerPrecisionNanoseconds);
-    timer.place(timer.current() - 5000000000u, 0, true);
-    const uint32_t elapsed = timer.ElapsedTime();
-    QVERIFY(elapsed >= 705032704u);
-    QVERIFY(elapsed < 705032704u + 3500000000u);
-}
-
-void TestQuvTime::precisionNames_data()
-{
-    QTest::addColumn<int>("precision");
-    QTest::addColumn<bool>("longName");
-    QTest::addColumn<QString>("name");
-
-    QTest::newRow("0 long") << 0 << true << "milliseconds";
-    QTest::newRow("1 long") << 1 << true << "microseconds";
-    QTest::newRow("2 long") << 2 << true << "nanoseconds";
-    QTest::newRow("7 long") << 7 << true << "milliseconds";
-    QTest::newRow("-1 long") << -1 << true << "milliseconds";
-    QTest::newRow("0 short") << 0 << false << "ms";
-    QTest::newRow("1 short") << 1 << false << "us";
-    QTest::newRow("2 short") << 2 << false << "ns";
-    QTest::newRow("7 short") << 7 << false << "ms";
-}
-
-void TestQuvTime::precisionNames()
-{
-    QFETCH(int, precision);
-    QFETCH(bool, longName);
-    QFETCH(QString, name);
-    QCOMPARE(QString::fromStdString(QUVTimer::PrecisionName(QUVTimerPrecision(precision), longName)), name);
-}
-
 void TestQuvTime::atomicReturnRules()
 {
     // Signed and pointer exchanges give the value now stored, unsigned ones
     // the value replaced.
     int i = 3;
     QCOMPARE(QUVAtomic::Exchange(&i, 9), 9);
-    QCOMPARE(i, 9);
     unsigned int u = 3;
     QCOMPARE(QUVAtomic::Exchange(&u, 9u), 3u);
-    QCOMPARE(u, 9u);
     long long ll = -3;
     QCOMPARE(QUVAtomic::Exchange(&ll, -9ll), -9ll);
-    QCOMPARE(ll, -9ll);
     unsigned long long ull = 3;
     QCOMPARE(QUVAtomic::Exchange(&ull, 0x123456789ull), 3ull);
     QCOMPARE(ull, 0x123456789ull);
     int target = 0;
     void* p = nullptr;
     QCOMPARE(QUVAtomic::Exchange(&p, &target), static_cast<void*>(&target));
-    QCOMPARE(p, static_cast<void*>(&target));
 
-    // Increments and decrements give the new value.
+    // Increments and decrements give the new value; unsigned decrements wrap
+    // the stored value but never return a value with the top bit set.
+    QCOMPARE(QUVAtomic::Increment(&ull), 0x12345678Aull);
     i = -1;
     QCOMPARE(QUVAtomic::Increment(&i), 0);
     QCOMPARE(QUVAtomic::Decrement(&i), -1);
-    QCOMPARE(QUVAtomic::Decrement(&i), -2);
-    i = INT_MAX;
-    QCOMPARE(QUVAtomic::Increment(&i), INT_MIN);
-    ll = 0;
-    QCOMPARE(QUVAtomic::Decrement(&ll), -1ll);
-    QCOMPARE(QUVAtomic::Increment(&ll), 0ll);
-
-    // Unsigned decrements wrap the stored value but never return a value with
-    // the top bit set.
     u = 0;
     QCOMPARE(QUVAtomic::Decrement(&u), 0u);
     QCOMPARE(u, 0xFFFFFFFFu);
-    QCOMPARE(QUVAtomic::Increment(&u), 0u);
-    u = 0x80000001u;
-    QCOMPARE(QUVAtomic::Decrement(&u), 0u);
-    QCOMPARE(u, 0x80000000u);
     u = 5;
     QCOMPARE(QUVAtomic::Decrement(&u), 4u);
-    ull = 0;
-    QCOMPARE(QUVAtomic::Decrement(&ull), 0ull);
-    QCOMPARE(ull, 0xFFFFFFFFFFFFFFFFull);
-    QCOMPARE(QUVAtomic::Increment(&ull), 0ull);
     ull = 0x8000000000000001ull;
     QCOMPARE(QUVAtomic::Decrement(&ull), 0ull);
-    ull = 7;
-    QCOMPARE(QUVAtomic::Decrement(&ull), 6ull);
+    QCOMPARE(ull, 0x8000000000000000ull);
 }
 
 void TestQuvTime::atomicsUnderContention()
@@ -335,7 +221,6 @@ void TestQuvTime::atomicsUnderContention()
 void TestQuvTime::process()
 {
     QCOMPARE(QUVProcess::GetPid(), uint64_t(getpid()));
-    QUVProcess owner;
     QVERIFY(QUVProcess::IsValid(QUVProcess::GetPid()));
 
     // kill() reads these as "my process group" and "every process": no
@@ -352,9 +237,6 @@ void TestQuvTime::process()
     int status = 0;
     QCOMPARE(waitpid(child, &status, 0), child);
     QVERIFY(!QUVProcess::IsValid(uint64_t(child)));
-
-    QVERIFY(!QUVProcess::Activate(QUVProcess::GetPid()));
-    QVERIFY(!QUVProcess::Activate("anything"));
 }
 
 QUV_TEST_MAIN(TestQuvTime)
