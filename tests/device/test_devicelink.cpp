@@ -40,7 +40,6 @@ private slots:
     void initTestCase();
     void offline();
     void cache();
-    void failedReadKeepsValues();
     void openSequence();
     void openRetriesTheAddressSet();
     void openFailures_data();
@@ -101,9 +100,18 @@ void TestDeviceLink::cache()
     QCOMPARE(value, 0x4000);
     QVERIFY(camera.takeRecord().isEmpty());
 
+    // A failed read keeps the values, both the caller's and the cached.
+    camera.sim.addFault(CamSim::Rule(CamSim::Fault::ErrorReply).matching(hexBytes("09 04 47")).times(1));
+    value = 7;
+    QCOMPARE(device.viscaGet(3, value, false), 255);
+    QCOMPARE(value, 7);
+    QCOMPARE(device.viscaGetAsync(3, value), 0);
+    QCOMPARE(value, 0x4000);
+
     device.deviceInvalidateCache();
     QCOMPARE(device.viscaGetAsync(3, value), 255);
     camera.sim.setWord(hexBytes("04 47"), 0x1234);
+    camera.sim.clearReceived();
     QCOMPARE(device.viscaGet(3, value, true), 0);
     QCOMPARE(value, 0x1234);
     QCOMPARE(camera.sim.received(), QList<QByteArray> { hexBytes("81 09 04 47 FF") });
@@ -112,22 +120,6 @@ void TestDeviceLink::cache()
     device.viscaSerialClose();
     QVERIFY(!device.deviceOnline());
     QCOMPARE(device.viscaGetAsync(3, value), 255);
-}
-
-void TestDeviceLink::failedReadKeepsValues()
-{
-    SimDevice camera;
-    QVERIFY(camera.open());
-    DeviceInterface& device = *camera.device;
-    QCOMPARE(device.viscaSet(3, 0x4000, -1), 0);
-
-    camera.sim.addFault(CamSim::Rule(CamSim::Fault::ErrorReply).matching(hexBytes("09 04 47")).times(1));
-    int value = 7;
-    QCOMPARE(device.viscaGet(3, value, false), 255);
-    QCOMPARE(value, 7);
-    int cached = 0;
-    QCOMPARE(device.viscaGetAsync(3, cached), 0);
-    QCOMPARE(cached, 0x4000);
 }
 
 void TestDeviceLink::openSequence()
@@ -250,11 +242,8 @@ void TestDeviceLink::name_data()
     QTest::addColumn<QString>("name");
     QTest::newRow("Cam") << 0x6143 << 0x006D << 0x0300 << "Cam";
     QTest::newRow("five characters") << 0x4241 << 0x4443 << 0x0545 << "ABCDE";
-    QTest::newRow("one character") << 0x0041 << 0 << 0x0100 << "A";
     QTest::newRow("length 6") << 0x6143 << 0x006D << 0x0600 << "Cam ?";
-    QTest::newRow("length 0") << 0x6143 << 0x006D << 0x0000 << "Cam ?";
     QTest::newRow("a blank") << 0x2043 << 0x006D << 0x0300 << "Cam ?";
-    QTest::newRow("DEL") << 0x6143 << 0x007F << 0x0300 << "Cam ?";
     QTest::newRow("above 0x7F") << 0x6143 << 0x00E9 << 0x0300 << "Cam ?";
     QTest::newRow("bytes beyond the length do not count") << 0x6143 << 0x206D << 0x0300 << "Cam";
 }
@@ -287,10 +276,6 @@ void TestDeviceLink::nameSet_data()
                                     << "81 01 04 23 02 00 05 03 0F FF | 81 01 04 23 01 02 00 06 0D FF"
                                        " | 81 01 04 23 00 06 01 04 03 FF"
                                     << true;
-    QTest::newRow("empty") << ""
-                           << "81 01 04 23 02 00 05 03 0F FF | 81 01 04 23 01 02 00 06 0D FF"
-                              " | 81 01 04 23 00 06 01 04 03 FF"
-                           << true;
     QTest::newRow("AB") << "AB"
                         << "81 01 04 23 02 00 02 00 00 FF | 81 01 04 23 00 04 02 04 01 FF" << false;
     QTest::newRow("CAM1") << "CAM1"
@@ -362,18 +347,9 @@ void TestDeviceLink::devicePath_data()
     QTest::newRow("USB adapter") << "ttyUSB0"
                                  << "/dev/ttyUSB0"
                                  << "/dev/ttyUSB0";
-    QTest::newRow("call-out name") << "cu.usbserial-1"
-                                   << "/dev/cu.usbserial-1"
-                                   << "/dev/cu.usbserial-1";
-    QTest::newRow("call-out name, no location") << "cu.usbserial-1"
-                                                << ""
-                                                << "/dev/cu.usbserial-1";
     QTest::newRow("no location") << "ttyACM0"
                                  << ""
                                  << "/dev/ttyACM0";
-    QTest::newRow("pseudo-terminal") << "pts/4"
-                                     << "/dev/pts/4"
-                                     << "/dev/pts/4";
 }
 
 void TestDeviceLink::devicePath()

@@ -34,7 +34,6 @@ private slots:
     void markerAfterTheReRead();
     void destroyWhileIdle();
     void destroyDuringAnExchange();
-    void hangUpDuringTheReRead();
     void popOnTheWrongThread();
 };
 
@@ -182,27 +181,6 @@ void TestDeviceQueues::destroyDuringAnExchange()
     camera.device.reset();
     QCOMPARE(out.text(), QByteArray("_VISCA_get_packet - timeout1\n"));
     QCOMPARE(camera.takeRecord(), QList<QByteArray> { hexBytes("81 09 04 47 FF") });
-}
-
-void TestDeviceQueues::hangUpDuringTheReRead()
-{
-    SimDevice camera;
-    QVERIFY(camera.open());
-    camera.sim.setPacing(true);
-    Markers markers(camera.device.get());
-    for (int msg = 0; msg < ViscaMsg::Count; ++msg)
-        camera.device->viscaPull(msg, -1);
-    camera.device->viscaPull(ViscaMsg::Marker, 4);
-    QVERIFY(camera.sim.waitForPackets(5));
-    camera.sim.hangUp();
-
-    // The rest of the pass fails at once, without a two-second wait (the 38
-    // inquiries left would take over a minute): the camera is offline.
-    QVERIFY(markers.waitFor(1, 20000));
-    QVERIFY(!camera.device->deviceOnline());
-    camera.device->viscaPush(3, 1, -1);
-    camera.device->viscaPull(3, -1);
-    camera.device.reset();
 }
 
 void TestDeviceQueues::popOnTheWrongThread()

@@ -27,11 +27,6 @@ void TestPnpKit::routeForAction_data()
     QTest::newRow("add") << "add" << pnpkit::Route::Matched << 0u;
     QTest::newRow("remove") << "remove" << pnpkit::Route::Interest << 0xE0000010u;
     QTest::newRow("change") << "change" << pnpkit::Route::None << 0u;
-    QTest::newRow("bind") << "bind" << pnpkit::Route::None << 0u;
-    QTest::newRow("unbind") << "unbind" << pnpkit::Route::None << 0u;
-    QTest::newRow("online") << "online" << pnpkit::Route::None << 0u;
-    QTest::newRow("offline") << "offline" << pnpkit::Route::None << 0u;
-    QTest::newRow("move") << "move" << pnpkit::Route::None << 0u;
     QTest::newRow("none") << "" << pnpkit::Route::None << 0u;
     QTest::newRow("case matters") << "Add" << pnpkit::Route::None << 0u;
 }
@@ -53,25 +48,17 @@ void TestPnpKit::usbLocationId_data()
     QTest::addColumn<bool>("valid");
     QTest::addColumn<uint>("location");
     QTest::newRow("root hub") << 1u << "0" << true << 0x01000000u;
-    QTest::newRow("root port") << 1u << "1" << true << 0x01100000u;
     QTest::newRow("behind a hub") << 2u << "1.4.2" << true << 0x02142000u;
-    QTest::newRow("port 15") << 3u << "15" << true << 0x03F00000u;
     QTest::newRow("six levels") << 0x14u << "3.1.15.2.1.7" << true << 0x1431F217u;
-    QTest::newRow("bus 255") << 255u << "9" << true << 0xFF900000u;
-    QTest::newRow("leading zero") << 1u << "04" << true << 0x01400000u;
     QTest::newRow("seven levels") << 1u << "1.2.3.4.5.6.7" << true << 0x01123456u;
-    QTest::newRow("port 16 of a large root hub") << 1u << "16" << true << 0x01F00000u;
     QTest::newRow("port 255") << 1u << "2.255" << true << 0x012F0000u;
     QTest::newRow("port 256") << 1u << "256" << false << 0u;
     QTest::newRow("port 0 below the root") << 1u << "1.0" << false << 0u;
     QTest::newRow("bus 0") << 0u << "1" << false << 0u;
-    QTest::newRow("bus 256") << 256u << "1" << false << 0u;
     QTest::newRow("empty") << 1u << "" << false << 0u;
     QTest::newRow("empty level") << 1u << "1..2" << false << 0u;
-    QTest::newRow("trailing dot") << 1u << "1." << false << 0u;
     QTest::newRow("letters") << 1u << "1.a" << false << 0u;
     QTest::newRow("line end") << 1u << "1\n" << false << 0u;
-    QTest::newRow("negative") << 1u << "-1" << false << 0u;
 }
 
 void TestPnpKit::usbLocationId()

@@ -80,10 +80,18 @@ QString joined(std::initializer_list<const char*> packets)
 const char* const INQUIRY = "81 09 04 47 FF";
 const char* const STOP = "81 01 04 07 00 FF";
 
-// Opens the menu with open(), waits until it shows, lets inspect() look at it
-// and then clicks the item with the given text (or presses Escape for an empty text).
-void runMenu(const std::function<void()>& open, const QString& text, const std::function<void(QuvMenu*)>& inspect)
+// What a menu showed: its items, "*" before a checked one, and where it opened.
+struct Shown
 {
+    QStringList items;
+    QPoint pos;
+};
+
+// Opens the menu with open(), waits until it shows, and then clicks the item
+// with the given text (or presses Escape for an empty text).
+Shown runMenu(const std::function<void()>& open, const QString& text)
+{
+    Shown shown;
     bool played = false;
     QTimer::singleShot(0, [&] {
         // Also when a check below fails and returns early, so that the menu's
@@ -95,8 +103,9 @@ void runMenu(const std::function<void()>& open, const QString& text, const std::
         QTRY_VERIFY(qobject_cast<QuvMenu*>(QApplication::activePopupWidget()));
         auto* menu = qobject_cast<QuvMenu*>(QApplication::activePopupWidget());
         QTRY_VERIFY(menu->isVisible());
-        if (inspect)
-            inspect(menu);
+        for (int i = 0; i < menu->count(); ++i)
+            shown.items.append((menu->itemChecked(i) ? QStringLiteral("*") : QString()) + menu->itemText(i));
+        shown.pos = menu->pos();
         played = true;
         if (text.isEmpty()) {
             QTest::keyClick(menu, Qt::Key_Escape);
@@ -107,14 +116,24 @@ void runMenu(const std::function<void()>& open, const QString& text, const std::
         QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(menu->actionAt(index)).center());
     });
     open();
-    QVERIFY(played);
-    QVERIFY(!QApplication::activePopupWidget());
+    [&] {
+        QVERIFY(played);
+        QVERIFY(!QApplication::activePopupWidget());
+    }();
+    return shown;
 }
 
 void requestMenu(QWidget* widget)
 {
     const QPoint pos(widget->width() / 2, widget->height() / 2);
     QContextMenuEvent event(QContextMenuEvent::Mouse, pos, widget->mapToGlobal(pos));
+    QApplication::sendEvent(widget, &event);
+}
+
+void mouse(QWidget* widget, QEvent::Type type, const QPoint& pos)
+{
+    QMouseEvent event(type, QPointF(pos), QPointF(widget->mapToGlobal(pos)), Qt::LeftButton,
+        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(widget, &event);
 }
 
@@ -139,9 +158,7 @@ private slots:
     void cleanup();
     void cleanupTestCase();
 
-    void baseOperations();
-    void largeGroupLayout();
-    void smallGroupLayout();
+    void withoutZoomGroup();
     void syncShowsModeAndPosition_data();
     void syncShowsModeAndPosition();
     void modeMenu_data();
@@ -150,25 +167,20 @@ private slots:
     void stabilizerMenu();
     void menuWithoutWidgetSender();
     void startStopReverse();
-    void buttonStartSendsStoredSpeedThenJogSpeed();
     void sliderDragWhileZooming();
     void jogDrivesTheCamera();
     void tickStopsAtTheSlidersEnd_data();
     void tickStopsAtTheSlidersEnd();
-    void rereadAfterSync();
-    void rereadAfterStop();
-    void noRereadOnAHiddenPane();
+    void rereadWindows();
     void joystickVector();
-    void keyboardToggles();
-    void zoomSpeedChange();
+    void keyboardAndSpeed();
     void offlineCameraSendsNothing();
 
 private:
     ZoomPane* makePane(int variant, bool show = true);
-    // Waits until every request queued so far has been served: a read
-    // queued now is served after them (sets first, then reads in order).
-    void flushQueue();
-    QList<QByteArray> packetsSince();
+    // Waits until every request queued so far has been served and returns the
+    // record without the read that marked the end.
+    QList<QByteArray> flushQueue();
 
     CamSim* m_sim = nullptr;
     QObject* m_owner = nullptr;
@@ -184,14 +196,10 @@ void TestPaneBase::initTestCase()
     QVERIFY(m_sim->isValid());
     m_owner = new QObject;
     m_set = new DeviceSet(m_owner);
-    QSignalSpy changed(m_set, &DeviceSet::sig_deviceChanged);
     m_set->deviceSetCreate(QList<SerialPortDesc> { SerialPortDesc::forDevicePath(m_sim->devicePath()) }, false);
     QTRY_VERIFY_WITH_TIMEOUT(m_set->processingCount() == 0 && m_set->deviceSetCount() == 1, 30000);
-    QVERIFY(changed.count() >= 1);
     m_camera = m_set->getAt(0);
-    QVERIFY(m_camera);
-    QCOMPARE(m_set->get(), m_camera);
-    QVERIFY(m_camera->deviceOnline());
+    QVERIFY(m_camera && m_camera->deviceOnline());
 }
 
 void TestPaneBase::init()
@@ -201,7 +209,6 @@ void TestPaneBase::init()
     m_sim->setValue(hexBytes("04 06"), hexBytes("03"));
     m_sim->setValue(hexBytes("04 34"), hexBytes("03"));
     m_camera->deviceInvalidateCache();
-    m_camera->setZoomingState(AutoZoom::Stopped);
     m_camera->setZoomSpeed(0);
     m_pane = makePane(1);
     // The joystick's memory is program-wide: bring it back to rest.
@@ -234,52 +241,22 @@ ZoomPane* TestPaneBase::makePane(int variant, bool show)
     return pane;
 }
 
-void TestPaneBase::flushQueue()
+QList<QByteArray> TestPaneBase::flushQueue()
 {
-    const int before = m_sim->received().size();
+    // Sets go first, then reads in order: a read queued now is served last.
+    const QByteArray irisInquiry = hexBytes("81 09 04 4B FF");
+    const int before = m_sim->received().count(irisInquiry);
     m_camera->viscaPull(ViscaMsg::Iris, -1);
-    QVERIFY(m_sim->waitForPackets(before + 1, 10000));
-    QTRY_VERIFY_WITH_TIMEOUT(m_sim->received().contains(hexBytes("81 09 04 4B FF")), 10000);
-}
-
-// The record without the queue-flushing reads.
-QList<QByteArray> TestPaneBase::packetsSince()
-{
+    [&] { QVERIFY(QTest::qWaitFor([&] { return m_sim->received().count(irisInquiry) > before; }, 10000)); }();
     QList<QByteArray> packets = m_sim->received();
-    packets.removeAll(hexBytes("81 09 04 4B FF"));
+    packets.removeAll(irisInquiry);
     return packets;
 }
 
-void TestPaneBase::baseOperations()
+void TestPaneBase::withoutZoomGroup()
 {
-    QVERIFY(m_pane->testAttribute(Qt::WA_TranslucentBackground));
-    QCOMPARE(m_pane->contentsMargins(), QMargins(0, 0, 0, 0));
-
-    // Resync kinds other than 0 and every controller command are the panes' business.
-    QSignalSpy resyncs(m_pane, &PaneBase::sig_resync);
-    QSignalSpy warnings(m_pane, &PaneBase::sig_postWarning);
-    for (int type = 1; type <= 7; ++type)
-        m_pane->uiResync(ResyncType(type));
-    for (int op : { 300, 303, 304, 305, 306, 307, 1000 })
-        m_pane->buttonClick(op);
-    m_pane->preferenceRead();
-    m_pane->preferenceWrite();
-    flushQueue();
-    QCOMPARE(joined(packetsSince()), QString());
-    QCOMPARE(resyncs.count(), 0);
-    QCOMPARE(warnings.count(), 0);
-
-    // Kind 0 re-reads from the camera itself.
-    m_sim->setWord(hexBytes("04 47"), 4000);
-    m_sim->clearReceived();
-    m_pane->uiResync(ResyncAll);
-    QCOMPARE(joined(m_sim->received()), joined({ "81 09 04 06 FF", INQUIRY }));
-    QCOMPARE(m_pane->zoomSlider()->value(), 4000);
-
     // A pane without a zoom group ignores the zoom operations.
-    m_sim->clearReceived();
     std::unique_ptr<ZoomPane> plain(makePane(0));
-    QCOMPARE(plain->zoomGroupVariant(), 0);
     QVERIFY(!plain->zoomSlider());
     plain->uiSync(true);
     plain->uiSync(false);
@@ -292,108 +269,22 @@ void TestPaneBase::baseOperations()
     plain->slot_zoomContextMenu(QPoint(1, 1));
     s_now_ms += 100;
     plain->uiTimerUpdate();
-    flushQueue();
-    QCOMPARE(joined(packetsSince()), QString());
+    QCOMPARE(joined(flushQueue()), QString());
     QCOMPARE(m_camera->zoomingState(), AutoZoom::Stopped);
 
-    // The signals and slots carry their enumerations by name, as the main window connects them.
-    std::unique_ptr<ZoomPane> receiver(makePane(0, false));
-    QVERIFY(QObject::connect(m_pane, SIGNAL(sig_resync(ResyncType)), receiver.get(), SLOT(uiResync(ResyncType))));
-    QSignalSpy warningsByName(m_pane, SIGNAL(sig_postWarning(WarningType)));
-    QVERIFY(warningsByName.isValid());
-    emit m_pane->sig_postWarning(WarningFocusDuringAutoZoom);
-    QCOMPARE(warningsByName.count(), 1);
-    QCOMPARE(warningsByName.at(0).at(0).value<WarningType>(), WarningFocusDuringAutoZoom);
-}
-
-void TestPaneBase::largeGroupLayout()
-{
-    ZoomPane* pane = m_pane;
-    QCOMPARE(pane->zoomGroupVariant(), 1);
-    QCOMPARE(pane->zoomWideButton()->geometry(), QRect(28, 256, 60, 60));
-    QCOMPARE(pane->zoomSlider()->geometry(), QRect(111, 256, 441, 60));
-    QCOMPARE(pane->zoomTeleButton()->geometry(), QRect(575, 256, 60, 60));
-    QCOMPARE(pane->zoomTeleLabel()->geometry(), QRect(492, 304, 60, 16));
-    QCOMPARE(pane->zoomDigitalLabel()->geometry(), QRect(452, 304, 60, 16));
-    QCOMPARE(pane->zoomRampIcon()->geometry(), QRect(517, 306, 35, 10));
-    QCOMPARE(pane->zoomJog()->geometry(), QRect(149, 307, 364, 27));
-
-    // The "Wide" caption is the one label not kept.
-    QLabel* wide = nullptr;
-    for (QLabel* label : pane->findChildren<QLabel*>()) {
-        if (label->text() == QLatin1String("Wide"))
-            wide = label;
-    }
-    QVERIFY(wide);
-    QCOMPARE(wide->geometry(), QRect(111, 304, 60, 16));
-    QCOMPARE(wide->styleSheet(), QStringLiteral("color: rgb(146,146,146)"));
-    QCOMPARE(pane->zoomDigitalLabel()->text(), QStringLiteral("Digital"));
-    QCOMPARE(pane->zoomDigitalLabel()->styleSheet(), QStringLiteral("color: rgb(146,146,146)"));
-    QCOMPARE(pane->zoomDigitalLabel()->alignment(), Qt::AlignRight | Qt::AlignVCenter);
-    QCOMPARE(pane->zoomTeleLabel()->text(), QStringLiteral("Tele"));
-    QVERIFY(pane->zoomTeleLabel()->styleSheet().isEmpty());
-    QCOMPARE(pane->zoomTeleLabel()->alignment(), Qt::AlignRight | Qt::AlignVCenter);
-    QVERIFY(pane->zoomRampIcon()->hasScaledContents());
-    QCOMPARE(pane->zoomRampIcon()->pixmap(Qt::ReturnByValue).size(), QSize(35, 10));
-
-    // Optical at mid range until a sync; Tele shown, the digital captions not; the jog shown.
-    QCOMPARE(pane->zoomSlider()->sliderType(), SegSliderOpticalZoom);
-    QCOMPARE(pane->zoomSlider()->value(), 8192);
-    QVERIFY(pane->zoomTeleLabel()->isVisible());
-    QVERIFY(!pane->zoomDigitalLabel()->isVisible());
-    QVERIFY(!pane->zoomRampIcon()->isVisible());
-    QVERIFY(pane->zoomJog()->isVisible());
-
-    for (QPushButton* button : { pane->zoomWideButton(), pane->zoomTeleButton() }) {
-        QVERIFY(button->isCheckable());
-        QVERIFY(!button->isChecked());
-        QCOMPARE(button->contextMenuPolicy(), Qt::CustomContextMenu);
-        QCOMPARE(button->toolTip(), QStringLiteral("Zoom control group\nClick to toggle auto-zoom."));
-    }
-    QCOMPARE(pane->zoomSlider()->contextMenuPolicy(), Qt::CustomContextMenu);
-    QCOMPARE(pane->zoomSlider()->toolTip(), QStringLiteral("Manual zoom control"));
-    QCOMPARE(pane->zoomJog()->toolTip(),
-        QStringLiteral("Auto-zoom jog controller:\nClick or Drag to control zoom speed and direction"));
-    QCOMPARE(pane->zoomWideButton()->styleSheet(),
-        QStringLiteral("QPushButton{background-image: url(:/media/zoom_wide_icon.png);border:0;margin:0;padding:0;}"
-                       "QPushButton:!checked{background-image: url(:/media/zoom_wide_icon.png);}"
-                       "QPushButton:checked{background-image: url(:/media/zoom_wide_icon_press.png);}"
-                       "QPushButton:pressed{background-image: url(:/media/zoom_wide_icon_hover.png);}"));
-    QCOMPARE(pane->zoomTeleButton()->styleSheet(),
-        QString(pane->zoomWideButton()->styleSheet()).replace(QLatin1String("zoom_wide"), QLatin1String("zoom_tele")));
-
-    // Building it twice is refused: the group stays as it is.
+    // Building a group twice is refused: it stays as it is.
     QTest::ignoreMessage(QtWarningMsg, "PaneBase: the zoom group is already built");
-    SegmentSlider* slider = pane->zoomSlider();
-    pane->uiSetupZoomGroup(0, 0, pane, 2);
-    QCOMPARE(pane->zoomSlider(), slider);
-    QCOMPARE(pane->zoomGroupVariant(), 1);
-}
+    SegmentSlider* slider = m_pane->zoomSlider();
+    m_pane->uiSetupZoomGroup(0, 0, m_pane, 2);
+    QCOMPARE(m_pane->zoomSlider(), slider);
+    QCOMPARE(m_pane->zoomGroupVariant(), 1);
 
-void TestPaneBase::smallGroupLayout()
-{
-    std::unique_ptr<ZoomPane> pane(makePane(2));
-    QCOMPARE(pane->zoomWideButton()->geometry(), QRect(44, 284, 48, 48));
-    QCOMPARE(pane->zoomSlider()->geometry(), QRect(110, 284, 441, 48));
-    QCOMPARE(pane->zoomTeleButton()->geometry(), QRect(569, 284, 48, 48));
-    QCOMPARE(pane->zoomTeleLabel()->geometry(), QRect(491, 329, 60, 16));
-    QCOMPARE(pane->zoomDigitalLabel()->geometry(), QRect(451, 329, 60, 16));
-    QCOMPARE(pane->zoomRampIcon()->geometry(), QRect(516, 331, 35, 10));
-    QVERIFY(!pane->zoomJog()->isVisible());
-    QVERIFY(pane->zoomJog()->isHidden());
-    QCOMPARE(pane->zoomWideButton()->styleSheet(),
-        QStringLiteral("QPushButton{background-image: url(:/media/zoom_wide_icon_sm.png);border:0;margin:0;padding:0;}"
-                       "QPushButton:!checked{background-image: url(:/media/zoom_wide_icon_sm.png);}"
-                       "QPushButton:checked{background-image: url(:/media/zoom_wide_icon_press_sm.png);}"
-                       "QPushButton:pressed{background-image: url(:/media/zoom_wide_icon_hover_sm.png);}"));
-    QVERIFY(pane->zoomTeleButton()->styleSheet().contains(QLatin1String("url(:/media/zoom_tele_icon_hover_sm.png)")));
-
-    // The small group works the camera as the large one does.
-    pane->zoomTeleButton()->click();
-    QCOMPARE(m_camera->zoomingState(), AutoZoom::ZoomingTele);
-    QVERIFY(pane->zoomTeleButton()->isChecked());
-    QCOMPARE(pane->zoomJog()->zoomingState(), AutoZoom::ZoomingTele);
-    QCOMPARE(joined(m_sim->received()), joined({ INQUIRY, "81 01 04 07 20 FF", INQUIRY, "81 01 04 07 20 FF" }));
+    // The signals and slots carry their enumerations by name, as the main window connects them.
+    QVERIFY(QObject::connect(m_pane, SIGNAL(sig_resync(ResyncType)), plain.get(), SLOT(uiResync(ResyncType))));
+    QSignalSpy warnings(m_pane, SIGNAL(sig_postWarning(WarningType)));
+    emit m_pane->sig_postWarning(WarningFocusDuringAutoZoom);
+    QCOMPARE(warnings.count(), 1);
+    QCOMPARE(warnings.at(0).at(0).value<WarningType>(), WarningFocusDuringAutoZoom);
 }
 
 void TestPaneBase::syncShowsModeAndPosition_data()
@@ -405,7 +296,6 @@ void TestPaneBase::syncShowsModeAndPosition_data()
 
     QTest::newRow("optical") << "03" << 12000 << 0 << 12000;
     QTest::newRow("digital") << "02" << 30000 << 2 << 30000;
-    QTest::newRow("super") << "04" << 20000 << 1 << 20000;
     QTest::newRow("unknown mode: optical") << "07" << 20000 << 0 << 16384;
 }
 
@@ -424,17 +314,15 @@ void TestPaneBase::syncShowsModeAndPosition()
     m_pane->uiSync(false);
     QCOMPARE(int(m_pane->zoomSlider()->sliderType()), type);
     QCOMPARE(m_pane->zoomSlider()->value(), value);
-    const bool optical = type == 0;
-    QCOMPARE(m_pane->zoomTeleLabel()->isVisible(), optical);
-    QCOMPARE(m_pane->zoomDigitalLabel()->isVisible(), !optical);
-    QCOMPARE(m_pane->zoomRampIcon()->isVisible(), !optical);
+    QCOMPARE(m_pane->zoomTeleLabel()->isVisible(), type == 0);
+    QCOMPARE(m_pane->zoomDigitalLabel()->isVisible(), type != 0);
+    QCOMPARE(m_pane->zoomRampIcon()->isVisible(), type != 0);
     // The buttons show the camera's own auto-zoom state.
     QVERIFY(m_pane->zoomWideButton()->isChecked());
     QVERIFY(!m_pane->zoomTeleButton()->isChecked());
     // A read-back sends nothing: no position from the range change or the value.
     QCOMPARE(moved.count(), 0);
-    flushQueue();
-    QCOMPARE(joined(packetsSince()), joined({ "81 09 04 06 FF", INQUIRY }));
+    QCOMPARE(joined(flushQueue()), joined({ "81 09 04 06 FF", INQUIRY }));
 
     // The next sync from the cache asks the camera nothing.
     m_sim->clearReceived();
@@ -467,22 +355,11 @@ void TestPaneBase::modeMenu()
     QFETCH(int, type);
     QFETCH(int, maximum);
 
-    m_sim->setWord(hexBytes("04 47"), 9000);
-    QStringList items;
-    QList<bool> checked;
-    runMenu([this] { requestMenu(m_pane->zoomSlider()); }, item,
-        [&](QuvMenu* menu) {
-            for (int i = 0; i < menu->count(); ++i) {
-                items.append(menu->itemText(i));
-                checked.append(menu->itemChecked(i));
-            }
-        });
-    QCOMPARE(items,
-        QStringList(
-            { "Zoom Optical (12x)", "Zoom Super (20x)", "Zoom Optical+Digital (144x)", "", "Image Stabilizer" }));
     // The slider's kind (optical) is the checked mode; the stabilizer is off.
-    QCOMPARE(checked, QList<bool>({ true, false, false, false, false }));
-
+    m_sim->setWord(hexBytes("04 47"), 9000);
+    QCOMPARE(runMenu([this] { requestMenu(m_pane->zoomSlider()); }, item).items,
+        QStringList(
+            { "*Zoom Optical (12x)", "Zoom Super (20x)", "Zoom Optical+Digital (144x)", "", "Image Stabilizer" }));
     // The mode, then a fresh position; the range follows at once.
     QCOMPARE(joined(m_sim->received()), joined({ "81 09 04 34 FF", qPrintable(modeCommand), INQUIRY }));
     QCOMPARE(int(m_pane->zoomSlider()->sliderType()), type);
@@ -491,19 +368,6 @@ void TestPaneBase::modeMenu()
     QCOMPARE(m_pane->zoomTeleLabel()->isVisible(), type == 0);
     QCOMPARE(m_pane->zoomDigitalLabel()->isVisible(), type != 0);
     QCOMPARE(m_pane->zoomRampIcon()->isVisible(), type != 0);
-
-    // The next menu shows the new mode checked; choosing it again re-sends it.
-    m_sim->clearReceived();
-    checked.clear();
-    runMenu([this] { requestMenu(m_pane->zoomTeleButton()); }, item,
-        [&](QuvMenu* menu) {
-            for (int i = 0; i < menu->count(); ++i)
-                checked.append(menu->itemChecked(i));
-        });
-    QVERIFY(checked.at(type));
-    QCOMPARE(checked.count(true), 1);
-    // The stabilizer now answers from the cache.
-    QCOMPARE(joined(m_sim->received()), joined({ qPrintable(modeCommand), INQUIRY }));
 }
 
 void TestPaneBase::modeMenuRangeChangeSendsNoPosition()
@@ -516,64 +380,45 @@ void TestPaneBase::modeMenuRangeChangeSendsNoPosition()
     m_sim->clearReceived();
     QSignalSpy moved(m_pane->zoomSlider(), &QSlider::valueChanged);
 
-    runMenu([this] { requestMenu(m_pane->zoomWideButton()); }, QStringLiteral("Zoom Optical (12x)"), nullptr);
+    runMenu([this] { requestMenu(m_pane->zoomWideButton()); }, QStringLiteral("Zoom Optical (12x)"));
     QCOMPARE(m_pane->zoomSlider()->sliderType(), SegSliderOpticalZoom);
     QCOMPARE(m_pane->zoomSlider()->value(), 16384);
     QCOMPARE(moved.count(), 0);
     // Nothing was queued either: a read queued now comes straight after the menu's packets.
-    flushQueue();
-    QCOMPARE(joined(packetsSince()), joined({ "81 09 04 34 FF", "81 01 04 06 03 FF", INQUIRY }));
+    QCOMPARE(joined(flushQueue()), joined({ "81 09 04 34 FF", "81 01 04 06 03 FF", INQUIRY }));
 }
 
 void TestPaneBase::stabilizerMenu()
 {
     // Off on the camera: the item is unchecked and switches it on ...
-    QList<bool> checked;
-    const auto record = [&](QuvMenu* menu) {
-        checked.clear();
-        for (int i = 0; i < menu->count(); ++i)
-            checked.append(menu->itemChecked(i));
-    };
-    runMenu([this] { requestMenu(m_pane->zoomSlider()); }, QStringLiteral("Image Stabilizer"), record);
-    QVERIFY(!checked.at(4));
+    const QString item = QStringLiteral("Image Stabilizer");
+    QCOMPARE(runMenu([this] { requestMenu(m_pane->zoomSlider()); }, item).items.last(), item);
     QCOMPARE(joined(m_sim->received()), joined({ "81 09 04 34 FF", "81 01 04 34 02 FF" }));
 
     // ... and on, it is checked and switches it off (the value sent is in the cache now).
     m_sim->clearReceived();
-    runMenu([this] { requestMenu(m_pane->zoomSlider()); }, QStringLiteral("Image Stabilizer"), record);
-    QVERIFY(checked.at(4));
+    QCOMPARE(runMenu([this] { requestMenu(m_pane->zoomTeleButton()); }, item).items.last(), "*" + item);
     QCOMPARE(joined(m_sim->received()), joined({ "81 01 04 34 03 FF" }));
-
-    // A camera that reports it on from a fresh read.
-    m_sim->setValue(hexBytes("04 34"), hexBytes("02"));
-    m_camera->deviceInvalidateCache();
-    m_sim->clearReceived();
-    runMenu([this] { requestMenu(m_pane->zoomTeleButton()); }, QStringLiteral("Image Stabilizer"), record);
-    QVERIFY(checked.at(4));
-    QCOMPARE(joined(m_sim->received()), joined({ "81 09 04 34 FF", "81 01 04 34 03 FF" }));
 
     // Dismissed: nothing is sent.
     m_sim->clearReceived();
-    runMenu([this] { requestMenu(m_pane->zoomTeleButton()); }, QString(), nullptr);
+    runMenu([this] { requestMenu(m_pane->zoomTeleButton()); }, QString());
     QCOMPARE(joined(m_sim->received()), QString());
 }
 
 void TestPaneBase::menuWithoutWidgetSender()
 {
     // Called directly (no widget asked for it), the menu opens at the pane.
-    QPoint shownAt;
-    runMenu([this] { m_pane->slot_zoomContextMenu(QPoint(40, 30)); }, QString(),
-        [&](QuvMenu* menu) { shownAt = menu->pos(); });
-    QCOMPARE(shownAt, m_pane->mapToGlobal(QPoint(30, 20)));
-
-    runMenu([this] { m_pane->slot_zoomContextMenu(QPoint(40, 30)); }, QStringLiteral("Zoom Super (20x)"), nullptr);
+    QCOMPARE(runMenu([this] { m_pane->slot_zoomContextMenu(QPoint(40, 30)); }, QString()).pos,
+        m_pane->mapToGlobal(QPoint(30, 20)));
+    runMenu([this] { m_pane->slot_zoomContextMenu(QPoint(40, 30)); }, QStringLiteral("Zoom Super (20x)"));
     QCOMPARE(m_pane->zoomSlider()->sliderType(), SegSliderSuperZoom);
 
     // Raised by an object that is not a widget: the same.
     PointSource source;
     QVERIFY(
         QObject::connect(&source, SIGNAL(request(const QPoint&)), m_pane, SLOT(slot_zoomContextMenu(const QPoint&))));
-    runMenu([&] { emit source.request(QPoint(5, 5)); }, QString(), nullptr);
+    runMenu([&] { emit source.request(QPoint(5, 5)); }, QString());
 }
 
 void TestPaneBase::startStopReverse()
@@ -582,12 +427,11 @@ void TestPaneBase::startStopReverse()
     QPushButton* wide = m_pane->zoomWideButton();
     JogController* jog = m_pane->zoomJog();
     m_camera->setZoomSpeed(2);
-    jog->setValue(2);
-    m_sim->clearReceived();
 
-    // From stopped: the position, the start, and the jog's echo of it.
+    // From stopped: the position, the start at the stored speed, and the
+    // jog's echo of it at its own speed.
     tele->click();
-    QCOMPARE(joined(m_sim->received()), joined({ INQUIRY, "81 01 04 07 22 FF", INQUIRY, "81 01 04 07 22 FF" }));
+    QCOMPARE(joined(m_sim->received()), joined({ INQUIRY, "81 01 04 07 22 FF", INQUIRY, "81 01 04 07 20 FF" }));
     QCOMPARE(m_camera->zoomingState(), AutoZoom::ZoomingTele);
     QVERIFY(tele->isChecked());
     QVERIFY(!wide->isChecked());
@@ -617,16 +461,8 @@ void TestPaneBase::startStopReverse()
     QCOMPARE(jog->zoomingState(), AutoZoom::Stopped);
     QCOMPARE(jog->value(), 1);
 
-    // Tele while zooming wide: the same reversal the other way.
-    wide->click();
-    m_sim->clearReceived();
-    tele->click();
-    QCOMPARE(
-        joined(m_sim->received()), joined({ STOP, INQUIRY, STOP, "81 01 04 07 21 FF", INQUIRY, "81 01 04 07 21 FF" }));
-    QVERIFY(tele->isChecked());
-    QVERIFY(!wide->isChecked());
-
     // autoZoomStop stops and unchecks; when stopped it does nothing.
+    tele->click();
     m_sim->clearReceived();
     m_pane->autoZoomStop();
     QCOMPARE(joined(m_sim->received()), joined({ STOP, INQUIRY, STOP }));
@@ -635,15 +471,6 @@ void TestPaneBase::startStopReverse()
     m_sim->clearReceived();
     m_pane->autoZoomStop();
     QCOMPARE(joined(m_sim->received()), QString());
-}
-
-void TestPaneBase::buttonStartSendsStoredSpeedThenJogSpeed()
-{
-    // A button start sends the stored zoom speed, then the jog echoes its own value.
-    m_camera->setZoomSpeed(6);
-    QCOMPARE(m_pane->zoomJog()->value(), 0);
-    m_pane->zoomWideButton()->click();
-    QCOMPARE(joined(m_sim->received()), joined({ INQUIRY, "81 01 04 07 36 FF", INQUIRY, "81 01 04 07 30 FF" }));
 }
 
 void TestPaneBase::sliderDragWhileZooming()
@@ -671,9 +498,7 @@ void TestPaneBase::sliderDragWhileZooming()
     // A drag while stopped only queues the position; a newer one may replace a waiting one.
     m_pane->zoomSlider()->setValue(6000);
     m_pane->zoomSlider()->setValue(7000);
-    QVERIFY(m_sim->waitForPacket(hexBytes("81 01 04 47 01 0B 05 08 FF")));
-    flushQueue();
-    const QList<QByteArray> packets = packetsSince();
+    const QList<QByteArray> packets = flushQueue();
     QVERIFY(!packets.contains(hexBytes(STOP)));
     QCOMPARE(packets.last(), hexBytes("81 01 04 47 01 0B 05 08 FF"));
     QCOMPARE(m_sim->word(hexBytes("04 47")), uint16_t(7000));
@@ -684,11 +509,8 @@ void TestPaneBase::jogDrivesTheCamera()
     JogController* jog = m_pane->zoomJog();
     // A click on the fourth right arrow: tele at speed 3, no echo (the jog set its own state).
     const QPoint arrow(jog->xPosForZoomInValue(3) + 8, 13);
-    for (QEvent::Type type : { QEvent::MouseButtonPress, QEvent::MouseButtonRelease }) {
-        QMouseEvent event(type, QPointF(arrow), QPointF(jog->mapToGlobal(arrow)), Qt::LeftButton,
-            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(jog, &event);
-    }
+    mouse(jog, QEvent::MouseButtonPress, arrow);
+    mouse(jog, QEvent::MouseButtonRelease, arrow);
     QCOMPARE(joined(m_sim->received()), joined({ INQUIRY, "81 01 04 07 23 FF" }));
     QCOMPARE(m_camera->zoomingState(), AutoZoom::ZoomingTele);
     QVERIFY(m_pane->zoomTeleButton()->isChecked());
@@ -696,14 +518,10 @@ void TestPaneBase::jogDrivesTheCamera()
     // Held for 300 ms on a left arrow: wide while held, stopped on the release.
     m_sim->clearReceived();
     const QPoint left(jog->xPosForZoomOutValue(1) + 8, 13);
-    QMouseEvent down(QEvent::MouseButtonPress, QPointF(left), QPointF(jog->mapToGlobal(left)), Qt::LeftButton,
-        Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(jog, &down);
+    mouse(jog, QEvent::MouseButtonPress, left);
     QCOMPARE(m_camera->zoomingState(), AutoZoom::ZoomingWide);
     s_now_ms += 300;
-    QMouseEvent up(QEvent::MouseButtonRelease, QPointF(left), QPointF(jog->mapToGlobal(left)), Qt::LeftButton,
-        Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(jog, &up);
+    mouse(jog, QEvent::MouseButtonRelease, left);
     QCOMPARE(joined(m_sim->received()), joined({ INQUIRY, "81 01 04 07 31 FF", STOP, INQUIRY }));
     QCOMPARE(m_camera->zoomingState(), AutoZoom::Stopped);
     QVERIFY(!m_pane->zoomWideButton()->isChecked());
@@ -720,10 +538,8 @@ void TestPaneBase::tickStopsAtTheSlidersEnd_data()
     QTest::newRow("tele at the optical end") << "03" << 2 << 16384 << true;
     QTest::newRow("tele short of it") << "03" << 2 << 16383 << false;
     QTest::newRow("tele beyond the slider's end") << "03" << 2 << 20000 << false;
-    QTest::newRow("tele at the super end") << "04" << 2 << 22976 << true;
     QTest::newRow("tele at the digital end") << "02" << 2 << 31424 << true;
     QTest::newRow("wide at 0") << "03" << 1 << 0 << true;
-    QTest::newRow("wide short of it") << "03" << 1 << 1 << false;
 }
 
 void TestPaneBase::tickStopsAtTheSlidersEnd()
@@ -761,14 +577,13 @@ void TestPaneBase::tickStopsAtTheSlidersEnd()
     }
 }
 
-void TestPaneBase::rereadAfterSync()
+void TestPaneBase::rereadWindows()
 {
-    const uint64_t start = s_now_ms;
+    // After a sync, a read on each tick until 2400 ms, none from then on; the slider follows.
+    uint64_t start = s_now_ms;
     m_pane->uiSync(true);
     QCOMPARE(m_pane->zoomRereadDeadline_ms(), start + 2400);
     m_sim->clearReceived();
-
-    // A read on each tick before the deadline, none from it on; the slider follows.
     int reads = 0;
     for (uint64_t t = 100; t <= 3000; t += 100) {
         s_now_ms = start + t;
@@ -786,24 +601,20 @@ void TestPaneBase::rereadAfterSync()
     QCOMPARE(m_pane->zoomSlider()->value(), 2300);
     for (const QByteArray& packet : m_sim->received())
         QCOMPARE(packet, hexBytes(INQUIRY));
-
     // The last millisecond of the window still reads.
     m_pane->uiSync(true);
     m_sim->clearReceived();
     s_now_ms += 2399;
     m_pane->uiTimerUpdate();
     QCOMPARE(joined(m_sim->received()), joined({ INQUIRY }));
-}
 
-void TestPaneBase::rereadAfterStop()
-{
+    // After a stop, 600 ms; a stop raised by the joystick or the main window opens the same window.
     m_pane->zoomTeleButton()->click();
-    const uint64_t start = s_now_ms;
+    start = s_now_ms;
     m_pane->zoomTeleButton()->click();
     QCOMPARE(m_pane->zoomRereadDeadline_ms(), start + 600);
     m_sim->clearReceived();
-
-    int reads = 0;
+    reads = 0;
     for (uint64_t t = 100; t <= 1500; t += 100) {
         s_now_ms = start + t;
         const int before = m_sim->received().size();
@@ -813,36 +624,9 @@ void TestPaneBase::rereadAfterStop()
         reads += read ? 1 : 0;
     }
     QCOMPARE(reads, 5);
-
-    // A stop raised by the joystick or the main window opens the same window.
     m_pane->slot_zoomState(4, AutoZoom::ZoomingWide);
     m_pane->slot_zoomState(0, AutoZoom::Stopped);
     QCOMPARE(m_pane->zoomRereadDeadline_ms(), s_now_ms + 600);
-}
-
-void TestPaneBase::noRereadOnAHiddenPane()
-{
-    m_pane->hide();
-    m_pane->uiSync(true);
-    QCOMPARE(m_pane->zoomRereadDeadline_ms(), uint64_t(0));
-    m_pane->slot_zoomState(2, AutoZoom::ZoomingTele);
-    m_pane->slot_zoomState(0, AutoZoom::Stopped);
-    QCOMPARE(m_pane->zoomRereadDeadline_ms(), uint64_t(0));
-
-    // Hidden, the tick does nothing, even while the camera zooms.
-    m_pane->slot_zoomState(2, AutoZoom::ZoomingTele);
-    m_sim->setWord(hexBytes("04 47"), 16384);
-    m_sim->clearReceived();
-    s_now_ms += 100;
-    m_pane->uiTimerUpdate();
-    QCOMPARE(joined(m_sim->received()), QString());
-    QCOMPARE(m_camera->zoomingState(), AutoZoom::ZoomingTele);
-
-    // Shown again, the next tick finds the end and stops.
-    m_pane->show();
-    s_now_ms += 100;
-    m_pane->uiTimerUpdate();
-    QCOMPARE(m_camera->zoomingState(), AutoZoom::Stopped);
 }
 
 void TestPaneBase::joystickVector()
@@ -892,9 +676,9 @@ void TestPaneBase::joystickVector()
     QCOMPARE(m_camera->zoomingState(), AutoZoom::Stopped);
 }
 
-void TestPaneBase::keyboardToggles()
+void TestPaneBase::keyboardAndSpeed()
 {
-    // Idle: start; same direction: stop; other direction: reverse.
+    // The main window's keys: idle starts, the same direction stops, the other reverses.
     m_pane->zoomToggleTele();
     QCOMPARE(m_camera->zoomingState(), AutoZoom::ZoomingTele);
     QVERIFY(m_pane->zoomTeleButton()->isChecked());
@@ -902,26 +686,21 @@ void TestPaneBase::keyboardToggles()
     QCOMPARE(m_camera->zoomingState(), AutoZoom::ZoomingWide);
     QVERIFY(m_pane->zoomWideButton()->isChecked());
     QVERIFY(!m_pane->zoomTeleButton()->isChecked());
+
+    // A new speed goes to a zooming camera at once, in its direction; a stopped one only stores it.
+    m_sim->clearReceived();
+    m_pane->slot_zoomSpeed(6);
+    QCOMPARE(joined(m_sim->received()), joined({ "81 01 04 07 36 FF" }));
+    QCOMPARE(m_camera->zoomSpeed(), 6);
     m_sim->clearReceived();
     m_pane->zoomToggleWide();
     QCOMPARE(m_camera->zoomingState(), AutoZoom::Stopped);
     QVERIFY(!m_pane->zoomWideButton()->isChecked());
     QCOMPARE(joined(m_sim->received()), joined({ STOP, INQUIRY, STOP, INQUIRY }));
-}
-
-void TestPaneBase::zoomSpeedChange()
-{
+    m_sim->clearReceived();
     m_pane->slot_zoomSpeed(4);
     QCOMPARE(m_camera->zoomSpeed(), 4);
     QCOMPARE(joined(m_sim->received()), QString());
-    m_pane->zoomTeleButton()->click();
-    m_sim->clearReceived();
-    m_pane->slot_zoomSpeed(6);
-    QCOMPARE(joined(m_sim->received()), joined({ "81 01 04 07 26 FF" }));
-    m_pane->zoomWideButton()->click();
-    m_sim->clearReceived();
-    m_pane->slot_zoomSpeed(1);
-    QCOMPARE(joined(m_sim->received()), joined({ "81 01 04 07 31 FF" }));
 }
 
 void TestPaneBase::offlineCameraSendsNothing()
@@ -930,7 +709,6 @@ void TestPaneBase::offlineCameraSendsNothing()
     QObject owner;
     DeviceSet* empty = new DeviceSet(&owner);
     DeviceInterface* placeholder = empty->get();
-    QVERIFY(placeholder);
     QVERIFY(!placeholder->deviceOnline());
     ZoomPane pane(empty, 1);
     pane.uiSetup();
@@ -957,13 +735,12 @@ void TestPaneBase::offlineCameraSendsNothing()
     QCOMPARE(placeholder->zoomingState(), AutoZoom::Stopped);
     pane.slot_zoomVector(0.5, true);
     pane.slot_zoomVector(0.5, false);
-    runMenu([&] { requestMenu(pane.zoomSlider()); }, QStringLiteral("Zoom Super (20x)"), nullptr);
+    runMenu([&] { requestMenu(pane.zoomSlider()); }, QStringLiteral("Zoom Super (20x)"));
     QCOMPARE(pane.zoomSlider()->sliderType(), SegSliderSuperZoom);
     QCOMPARE(pane.zoomSlider()->value(), 8192);
 
     // Nothing reached the real camera either.
-    flushQueue();
-    QCOMPARE(joined(packetsSince()), QString());
+    QCOMPARE(joined(flushQueue()), QString());
     delete empty;
 }
 

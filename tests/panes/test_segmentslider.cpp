@@ -30,59 +30,49 @@ public:
     }
 };
 
-void press(QWidget* widget, const QPoint& pos, Qt::MouseButton button)
+void mouse(QWidget* widget, QEvent::Type type, const QPoint& pos, Qt::MouseButton button = Qt::LeftButton)
 {
-    QMouseEvent event(
-        QEvent::MouseButtonPress, QPointF(pos), QPointF(widget->mapToGlobal(pos)), button, button, Qt::NoModifier);
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+    QMouseEvent event(type, QPointF(pos), QPointF(widget->mapToGlobal(pos)),
+        type == QEvent::MouseMove ? Qt::NoButton : button, held, Qt::NoModifier);
     QApplication::sendEvent(widget, &event);
 }
 
-void release(QWidget* widget, const QPoint& pos, Qt::MouseButton button)
+void press(QWidget* widget, const QPoint& pos, Qt::MouseButton button = Qt::LeftButton)
 {
-    QMouseEvent event(QEvent::MouseButtonRelease, QPointF(pos), QPointF(widget->mapToGlobal(pos)), button, Qt::NoButton,
-        Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
+    mouse(widget, QEvent::MouseButtonPress, pos, button);
 }
 
-void move(QWidget* widget, const QPoint& pos, Qt::MouseButtons buttons)
+void release(QWidget* widget, const QPoint& pos, Qt::MouseButton button = Qt::LeftButton)
 {
-    QMouseEvent event(
-        QEvent::MouseMove, QPointF(pos), QPointF(widget->mapToGlobal(pos)), Qt::NoButton, buttons, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
+    mouse(widget, QEvent::MouseButtonRelease, pos, button);
 }
 
-// Counts the pixels of area that pass a test.
-template<typename Test> int countPixels(const QImage& image, const QRect& area, Test test)
+// The caption's colour in area as "white", "amber" (rgb(255,205,1)), "orange"
+// (rgb(240,151,1)) or "dark", allowing for smoothing; "mixed" when it is none
+// of them alone, with the pixel counts.
+QString captionColour(const QImage& image, const QRect& area)
 {
-    int count = 0;
+    int white = 0, amber = 0, orange = 0, dark = 0;
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
-            if (test(QColor(image.pixel(x, y))))
-                ++count;
+            const QColor c(image.pixel(x, y));
+            const double r = c.red(), g = c.green(), b = c.blue();
+            white += r > 200 && g > 200 && b > 200;
+            amber += r > 170 && g > 0.74 * r && g < 0.86 * r && b < 0.3 * r;
+            orange += r > 170 && g > 0.55 * r && g < 0.7 * r && b < 0.3 * r;
+            dark += r < 50 && g < 50 && b < 50;
         }
     }
-    return count;
-}
-
-bool isWhite(const QColor& c)
-{
-    return c.red() > 200 && c.green() > 200 && c.blue() > 200;
-}
-
-// Amber rgb(255,205,1) and orange rgb(240,151,1) text, allowing for smoothing.
-bool isAmber(const QColor& c)
-{
-    return c.red() > 170 && c.green() > 0.74 * c.red() && c.green() < 0.86 * c.red() && c.blue() < 0.3 * c.red();
-}
-
-bool isOrange(const QColor& c)
-{
-    return c.red() > 170 && c.green() > 0.55 * c.red() && c.green() < 0.7 * c.red() && c.blue() < 0.3 * c.red();
-}
-
-bool isDark(const QColor& c)
-{
-    return c.red() < 50 && c.green() < 50 && c.blue() < 50;
+    if (white > 5 && amber == 0 && orange == 0)
+        return QStringLiteral("white");
+    if (amber > 5 && white == 0 && orange == 0)
+        return QStringLiteral("amber");
+    if (orange > 5 && white == 0 && amber == 0)
+        return QStringLiteral("orange");
+    if (dark > 5 && white == 0 && amber == 0 && orange == 0)
+        return QStringLiteral("dark");
+    return QStringLiteral("mixed: white %1 amber %2 orange %3 dark %4").arg(white).arg(amber).arg(orange).arg(dark);
 }
 
 } // namespace
@@ -97,7 +87,6 @@ private slots:
     void zoomCurve();
     void kindsAndRanges();
     void typeChangeKeepsOrResetsRange();
-    void styleSheets();
     void clickToPosition();
     void clickNeverDividesByZero();
     void captionColours_data();
@@ -113,42 +102,33 @@ void TestSegmentSlider::captions_data()
     // Zoom: the targets, the worked values between them, and beyond the last row.
     QTest::newRow("optical 0") << 0 << 0 << "1.0x";
     QTest::newRow("optical 5656") << 5656 << 0 << "2.0x";
-    QTest::newRow("optical 8192") << 8192 << 0 << "3.2x";
     QTest::newRow("optical 16384") << 16384 << 0 << "12.0x";
     QTest::newRow("optical above the table") << 40000 << 0 << "431x";
-    QTest::newRow("super 8192") << 8192 << 1 << "3.8x";
     QTest::newRow("super 22976") << 22976 << 1 << "20.0x";
     QTest::newRow("super above the table") << 22977 << 1 << "16.5x";
-    QTest::newRow("digital 16384") << 16384 << 2 << "12.0x";
     QTest::newRow("digital 31424") << 31424 << 2 << "144x";
     QTest::newRow("digital just under 100") << 28700 << 2 << "99.4x";
     QTest::newRow("digital just over 100") << 28800 << 2 << "101x";
     QTest::newRow("far outside the camera's range") << 2000000000 << 0 << "infx";
     // Iris: a table, then the value.
     QTest::newRow("iris 0") << 0 << 3 << "Close";
-    QTest::newRow("iris 7") << 7 << 3 << "f4.8";
     QTest::newRow("iris 13") << 13 << 3 << "f1.8";
     QTest::newRow("iris 14") << 14 << 3 << "14";
     QTest::newRow("iris negative") << -1 << 3 << "-1";
     // Iris and gain: the widest iris, then gain in 3 dB steps.
-    QTest::newRow("iris+gain 0") << 0 << 4 << "Close";
     QTest::newRow("iris+gain 12") << 12 << 4 << "2.0/0";
     QTest::newRow("iris+gain 13") << 13 << 4 << "1.8/0";
     QTest::newRow("iris+gain 14") << 14 << 4 << "1.8/3";
-    QTest::newRow("iris+gain 28") << 28 << 4 << "1.8/45";
     QTest::newRow("iris+gain negative") << -1 << 4 << "1.8/-42";
     // Gain.
     QTest::newRow("gain 0") << 0 << 5 << "0dB";
     QTest::newRow("gain 11") << 11 << 5 << "33dB";
     QTest::newRow("gain 12") << 12 << 5 << "12";
-    QTest::newRow("gain negative") << -2 << 5 << "-2";
     // Focus scale 10..1500.
     QTest::newRow("focus 0") << 0 << 6 << "10";
-    QTest::newRow("focus 28672") << 28672 << 6 << "755";
     QTest::newRow("focus 57344") << 57344 << 6 << "1500";
     // Mini: none; no kind: the value.
     QTest::newRow("mini") << 3 << 7 << "";
-    QTest::newRow("no kind 9") << 5 << 9 << "5";
     QTest::newRow("no kind -1") << 1234 << -1 << "1234";
 }
 
@@ -202,8 +182,6 @@ void TestSegmentSlider::kindsAndRanges()
     SegmentSlider slider(Qt::Horizontal);
     QCOMPARE(int(slider.sliderType()), -1);
     QVERIFY(slider.styleSheet().isEmpty());
-    QCOMPARE(slider.orientation(), Qt::Horizontal);
-    QCOMPARE(SegmentSlider().orientation(), QSlider().orientation());
 
     const int maxima[] = { 16384, 22976, 31424, 13, 28, 11, 57344, 5 };
     for (int type = 0; type < 8; ++type) {
@@ -260,54 +238,6 @@ void TestSegmentSlider::typeChangeKeepsOrResetsRange()
     QCOMPARE(changes.count(), 0);
 }
 
-void TestSegmentSlider::styleSheets()
-{
-    SegmentSlider slider(Qt::Horizontal);
-    slider.setSliderType(SegSliderOpticalZoom);
-    // The plain look, as one line.
-    QCOMPARE(slider.styleSheet(),
-        QStringLiteral(
-            "QSlider {background: transparent;}QSlider::groove:horizontal {border-image: "
-            "url(:/media/slider_horiz_on_25.png);background: transparent;background-repeat: "
-            "no-repeat;height:17px;}QSlider::sub-page:horizontal {border-image: "
-            "url(:/media/slider_horiz_on_25.png);}QSlider::sub-page:horizontal:disabled {border-image: "
-            "url(:/media/slider_horiz_disabled_25.png);}QSlider::add-page:horizontal {background-image: "
-            "url(:/media/slider_horiz_off_25.png);background-position: top "
-            "right;}QSlider::add-page:horizontal:disabled {background-image: "
-            "url(:/media/slider_horiz_disabled_25.png);background-position: top right;}QSlider::handle:horizontal "
-            "{background: transparent;border-image: url(:/media/fader_on_25.png);background-repeat: "
-            "no-repeat;margin-top: -9px;margin-bottom: -9px;width:47;}QSlider::handle:horizontal:hover {border-image: "
-            "url(:/media/fader_on_press_25.png);}QSlider::handle:horizontal:disabled {border-image: "
-            "url(:/media/fader_disabled_25.png);}"));
-    const QString plain = slider.styleSheet();
-    for (SegSliderType type : { SegSliderIris, SegSliderGain, SegSliderFocus }) {
-        slider.setSliderType(type);
-        QCOMPARE(slider.styleSheet(), plain);
-    }
-
-    slider.setSliderType(SegSliderDigitalZoom);
-    const QString digital = slider.styleSheet();
-    QVERIFY(digital.startsWith(
-        QLatin1String("QSlider {background: transparent;}QSlider::groove:horizontal {background-image: "
-                      "url(:/media/slider_horiz_zoomdig_on_25.png);background-position: top left;background: "
-                      "transparent;background-repeat: no-repeat;height:17px;}")));
-    QCOMPARE(digital.count(QLatin1String("zoomdig")), 3);
-    QVERIFY(digital.contains(QLatin1String("slider_horiz_zoomdig_off_25.png")));
-
-    // The two other ramps differ from it only in the ramp's name.
-    slider.setSliderType(SegSliderSuperZoom);
-    QCOMPARE(slider.styleSheet(), QString(digital).replace(QLatin1String("zoomdig"), QLatin1String("zoomsuper")));
-    slider.setSliderType(SegSliderIrisGain);
-    QCOMPARE(slider.styleSheet(), QString(digital).replace(QLatin1String("zoomdig"), QLatin1String("apertdig")));
-
-    slider.setSliderType(SegSliderMini);
-    const QString mini = slider.styleSheet();
-    QVERIFY(mini.contains(QLatin1String("height:13px;")));
-    QVERIFY(mini.contains(QLatin1String("margin-top: -3px;margin-bottom: -3px;width:12;}")));
-    QVERIFY(mini.endsWith(
-        QLatin1String("QSlider::handle:horizontal:disabled {border-image: url(:/media/fader_mini_disabled.png);}")));
-}
-
 void TestSegmentSlider::clickToPosition()
 {
     QWidget window;
@@ -326,9 +256,9 @@ void TestSegmentSlider::clickToPosition()
     const int y = groove.center().y();
 
     // A press on the handle: a plain slider drag, no jump.
-    press(slider, handle.center(), Qt::LeftButton);
+    press(slider, handle.center());
     QVERIFY(slider->isSliderDown());
-    release(slider, handle.center(), Qt::LeftButton);
+    release(slider, handle.center());
     QCOMPARE(slider->value(), 8192);
     QCOMPARE(changes.count(), 0);
 
@@ -340,26 +270,26 @@ void TestSegmentSlider::clickToPosition()
 
     // A left press at the groove's far right end jumps to the maximum once,
     // and the drag goes on from there.
-    press(slider, QPoint(groove.right(), y), Qt::LeftButton);
+    press(slider, QPoint(groove.right(), y));
     QCOMPARE(slider->value(), 16384);
     QCOMPARE(changes.count(), 1);
     QCOMPARE(changes.at(0).at(0).toInt(), 16384);
     QVERIFY(slider->isSliderDown());
-    move(slider, QPoint(groove.center().x(), y), Qt::LeftButton);
+    mouse(slider, QEvent::MouseMove, QPoint(groove.center().x(), y));
     QVERIFY(slider->value() > 7000 && slider->value() < 9500);
-    release(slider, QPoint(groove.center().x(), y), Qt::LeftButton);
+    release(slider, QPoint(groove.center().x(), y));
     QVERIFY(!slider->isSliderDown());
 
     // The far left end gives the minimum; a point in between the proportional value.
-    press(slider, QPoint(groove.left(), y), Qt::LeftButton);
+    press(slider, QPoint(groove.left(), y));
     QCOMPARE(slider->value(), 0);
-    release(slider, QPoint(groove.left(), y), Qt::LeftButton);
+    release(slider, QPoint(groove.left(), y));
     const int a = groove.left() + 47 / 2;
     const int b = groove.right() - 47 / 2;
     const int x = a + (b - a) / 4 + 30; // off the handle, now at 0
-    press(slider, QPoint(x, y), Qt::LeftButton);
+    press(slider, QPoint(x, y));
     QCOMPARE(slider->value(), qRound(16384.0 * (x - a) / (b - a)));
-    release(slider, QPoint(x, y), Qt::LeftButton);
+    release(slider, QPoint(x, y));
 
     // Negative ranges round half up like positive ones (the settings panes' -64..64).
     slider->setSliderType(SegSliderMini);
@@ -370,10 +300,10 @@ void TestSegmentSlider::clickToPosition()
     const int ma = miniGroove.left() + miniHandle.width() / 2;
     const int mb = miniGroove.right() - miniHandle.width() / 2;
     for (int px = ma; px < miniHandle.left(); px += 7) {
-        press(slider, QPoint(px, miniGroove.center().y()), Qt::LeftButton);
+        press(slider, QPoint(px, miniGroove.center().y()));
         const double t = double(px - ma) / (mb - ma);
         QCOMPARE(slider->value(), int(std::floor(-64 * (1 - t) + 64 * t + 0.5)));
-        release(slider, QPoint(px, miniGroove.center().y()), Qt::LeftButton);
+        release(slider, QPoint(px, miniGroove.center().y()));
         slider->setValue(64);
     }
 }
@@ -400,22 +330,22 @@ void TestSegmentSlider::clickNeverDividesByZero()
 
     const QRect handle = narrow->subControl(QStyle::SC_SliderHandle);
     QVERIFY(handle.top() > 2 && handle.bottom() < 57);
-    for (int x = 0; x < 47; x += 2) {
+    for (int x : { 0, 23, 46 }) {
         for (int y : { 2, 57 }) {
-            press(narrow, QPoint(x, y), Qt::LeftButton);
-            release(narrow, QPoint(x, y), Qt::LeftButton);
+            press(narrow, QPoint(x, y));
+            release(narrow, QPoint(x, y));
             QCOMPARE(narrow->value(), 100);
         }
     }
 
-    for (int y = 0; y < 190; y += 10) {
+    for (int y : { 0, 40, 150, 189 }) {
         vertical->setValue(50);
         const QRect vhandle = vertical->subControl(QStyle::SC_SliderHandle);
         const QPoint at(vhandle.center().x(), y);
         if (vhandle.contains(at))
             continue;
-        press(vertical, at, Qt::LeftButton);
-        release(vertical, at, Qt::LeftButton);
+        press(vertical, at);
+        release(vertical, at);
         QVERIFY2(qAbs(vertical->value() - 50) <= 10, qPrintable(QString::number(vertical->value())));
     }
 }
@@ -428,14 +358,11 @@ void TestSegmentSlider::captionColours_data()
     QTest::addColumn<QString>("colour");
 
     QTest::newRow("optical") << 0 << 16384 << true << "white";
-    QTest::newRow("super at the optical end") << 1 << 16384 << true << "white";
     QTest::newRow("super beyond it") << 1 << 16385 << true << "amber";
-    QTest::newRow("digital at the optical end") << 2 << 16384 << true << "white";
     QTest::newRow("digital beyond it") << 2 << 30000 << true << "orange";
     QTest::newRow("iris+gain at the widest iris") << 4 << 13 << true << "white";
     QTest::newRow("iris+gain with gain") << 4 << 28 << true << "orange";
     QTest::newRow("disabled super beyond") << 1 << 20000 << false << "dark";
-    QTest::newRow("disabled gain") << 5 << 11 << false << "dark";
 }
 
 void TestSegmentSlider::captionColours()
@@ -454,21 +381,7 @@ void TestSegmentSlider::captionColours()
     // The middle of the handle, clear of its border and of the groove beside it.
     const QRect area = slider.subControl(QStyle::SC_SliderHandle).adjusted(4, 4, -4, -4);
 
-    const int white = countPixels(image, area, isWhite);
-    const int amber = countPixels(image, area, isAmber);
-    const int orange = countPixels(image, area, isOrange);
-    const int dark = countPixels(image, area, isDark);
-    const QString counts
-        = QStringLiteral("white %1 amber %2 orange %3 dark %4").arg(white).arg(amber).arg(orange).arg(dark);
-    if (colour == QLatin1String("white")) {
-        QVERIFY2(white > 5 && amber == 0 && orange == 0, qPrintable(counts));
-    } else if (colour == QLatin1String("amber")) {
-        QVERIFY2(amber > 5 && white == 0 && orange == 0, qPrintable(counts));
-    } else if (colour == QLatin1String("orange")) {
-        QVERIFY2(orange > 5 && white == 0 && amber == 0, qPrintable(counts));
-    } else {
-        QVERIFY2(dark > 5 && white == 0 && amber == 0 && orange == 0, qPrintable(counts));
-    }
+    QCOMPARE(captionColour(image, area), colour);
 }
 
 QUV_TEST_MAIN_WITH(TestSegmentSlider, PanesApplication)

@@ -53,7 +53,19 @@ struct ClockRestorer
     ~ClockRestorer() { _VISCA_set_clock(nullptr); }
 };
 
+// How long a failed exchange may take.
+enum class Took
+{
+    Budget, // the whole budget, and not much more
+    Bounded, // at most a little more than the budget
+    BeforeBudget, // less than the budget
+    AtOnce, // well inside the budget
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(CamSim::Fault)
+Q_DECLARE_METATYPE(Took)
 
 class TestViscaReader : public QObject
 {
@@ -62,19 +74,12 @@ class TestViscaReader : public QObject
 private slots:
     void replies_data();
     void replies();
-    void acknowledgementThenSilence();
-    void silentInquiryKeepsOutput();
-    void unterminatedFlood();
-    void unterminatedFloodAtLineSpeed();
-    void cutPacket();
+    void faults_data();
+    void faults();
     void slowCompletion();
-    void packetSlowerThanBudget();
-    void endlessAcknowledgements();
     void lateCompletionIsNotTheNextReply();
     void unsolicitedInputIsDiscarded();
     void hangUpBetweenExchanges();
-    void hangUpOnPacket();
-    void hangUpMidPacket();
     void clockWrap();
     void clockWrapWhileReceiving();
 };
@@ -112,82 +117,97 @@ void TestViscaReader::replies()
     QCOMPARE(timed.out, QByteArray());
 }
 
-void TestViscaReader::acknowledgementThenSilence()
+void TestViscaReader::faults_data()
 {
-    Link link;
-    QVERIFY(link.isOpen());
-    link.sim.addFault(Rule(Fault::AckOnly).times(1));
-    const Timed timed = timedCall(link.sim, [&] { return VISCA_set_zoom_value(&link.port, &link.camera, 0x4000); });
-    QCOMPARE(timed.result, VISCA_FAILURE);
-    QCOMPARE(timed.out, TIMEOUT1);
-    QCOMPARE(link.port.last_error, uint32_t(VISCA_ERROR_TIMEOUT));
-    QVERIFY2(timed.elapsed_ms >= BUDGET_LOWER_MS && timed.elapsed_ms < SLOW_BOUND_MS,
-        qPrintable(QString::number(timed.elapsed_ms)));
-    QVERIFY(!link.sim.isHungUp());
-}
+    QTest::addColumn<CamSim::Fault>("fault");
+    QTest::addColumn<int>("ms");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("inquiry"); // the zoom inquiry, else the zoom command
+    QTest::addColumn<QByteArray>("out"); // on standard output
+    QTest::addColumn<uint>("error");
+    QTest::addColumn<Took>("took");
+    QTest::addColumn<int>("received"); // bytes left in the input buffer, -1: not checked
+    QTest::addColumn<int>("watchdog"); // ms until the line is hung up under the reader
 
-void TestViscaReader::silentInquiryKeepsOutput()
-{
-    Link link;
-    QVERIFY(link.isOpen());
-    uint16_t zoom = 0xBEEF;
-    QCOMPARE(VISCA_get_zoom_value(&link.port, &link.camera, &zoom), VISCA_SUCCESS);
-    zoom = 0xBEEF;
-    link.sim.addFault(Rule(Fault::Silence).times(1));
-    const Timed timed = timedCall(link.sim, [&] { return VISCA_get_zoom_value(&link.port, &link.camera, &zoom); });
-    QCOMPARE(timed.result, VISCA_FAILURE);
-    QCOMPARE(zoom, uint16_t(0xBEEF));
-    QCOMPARE(timed.out, TIMEOUT1);
-    QVERIFY(timed.elapsed_ms >= BUDGET_LOWER_MS && timed.elapsed_ms < SLOW_BOUND_MS);
-}
-
-void TestViscaReader::unterminatedFlood()
-{
+    QTest::newRow("silence") << Fault::Silence << 0 << 0 << true << TIMEOUT1 << uint(VISCA_ERROR_TIMEOUT)
+                             << Took::Budget << -1 << 15000;
+    QTest::newRow("acknowledged, never completed")
+        << Fault::AckOnly << 0 << 0 << false << TIMEOUT1 << uint(VISCA_ERROR_TIMEOUT) << Took::Budget << -1 << 15000;
     // 1500 bytes without a terminator: the reader stops at its buffer, and the rest is not the next reply.
-    Link link;
-    QVERIFY(link.isOpen());
-    link.sim.addFault(Rule(Fault::Unterminated).length(1500).times(1));
-    uint8_t power = 0xA5;
-    const Timed timed = timedCall(link.sim, [&] { return VISCA_get_power(&link.port, &link.camera, &power); });
-    QCOMPARE(timed.result, VISCA_FAILURE);
-    QCOMPARE(power, uint8_t(0xA5));
-    QCOMPARE(timed.out, TIMEOUT2);
-    QCOMPARE(link.port.last_error, uint32_t(VISCA_ERROR_OVERFLOW));
-    QVERIFY(link.port.ibuf_length <= VISCA_INPUT_BUFFER_SIZE);
-    QVERIFY(timed.elapsed_ms < SLOW_BOUND_MS);
-
-    QVERIFY(link.sim.waitUntilSent());
-    QCOMPARE(VISCA_get_power(&link.port, &link.camera, &power), VISCA_SUCCESS);
-    QCOMPARE(power, uint8_t(0x02));
+    QTest::newRow("unterminated flood") << Fault::Unterminated << 0 << 1500 << true << TIMEOUT2
+                                        << uint(VISCA_ERROR_OVERFLOW) << Took::Bounded << -1 << 15000;
+    QTest::newRow("cut packet") << Fault::Cut << 0 << 2 << true << TIMEOUT2 << uint(VISCA_ERROR_TIMEOUT) << Took::Budget
+                                << 2 << 15000;
+    // 800 ms a byte: the acknowledgement's third byte would come after 2.4 s; the budget covers the bytes too.
+    QTest::newRow("packet slower than the budget")
+        << Fault::Trickle << 800 << 0 << false << TIMEOUT2 << uint(VISCA_ERROR_TIMEOUT) << Took::Budget << -1 << 15000;
+    QTest::newRow("endless acknowledgements") << Fault::EndlessAcks << 20 << 0 << false << QByteArray()
+                                              << uint(VISCA_ERROR_MALFORMED) << Took::Bounded << -1 << 15000;
+    QTest::newRow("hang-up on the packet")
+        << Fault::HangUp << 0 << 0 << true << QByteArray() << uint(VISCA_ERROR_IO) << Took::AtOnce << -1 << 15000;
+    // Two bytes of the reply, then the line goes: the reader gives up at once, not at the end of its budget.
+    QTest::newRow("hang-up mid-packet") << Fault::Cut << 0 << 2 << true << QByteArray() << uint(VISCA_ERROR_IO)
+                                        << Took::BeforeBudget << 2 << 300;
 }
 
-void TestViscaReader::unterminatedFloodAtLineSpeed()
+void TestViscaReader::faults()
 {
-    // At 9600 baud the buffer fills in about 1.07 s, inside the budget.
-    Link link;
-    QVERIFY(link.isOpen());
-    link.sim.setPacing(true);
-    link.sim.addFault(Rule(Fault::Unterminated).length(1500).times(1));
-    const Timed timed = timedCall(link.sim, [&] { return VISCA_set_power(&link.port, &link.camera, 2); });
-    QCOMPARE(timed.result, VISCA_FAILURE);
-    QCOMPARE(timed.out, TIMEOUT2);
-    QVERIFY(link.port.ibuf_length <= VISCA_INPUT_BUFFER_SIZE);
-    QVERIFY(timed.elapsed_ms < SLOW_BOUND_MS);
-}
+    QFETCH(CamSim::Fault, fault);
+    QFETCH(int, ms);
+    QFETCH(int, length);
+    QFETCH(bool, inquiry);
+    QFETCH(QByteArray, out);
+    QFETCH(uint, error);
+    QFETCH(Took, took);
+    QFETCH(int, received);
+    QFETCH(int, watchdog);
 
-void TestViscaReader::cutPacket()
-{
     Link link;
     QVERIFY(link.isOpen());
-    link.sim.addFault(Rule(Fault::Cut).length(2).times(1));
+    Rule rule(fault);
+    rule.times(1).ms(ms);
+    if (length > 0)
+        rule.length(length);
+    link.sim.addFault(rule);
     uint16_t zoom = 0xBEEF;
-    const Timed timed = timedCall(link.sim, [&] { return VISCA_get_zoom_value(&link.port, &link.camera, &zoom); });
+    const Timed timed = timedCall(
+        link.sim,
+        [&] {
+            return inquiry ? VISCA_get_zoom_value(&link.port, &link.camera, &zoom)
+                           : VISCA_set_zoom_value(&link.port, &link.camera, 0x4000);
+        },
+        watchdog);
     QCOMPARE(timed.result, VISCA_FAILURE);
     QCOMPARE(zoom, uint16_t(0xBEEF));
-    QCOMPARE(timed.out, TIMEOUT2);
-    QCOMPARE(link.port.last_error, uint32_t(VISCA_ERROR_TIMEOUT));
-    QCOMPARE(link.port.ibuf_length, 2);
-    QVERIFY(timed.elapsed_ms >= BUDGET_LOWER_MS && timed.elapsed_ms < SLOW_BOUND_MS);
+    QCOMPARE(timed.out, out);
+    QCOMPARE(link.port.last_error, uint32_t(error));
+    QVERIFY(link.port.ibuf_length <= VISCA_INPUT_BUFFER_SIZE);
+    if (received >= 0)
+        QCOMPARE(link.port.ibuf_length, received);
+    const QString elapsed = QString::number(timed.elapsed_ms);
+    switch (took) {
+    case Took::Budget:
+        QVERIFY2(timed.elapsed_ms >= BUDGET_LOWER_MS && timed.elapsed_ms < SLOW_BOUND_MS, qPrintable(elapsed));
+        break;
+    case Took::Bounded:
+        QVERIFY2(timed.elapsed_ms < SLOW_BOUND_MS, qPrintable(elapsed));
+        break;
+    case Took::BeforeBudget:
+        QVERIFY2(timed.elapsed_ms < BUDGET_LOWER_MS, qPrintable(elapsed));
+        break;
+    case Took::AtOnce:
+        QVERIFY2(timed.elapsed_ms < AT_ONCE_MS, qPrintable(elapsed));
+        break;
+    }
+
+    // The line hangs up only where the camera hung it up; otherwise, once the
+    // camera has sent what it had, the next exchange reads its own reply.
+    QCOMPARE(link.sim.isHungUp(), fault == Fault::HangUp || watchdog < 15000);
+    if (!link.sim.isHungUp()) {
+        QVERIFY(link.sim.waitUntilSent(10000));
+        QCOMPARE(VISCA_get_zoom_value(&link.port, &link.camera, &zoom), VISCA_SUCCESS);
+        QCOMPARE(zoom, link.sim.word(hexBytes("04 47")));
+    }
 }
 
 void TestViscaReader::slowCompletion()
@@ -207,35 +227,6 @@ void TestViscaReader::slowCompletion()
     uint16_t zoom = 0;
     QCOMPARE(VISCA_get_zoom_value(&link.port, &link.camera, &zoom), VISCA_SUCCESS);
     QCOMPARE(zoom, uint16_t(0x1234));
-}
-
-void TestViscaReader::packetSlowerThanBudget()
-{
-    // 800 ms a byte: the acknowledgement's third byte would come after 2.4 s; the budget covers the bytes too.
-    Link link;
-    QVERIFY(link.isOpen());
-    link.sim.addFault(Rule(Fault::Trickle).ms(800).times(1));
-    const Timed timed = timedCall(link.sim, [&] { return VISCA_set_power(&link.port, &link.camera, 2); });
-    QCOMPARE(timed.result, VISCA_FAILURE);
-    QCOMPARE(timed.out, TIMEOUT2);
-    QCOMPARE(link.port.last_error, uint32_t(VISCA_ERROR_TIMEOUT));
-    QVERIFY(timed.elapsed_ms >= BUDGET_LOWER_MS && timed.elapsed_ms < SLOW_BOUND_MS);
-}
-
-void TestViscaReader::endlessAcknowledgements()
-{
-    Link link;
-    QVERIFY(link.isOpen());
-    link.sim.addFault(Rule(Fault::EndlessAcks).ms(20).times(1));
-    const Timed timed = timedCall(link.sim, [&] { return VISCA_set_power(&link.port, &link.camera, 2); });
-    QCOMPARE(timed.result, VISCA_FAILURE);
-    QCOMPARE(link.port.last_error, uint32_t(VISCA_ERROR_MALFORMED));
-    QVERIFY(timed.elapsed_ms < SLOW_BOUND_MS);
-
-    // The next exchange stops the stream and reads its own reply.
-    uint8_t power = 0;
-    QCOMPARE(VISCA_get_power(&link.port, &link.camera, &power), VISCA_SUCCESS);
-    QCOMPARE(power, uint8_t(0x02));
 }
 
 void TestViscaReader::lateCompletionIsNotTheNextReply()
@@ -293,37 +284,6 @@ void TestViscaReader::hangUpBetweenExchanges()
     timed = timedCall(link.sim, [&] { return VISCA_set_power(&link.port, &link.camera, 2); });
     QCOMPARE(timed.result, VISCA_FAILURE);
     QVERIFY(timed.elapsed_ms < AT_ONCE_MS);
-}
-
-void TestViscaReader::hangUpOnPacket()
-{
-    Link link;
-    QVERIFY(link.isOpen());
-    link.sim.addFault(Rule(Fault::HangUp).matching(hexBytes("09 04 47")));
-    uint16_t zoom = 0xBEEF;
-    const Timed timed = timedCall(link.sim, [&] { return VISCA_get_zoom_value(&link.port, &link.camera, &zoom); });
-    QCOMPARE(timed.result, VISCA_FAILURE);
-    QCOMPARE(zoom, uint16_t(0xBEEF));
-    QCOMPARE(link.port.last_error, uint32_t(VISCA_ERROR_IO));
-    QCOMPARE(timed.out, QByteArray());
-    QVERIFY2(timed.elapsed_ms < AT_ONCE_MS, qPrintable(QString::number(timed.elapsed_ms)));
-}
-
-void TestViscaReader::hangUpMidPacket()
-{
-    // Two bytes of the reply, then the line goes: the reader gives up at once, not at the end of its budget.
-    Link link;
-    QVERIFY(link.isOpen());
-    link.sim.addFault(Rule(Fault::Cut).length(2).times(1));
-    uint16_t zoom = 0xBEEF;
-    const Timed timed = timedCall(
-        link.sim, [&] { return VISCA_get_zoom_value(&link.port, &link.camera, &zoom); }, 300);
-    QVERIFY(link.sim.isHungUp());
-    QCOMPARE(timed.result, VISCA_FAILURE);
-    QCOMPARE(link.port.ibuf_length, 2);
-    QCOMPARE(zoom, uint16_t(0xBEEF));
-    QCOMPARE(link.port.last_error, uint32_t(VISCA_ERROR_IO));
-    QVERIFY2(timed.elapsed_ms < BUDGET_LOWER_MS, qPrintable(QString::number(timed.elapsed_ms)));
 }
 
 void TestViscaReader::clockWrap()
