@@ -353,12 +353,22 @@ void PaneBase::slot_zoomSpeed(int val)
 
 void PaneBase::slot_zoomStartTele()
 {
+    zoomStart(AutoZoom::ZoomingTele);
+}
+
+void PaneBase::slot_zoomStartWide()
+{
+    zoomStart(AutoZoom::ZoomingWide);
+}
+
+void PaneBase::zoomStart(eAutoZoomState direction)
+{
     if (!hasZoomGroup())
         return;
     DeviceInterface* camera = device();
     const eAutoZoomState state = camera->zoomingState();
     const int speed = camera->zoomSpeed();
-    if (state == AutoZoom::ZoomingTele) {
+    if (state == direction) {
         // A second click stops.
         camera->setZoomingState(AutoZoom::Stopped);
         m_jog->setZoomingState(AutoZoom::Stopped);
@@ -366,36 +376,14 @@ void PaneBase::slot_zoomStartTele()
         syncZoomValue(false);
         return;
     }
-    if (state == AutoZoom::ZoomingWide)
-        autoZoomStop();
+    const eAutoZoomState opposite = direction == AutoZoom::ZoomingTele ? AutoZoom::ZoomingWide : AutoZoom::ZoomingTele;
+    if (state == opposite)
+        autoZoomStop(); // reversing
     else
         syncZoomValue(false);
-    camera->viscaSet(ViscaMsg::ZoomTele, speed, -1);
-    camera->setZoomingState(AutoZoom::ZoomingTele);
-    m_jog->setZoomingState(AutoZoom::ZoomingTele);
-}
-
-void PaneBase::slot_zoomStartWide()
-{
-    if (!hasZoomGroup())
-        return;
-    DeviceInterface* camera = device();
-    const eAutoZoomState state = camera->zoomingState();
-    const int speed = camera->zoomSpeed();
-    if (state == AutoZoom::ZoomingWide) {
-        camera->setZoomingState(AutoZoom::Stopped);
-        m_jog->setZoomingState(AutoZoom::Stopped);
-        camera->viscaSet(ViscaMsg::ZoomStop, 0, -1);
-        syncZoomValue(false);
-        return;
-    }
-    if (state == AutoZoom::ZoomingTele)
-        autoZoomStop();
-    else
-        syncZoomValue(false);
-    camera->viscaSet(ViscaMsg::ZoomWide, speed, -1);
-    camera->setZoomingState(AutoZoom::ZoomingWide);
-    m_jog->setZoomingState(AutoZoom::ZoomingWide);
+    camera->viscaSet(direction == AutoZoom::ZoomingTele ? ViscaMsg::ZoomTele : ViscaMsg::ZoomWide, speed, -1);
+    camera->setZoomingState(direction);
+    m_jog->setZoomingState(direction);
 }
 
 void PaneBase::slot_zoomVector(double val, bool on)

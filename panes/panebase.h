@@ -105,6 +105,8 @@ protected:
 
 private:
     bool hasZoomGroup() const { return m_zoomSlider != nullptr; }
+    // A zoom button's click: start toward direction, stop it, or reverse the other way.
+    void zoomStart(eAutoZoomState direction);
     // Sets a zoom button's checked state without raising its signals.
     static void setCheckedQuietly(QPushButton* button, bool checked);
     void setJogValueQuietly(int value);
