@@ -185,6 +185,11 @@ void CamSim::clearFaults()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_rules.clear();
+    stopEndlessAcks();
+}
+
+void CamSim::stopEndlessAcks()
+{
     for (auto it = m_schedule.begin(); it != m_schedule.end();) {
         if (it->second.repeat_ns > 0)
             it = m_schedule.erase(it);
@@ -446,13 +451,7 @@ void CamSim::receive(const char* data, int length, Clock::time_point now)
 void CamSim::handlePacket(const QByteArray& packet, Clock::time_point wireEnd)
 {
     // A new packet ends any stream of endless acknowledgements.
-    for (auto it = m_schedule.begin(); it != m_schedule.end();) {
-        if (it->second.repeat_ns > 0)
-            it = m_schedule.erase(it);
-        else
-            ++it;
-    }
-    m_current.repeat_ns = 0;
+    stopEndlessAcks();
     if (m_hungUp || packet.size() < 2 || !(at(packet, 0) & 0x80))
         return;
 

@@ -199,6 +199,8 @@ private:
     void closeLine();
     void receive(const char* data, int length, Clock::time_point now);
     void handlePacket(const QByteArray& packet, Clock::time_point wireEnd);
+    // Drops the repeating acknowledgements; the caller holds m_mutex.
+    void stopEndlessAcks();
     QByteArray normalReply(const QByteArray& packet);
     QByteArray execute(int camera, uint8_t header, const QByteArray& body);
     void applyCommand(Values& values, int camera, const QByteArray& body);
