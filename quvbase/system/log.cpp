@@ -282,6 +282,16 @@ template<typename T> QUVStatus messageField(uint64_t s, T* result, size_t offset
     return status;
 }
 
+// A text field of a record, in place.
+QUVStatus messageText(uint64_t s, const char** result, size_t offset)
+{
+    uint8_t* record = nullptr;
+    const QUVStatus status = messageRecord(s, result, &record);
+    if (status == QUV_STATUS_SUCCESS)
+        *result = reinterpret_cast<const char*>(record + offset);
+    return status;
+}
+
 QUVStatus counter(uint64_t* result, size_t offset)
 {
     uint8_t* base = segment();
@@ -682,11 +692,7 @@ QUVStatus QUVDebug::GetMessageWallClockTime(uint64_t s, int64_t* seconds)
 
 QUVStatus QUVDebug::GetMessageFileName(uint64_t s, const char** file)
 {
-    uint8_t* record = nullptr;
-    const QUVStatus status = messageRecord(s, file, &record);
-    if (status == QUV_STATUS_SUCCESS)
-        *file = reinterpret_cast<const char*>(record + kRecFile);
-    return status;
+    return messageText(s, file, kRecFile);
 }
 
 QUVStatus QUVDebug::GetMessageLineNumber(uint64_t s, int* line)
@@ -701,11 +707,7 @@ QUVStatus QUVDebug::GetMessageSeverity(uint64_t s, int* severity)
 
 QUVStatus QUVDebug::GetMessageText(uint64_t s, const char** text)
 {
-    uint8_t* record = nullptr;
-    const QUVStatus status = messageRecord(s, text, &record);
-    if (status == QUV_STATUS_SUCCESS)
-        *text = reinterpret_cast<const char*>(record + kRecText);
-    return status;
+    return messageText(s, text, kRecText);
 }
 
 QUVStatus QUVDebug::GetProcessId(uint64_t s, uint64_t* pid)
