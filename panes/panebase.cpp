@@ -25,7 +25,6 @@ constexpr int kZoomFallback = 8192;
 // The tick re-reads the zoom position this long after a sync and after a stop (milliseconds).
 constexpr uint64_t kSyncReread_ms = 2400;
 constexpr uint64_t kStopReread_ms = 600;
-constexpr int kMaxSpeed = 7;
 
 // Digital-zoom mode values (message 2).
 constexpr int kModeDigital = 2;
