@@ -110,8 +110,8 @@ private slots:
         for (MapType layout : { 0, 1 }) {
             map.mapTypeSet(layout);
             QVERIFY(map.axesIsReverse(1) && !map.axesIsReverse(2) && !map.axesIsReverse(4));
-            QCOMPARE(
-                QList<int>({ map.axesOp(2), map.axesOp(3), map.axesOp(4) }), QList<int>({ 1002, layout * 1003, 0 }));
+            QCOMPARE(QList<int>({ map.axesOp(1), map.axesOp(2), map.axesOp(3), map.axesOp(4), map.axesDeadZone(3) }),
+                QList<int>({ 1001, 1002, layout * 1003, 0, 4096 }));
         }
         QCOMPARE(QList<bool>({ map.buttonOpIsPush(399), map.buttonOpIsPush(400), map.buttonOpIsPush(406),
                      map.buttonOpIsPush(407) }),
@@ -177,6 +177,7 @@ private slots:
         // The control thread deletes the object; the next one is new.
         quvtest::MessageLog log;
         delete control;
+        QCOMPARE(SDL_WasInit(SDL_INIT_JOYSTICK), 0u);
         QVERIFY(ControlBase::GetInstance()->joystickAttached());
         QCOMPARE(log.count("joystickSetup"), 1);
     }
@@ -204,6 +205,8 @@ private slots:
         quvtest::MessageLog log;
         QMetaObject::invokeMethod(control, "slot_usbRescan", Qt::QueuedConnection);
         QVERIFY(log.waitFor("joystickSetup"));
+        QMetaObject::invokeMethod(
+            control, [] {}, Qt::BlockingQueuedConnection); // the set-up's poll has ended
         QVERIFY(control->joystickAttached());
         connect(control, &ControlBase::sig_joystickXY, this, [&]() { ops.append({ 1000 }); });
         SDL_JoystickSetVirtualAxis(stick(), 0, 30000);
