@@ -8,6 +8,7 @@
 #include "device/deviceinterface.h"
 #include "device/deviceset.h"
 #include "panes/panebase.h"
+#include "panes/panecamera.h"
 #include "quvapp/quvmenu.h"
 
 #include <algorithm>
@@ -96,20 +97,23 @@ double curveValue(double v, const double (&output)[CURVE_POINTS])
     return 0; // not a number
 }
 
-// The camera pane's and the ePTZ pane's own operations.
-void focusAutoPush(PaneBase* camera, bool down)
+// The camera pane's own operations, when the pane is one.
+void focusAutoPush(PaneBase* pane, bool down)
 {
-    QMetaObject::invokeMethod(camera, "slot_focusAutoPush", Q_ARG(bool, down));
+    if (auto* camera = qobject_cast<PaneCamera*>(pane))
+        camera->slot_focusAutoPush(down);
 }
 
-void apertVector(PaneBase* camera, double z, bool on)
+void apertVector(PaneBase* pane, double z, bool on)
 {
-    QMetaObject::invokeMethod(camera, "slot_apertVector", Q_ARG(double, z), Q_ARG(bool, on));
+    if (auto* camera = qobject_cast<PaneCamera*>(pane))
+        camera->slot_apertVector(z, on);
 }
 
-void focusVector(PaneBase* camera, double z, bool on)
+void focusVector(PaneBase* pane, double z, bool on)
 {
-    QMetaObject::invokeMethod(camera, "slot_focusVector", Q_ARG(double, z), Q_ARG(bool, on));
+    if (auto* camera = qobject_cast<PaneCamera*>(pane))
+        camera->slot_focusVector(z, on);
 }
 
 void eptzDeltaXY(PaneBase* eptz, double dx, double dy)
