@@ -2,7 +2,6 @@
 // preferences it restores, its layout, the status dialog, the USB settle
 // countdown on a stepped clock, and shutdown.
 
-#include "app/scanprogressdialog.h"
 #include "app/windowlayout.h"
 #include "device/deviceinterface.h"
 #include "panes/panebase.h"
@@ -12,7 +11,6 @@
 
 #include <memory>
 
-#include <QGroupBox>
 #include <QSettings>
 
 using apptest::s_now_ms;

@@ -4,11 +4,13 @@
 // clock stepped by hand, and the ports a rescan finds given by the test.
 
 #include "app/mainwindow.h"
+#include "app/scanprogressdialog.h"
 #include "device/deviceset.h"
 #include "panes/paneclock.h"
 
 #include <functional>
 
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 
@@ -56,6 +58,10 @@ public:
     bool scan()
     {
         rescan(true);
+        return settle();
+    }
+    bool settle()
+    {
         return QTest::qWaitFor([this] { return m_deviceSet->processingCount() == 0 && !m_statusDialog; }, 30000);
     }
 
