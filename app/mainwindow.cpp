@@ -329,7 +329,10 @@ void MainWindow::selectPane(PaneType type)
     }
     m_paneButtons.at(type)->setChecked(true);
     m_paneType = type;
-    QSettings().setValue(QLatin1String(SELECTED_PANE_KEY), int(type));
+    // Written only when it changes: each write costs the start a flush to disk.
+    QSettings settings;
+    if (settings.value(QLatin1String(SELECTED_PANE_KEY)).toString() != QString::number(int(type)))
+        settings.setValue(QLatin1String(SELECTED_PANE_KEY), int(type));
 }
 
 void MainWindow::slot_selectPaneCamera()

@@ -5,7 +5,6 @@
 #include "app/statusstrip.h"
 #include "camsim.h"
 #include "device/deviceinterface.h"
-#include "panesapplication.h"
 #include "quvtest.h"
 #include "testwindow.h"
 
@@ -255,5 +254,5 @@ void TestDiscovery::statusStrip()
     QVERIFY(!window.m_warningLabel->isVisible());
 }
 
-QUV_TEST_MAIN_WITH(TestDiscovery, PanesApplication)
+QUV_TEST_MAIN_WITH(TestDiscovery, apptest::AppApplication)
 #include "test_discovery.moc"

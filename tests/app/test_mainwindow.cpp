@@ -5,7 +5,6 @@
 #include "app/windowlayout.h"
 #include "device/deviceinterface.h"
 #include "panes/panebase.h"
-#include "panesapplication.h"
 #include "quvtest.h"
 #include "testwindow.h"
 
@@ -53,6 +52,11 @@ private slots:
 
 void TestMainWindow::startAndFirstScan()
 {
+    const QString sheet = qApp->styleSheet();
+    QVERIFY(sheet.contains(QLatin1String("QTempPushButton")) && !sheet.contains(QLatin1String("QPushButton")));
+    QVERIFY(sheet.contains(QLatin1String("QuvSlider")) && !sheet.contains(QLatin1String("QWidget")));
+    QVERIFY(sheet.endsWith(QLatin1String("margin: 17px 0px 0px 0px;}QStackedWidget {border-image: none; "
+                                         "background-color: transparent;}")));
     TestWindow window;
     QCOMPARE(window.size(), QSize(762, 572));
     QCOMPARE(window.minimumSize(), window.maximumSize());
@@ -111,6 +115,7 @@ void TestMainWindow::preferences()
     TestWindow window;
     QCOMPARE(checkedPreset(window)->text(), checked);
     QCOMPARE(int(window.m_paneType), shownPane);
+    QCOMPARE(QSettings().value(QStringLiteral("prefs/selected_pane")).toInt(), shownPane);
     QVERIFY(window.m_paneButtons.at(shownPane)->isChecked());
     for (int i = 0; i < 3; ++i)
         QCOMPARE(!window.m_panes.at(i)->isHidden(), i == shownPane);
@@ -232,5 +237,5 @@ void TestMainWindow::shutdown()
     QCOMPARE(again.pos(), shown);
 }
 
-QUV_TEST_MAIN_WITH(TestMainWindow, PanesApplication)
+QUV_TEST_MAIN_WITH(TestMainWindow, apptest::AppApplication)
 #include "test_mainwindow.moc"
