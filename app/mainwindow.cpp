@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/controlbase.h"
 #include "app/disableappsleep.h"
 #include "app/scanprogressdialog.h"
 #include "app/statusstrip.h"
@@ -152,15 +153,26 @@ MainWindow::MainWindow()
     m_controlThread->setObjectName(QStringLiteral("control"));
     m_pollTimer = new QTimer();
     m_pollTimer->setInterval(CONTROL_POLL_MS);
-    // The controller (ControlBase) joins here when it lands: taken from its
-    // GetInstance() on this thread, moved to the control thread before the
-    // poll timer, and connected by the rows of the table below marked
-    // "controller".
+    // Built here, so that SDL starts and the first joystick is set up on this thread.
+    m_controlBase = ControlBase::GetInstance();
+    m_controlBase->moveToThread(m_controlThread);
     m_pollTimer->moveToThread(m_controlThread);
+    link(m_controlBase, SIGNAL(sig_joystickXY(double, double, bool, bool)), this,
+        SLOT(slot_joystickXY(double, double, bool, bool)), Qt::QueuedConnection);
+    link(m_controlBase, SIGNAL(sig_joystickZ(double, bool, bool)), this, SLOT(slot_joystickZ(double, bool, bool)),
+        Qt::QueuedConnection);
+    link(m_controlBase, SIGNAL(sig_joystickS(double, bool, bool)), this, SLOT(slot_joystickS(double, bool, bool)),
+        Qt::QueuedConnection);
+    link(m_controlBase, SIGNAL(sig_buttonClick(int)), this, SLOT(slot_controlButtonClick(int)), Qt::QueuedConnection);
+    link(m_controlBase, SIGNAL(sig_buttonPush(int, bool)), this, SLOT(slot_controlButtonPush(int, bool)),
+        Qt::QueuedConnection);
     link(m_controlThread, SIGNAL(finished()), m_pollTimer, SLOT(stop()));
     link(m_controlThread, SIGNAL(finished()), m_pollTimer, SLOT(deleteLater()));
     link(m_controlThread, SIGNAL(finished()), m_controlThread, SLOT(deleteLater()));
+    link(m_controlThread, SIGNAL(finished()), m_controlBase, SLOT(deleteLater()));
+    link(m_pollTimer, SIGNAL(timeout()), m_controlBase, SLOT(slot_controlPoll()), Qt::DirectConnection);
     link(m_controlThread, SIGNAL(started()), m_pollTimer, SLOT(start()));
+    link(this, SIGNAL(sig_usbRescan()), m_controlBase, SLOT(slot_usbRescan()), Qt::QueuedConnection);
     m_controlThread->start();
 
     if (!pnpInstallUsbNotifier() && DeviceInterface::deepScanEnabled())
@@ -706,6 +718,5 @@ void MainWindow::syncInfo()
 {
     QLabel* const labels[StatusFieldCount] = { m_formatLabel, m_colorSpaceLabel, m_eptzLabel, m_joystickLabel,
         m_zoomLabel, m_focusLabel, m_shutterLabel, m_apertGainLabel };
-    const bool joystick = false;
-    statusstrip::refresh(labels, *m_deviceSet->get(), joystick);
+    statusstrip::refresh(labels, *m_deviceSet->get(), m_controlBase && m_controlBase->joystickAttached());
 }
