@@ -9,7 +9,7 @@
 #include "device/deviceset.h"
 #include "device/taqonotifier.h"
 #include "media/mediaresources.h"
-#include "panes/panebase.h"
+#include "panes/panecamera.h"
 
 #include <algorithm>
 
@@ -271,12 +271,11 @@ void MainWindow::uiSetup()
         m_cameraButtons[j] = button;
     }
 
-    // PaneCamera, PaneEptz and PaneSettings take these three places as they
-    // land; until then a bare PaneBase holds each place, so that the list
-    // stays indexed by PaneType.
+    // PaneEptz and PaneSettings take their places as they land; until then a
+    // bare PaneBase holds each, so that the list stays indexed by PaneType.
     const QRect paneArea = paneRect(m_paneFrame->width(), m_paneFrame->height());
-    for (PaneBase* pane : { new PaneBase(m_deviceSet, m_paneFrame), new PaneBase(m_deviceSet, m_paneFrame),
-             new PaneBase(m_deviceSet, m_paneFrame) }) {
+    for (PaneBase* pane : std::initializer_list<PaneBase*> { new PaneCamera(m_deviceSet, m_paneFrame),
+             new PaneBase(m_deviceSet, m_paneFrame), new PaneBase(m_deviceSet, m_paneFrame) }) {
         pane->setGeometry(paneArea);
         pane->uiSetup();
         m_panes.append(pane);
@@ -389,9 +388,9 @@ void MainWindow::slot_about()
     qDebug() << "slot_about";
 }
 
-PaneBase* MainWindow::paneCamera() const
+PaneCamera* MainWindow::paneCamera() const
 {
-    return m_panes.size() == PANE_COUNT ? m_panes.at(PaneTypeCamera) : nullptr;
+    return m_panes.size() == PANE_COUNT ? static_cast<PaneCamera*>(m_panes.at(PaneTypeCamera)) : nullptr;
 }
 
 PaneBase* MainWindow::paneEptz() const

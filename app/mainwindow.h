@@ -15,6 +15,7 @@ class ControlBase;
 class DeviceSet;
 class DisableAppSleep;
 class PaneBase;
+class PaneCamera;
 class QCloseEvent;
 class QEvent;
 class QGroupBox;
@@ -129,7 +130,7 @@ public:
     // The camera pane, the ePTZ pane, and the pane that takes zoom commands;
     // null while the pane list is not complete (before uiSetup has built it
     // and while the window is being torn down).
-    PaneBase* paneCamera() const;
+    PaneCamera* paneCamera() const;
     PaneBase* paneEptz() const;
     PaneBase* paneZoom() const;
 

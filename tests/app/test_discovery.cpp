@@ -215,6 +215,10 @@ void TestDiscovery::statusTexts_data()
     QTest::newRow("optical zoom") << statusstrip::zoomText(16384, 3) << "12.0x";
     QTest::newRow("digital zoom") << statusstrip::zoomText(31424, 2) << "144x";
     QTest::newRow("super zoom") << statusstrip::zoomText(22976, 4) << "20.0x";
+    QTest::newRow("focus") << statusstrip::focusText(0) << "1500mm";
+    QTest::newRow("shutter") << statusstrip::shutterText(21) << "1/10000";
+    QTest::newRow("brightness over gain") << statusstrip::apertGainText(13, 10, 32, 5) << "1.8/45/12dB";
+    QTest::newRow("iris over gain") << statusstrip::apertGainText(3, 10, 32, 5) << "f5.6/12dB";
 }
 
 void TestDiscovery::statusTexts()

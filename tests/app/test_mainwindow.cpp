@@ -4,7 +4,7 @@
 
 #include "app/windowlayout.h"
 #include "device/deviceinterface.h"
-#include "panes/panebase.h"
+#include "panes/panecamera.h"
 #include "quvtest.h"
 #include "testwindow.h"
 
@@ -146,7 +146,7 @@ void TestMainWindow::layout()
     QVERIFY(!window.m_warningLabel->isVisible());
 
     // The pane accessors give nothing while the pane list is incomplete.
-    QCOMPARE(window.paneCamera(), window.m_panes.at(0));
+    QCOMPARE(static_cast<PaneBase*>(window.paneCamera()), window.m_panes.at(0));
     window.m_paneType = PaneTypeEptz;
     QCOMPARE(window.paneZoom(), window.m_panes.at(1));
     PaneBase* last = window.m_panes.takeLast();
