@@ -44,6 +44,20 @@ const OutputFormat OUTPUT_FORMATS[] = {
 // The kinds a preset file carries, in the order a file is written and read.
 const PresetType FILE_TYPES[] = { PresetTypeGlobal, PresetTypeEptz };
 
+// The messages a Global preset keeps, in ascending order.
+const QVector<int>& presetMessages()
+{
+    static const QVector<int> messages = [] {
+        QVector<int> list;
+        for (int msg = 0; msg < ViscaMsg::Count; ++msg) {
+            if (DeviceInterface::viscaIsPreset(msg))
+                list.append(msg);
+        }
+        return list;
+    }();
+    return messages;
+}
+
 // One key of a preset besides its available key; "%1" stands for the index.
 struct Field
 {
@@ -66,9 +80,7 @@ const QVector<Field>& fieldsOf(PresetType type)
 {
     static const QVector<Field> global = [] {
         QVector<Field> fields;
-        for (int msg = 0; msg < ViscaMsg::Count; ++msg) {
-            if (!DeviceInterface::viscaIsPreset(msg))
-                continue;
+        for (int msg : presetMessages()) {
             const QString stem = QStringLiteral("Global%1_") + DeviceInterface::viscaPresetName(msg);
             fields.append({ stem + QStringLiteral("_val1"), false, 0 });
             fields.append({ stem + QStringLiteral("_val2"), false, -1 });
@@ -133,17 +145,15 @@ QString presetTypeString(PresetType type)
     return QString();
 }
 
-bool presetWriteToPref(const QJsonObject& object, QString key, QSettings& settings)
+void presetWriteToPref(const QJsonObject& object, QString key, QSettings& settings)
 {
     if (!object.contains(key))
-        return false;
+        return;
     int number = 0;
-    if (!wholeNumber(object.value(key), number)) {
+    if (wholeNumber(object.value(key), number))
+        settings.setValue(key, number);
+    else
         qWarning().noquote() << "Preset file: skipped" << key << "(not a whole number)";
-        return false;
-    }
-    settings.setValue(key, number);
-    return true;
 }
 
 namespace presetstore {
@@ -224,9 +234,7 @@ void globalCopy(DeviceInterface* device, int index)
         device->viscaGet(format.msg, value, true);
         settings.setValue(keyOf(format.key, index), value);
     }
-    for (int msg = 0; msg < ViscaMsg::Count; ++msg) {
-        if (!DeviceInterface::viscaIsPreset(msg))
-            continue;
+    for (int msg : presetMessages()) {
         int first = 0;
         int second = 0;
         // A message that cannot be read keeps what the preset held before.
@@ -269,9 +277,7 @@ void globalPastePt2(DeviceInterface* device, int index)
 {
     QSettings settings;
     device->setZoomSpeed(settings.value(keyOf(ZOOM_SPEED_KEY, index), 0).toInt());
-    for (int msg = 0; msg < ViscaMsg::Count; ++msg) {
-        if (!DeviceInterface::viscaIsPreset(msg))
-            continue;
+    for (int msg : presetMessages()) {
         const int first = settings.value(globalValueKey(index, msg, 1), 0).toInt();
         const int second = settings.value(globalValueKey(index, msg, 2), 0).toInt();
         int currentFirst = 0;

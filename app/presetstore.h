@@ -31,8 +31,8 @@ QString presetTypeString(PresetType type);
 
 // Stores the value of key in object as an int under key, when object holds
 // it as a whole number; a value of another JSON type is skipped with a
-// warning, an absent key changes nothing. Returns true when it stored.
-bool presetWriteToPref(const QJsonObject& object, QString key, QSettings& settings);
+// warning, an absent key changes nothing.
+void presetWriteToPref(const QJsonObject& object, QString key, QSettings& settings);
 
 namespace presetstore {
 
