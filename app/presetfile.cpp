@@ -90,20 +90,20 @@ bool read(const QString& path, QString* error)
 
 void pathLastFileSet(LocationType type, const QString& path)
 {
-    if (type == LocationTypePresetFile)
+    if (type == LocationPresetFile)
         QSettings().setValue(QLatin1String(LAST_FILE_KEY), path);
 }
 
 void pathLastDirSet(LocationType type, const QString& path)
 {
-    if (type == LocationTypePresetFile)
+    if (type == LocationPresetFile)
         QSettings().setValue(QLatin1String(LAST_DIR_KEY), path);
 }
 
 QString pathLastDir(LocationType type)
 {
     QString text;
-    if (type == LocationTypePresetFile)
+    if (type == LocationPresetFile)
         text = QSettings().value(QLatin1String(LAST_DIR_KEY)).toString();
     if (text.isEmpty())
         return pathDefault();

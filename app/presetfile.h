@@ -4,13 +4,9 @@
 // JSON file, and the folder the file dialogs open in. No widget here; the
 // main window shows the dialogs and the messages.
 
-#include <QString>
+#include "app/apptypes.h"
 
-// Which remembered file location an operation uses.
-enum LocationType : int
-{
-    LocationTypePresetFile = 1, // preset import and export
-};
+#include <QString>
 
 namespace presetfile {
 

@@ -5,26 +5,13 @@
 // files. Nothing here touches a widget; the main window adds the dialogs,
 // buttons and menus. Every function builds its own default QSettings.
 
+#include "app/apptypes.h"
+
 #include <QString>
 
 class DeviceInterface;
 class QJsonObject;
 class QSettings;
-
-// The kind of preset the sixteen preset buttons act on.
-enum PresetType : int
-{
-    PresetTypeEptz = 0, // the ePTZ window's position, in the preference store
-    PresetTypeGlobal = 1, // a snapshot of most camera settings, in the preference store
-    PresetTypeCamera = 2, // the camera's own memory
-};
-
-// The look of a preset button.
-enum PresetButtonType : int
-{
-    PresetButtonEmpty = 0,
-    PresetButtonSet = 1,
-};
 
 // "Eptz", "Global", "Camera"; empty for any other value.
 QString presetTypeString(PresetType type);

@@ -252,10 +252,10 @@ void TestPresetStore::failedExportKeepsTheOldFile()
 void TestPresetStore::lastFolder()
 {
     const QString documents = QDir::homePath() + "/Documents";
-    QCOMPARE(presetfile::pathLastDir(LocationTypePresetFile), documents);
-    presetfile::pathLastDirSet(LocationTypePresetFile, "rel/dir");
+    QCOMPARE(presetfile::pathLastDir(LocationPresetFile), documents);
+    presetfile::pathLastDirSet(LocationPresetFile, "rel/dir");
     presetfile::pathLastDirSet(LocationType(2), "/elsewhere");
-    QCOMPARE(presetfile::pathLastDir(LocationTypePresetFile), QDir::current().absoluteFilePath("rel/dir"));
+    QCOMPARE(presetfile::pathLastDir(LocationPresetFile), QDir::current().absoluteFilePath("rel/dir"));
     QCOMPARE(presetfile::pathLastDir(LocationType(2)), documents);
 }
 
