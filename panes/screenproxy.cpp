@@ -86,7 +86,6 @@ ScreenProxy::ScreenProxy(QWidget* parent, const QRect& frame)
     setFocusPolicy(Qt::ClickFocus);
     m_font = font();
     m_font.setPointSize(11);
-    setFont(m_font);
 }
 
 ScreenProxy::~ScreenProxy() = default;
@@ -536,7 +535,9 @@ void ScreenProxy::paintEvent(QPaintEvent* /*event*/)
 void ScreenProxy::paintScreen(const QPixmap* icon)
 {
     QPainter painter(this);
-    const QFontMetrics metrics = fontMetrics();
+    // The labels are measured in the font they are drawn in, not the widget's
+    // own (a style sheet may give that one another size).
+    const QFontMetrics metrics(m_font, this);
     painter.setFont(m_font);
     QPen pen = m_pen;
     pen.setColor(paintable(m_outlineColor));
