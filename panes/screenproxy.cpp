@@ -677,9 +677,7 @@ void MatrixScreenProxy::mousePressEvent(QMouseEvent* event)
 void MatrixScreenProxy::paintEvent(QPaintEvent* /*event*/)
 {
     QPainter painter(this);
-    QPen outline = outlinePen();
-    outline.setColor(paintable(outlineColor()));
-    painter.setPen(outline);
+    painter.setPen(outlinePen());
     for (const QColor& fill : { QColor(Qt::black), paintable(screenFillColor()), paintable(m_gridColor) }) {
         painter.setBrush(fill);
         painter.drawRect(0, 0, width() - 1, height() - 1);

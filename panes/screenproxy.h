@@ -144,7 +144,6 @@ protected:
     void paintScreen(const QPixmap* icon);
 
     bool isActive() const { return m_editable && m_online; }
-    QColor outlineColor() const { return m_outlineColor; }
     QColor screenFillColor() const { return m_screenFillColor; }
     const QPen& outlinePen() const { return m_pen; }
 

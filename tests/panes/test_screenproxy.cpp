@@ -88,6 +88,11 @@ void TestScreenProxy::letterbox()
     QTEST(proxy.geometry(), "geometry");
     QTEST(proxy.horizontalScale(), "scaleX");
     QTEST(proxy.verticalScale(), "scaleY");
+    QRect fit;
+    ScreenProxy::ScaleAspectToFit(0, 5, 10, 10, fit);
+    QCOMPARE(fit, QRect(0, 0, 0, 0));
+    QCOMPARE(ScreenProxy::ScreenToUi(-25, 0.1), -3); // halves away from zero
+    QCOMPARE(ScreenProxy::UiToScreen(7, 0.0), 0);
 }
 
 void TestScreenProxy::hitAndCursor_data()
@@ -153,6 +158,10 @@ void TestScreenProxy::drag_data()
                                               << left << QRect(2840, 500, 1000, 600) << 1;
     QTest::newRow("right edge stops 4 short") << 1 << none << a << QPoint(199, 80) << left << 0 << QPoint(-500, 0)
                                               << left << QRect(1000, 500, 4, 600) << 1;
+    QTest::newRow("bottom edge stops 4 short") << 1 << none << a << QPoint(150, 109) << left << 0 << QPoint(0, -100)
+                                               << left << QRect(1000, 500, 1000, 4) << 1;
+    QTest::newRow("bottom edge stops 4 short") << 1 << none << a << QPoint(150, 109) << left << 0 << QPoint(0, -100)
+                                               << left << QRect(1000, 500, 1000, 4) << 1;
     QTest::newRow("top-left") << 1 << none << a << QPoint(100, 50) << left << 0 << QPoint(-20, -10) << left
                               << QRect(800, 400, 1200, 700) << 1;
     QTest::newRow("top-right") << 1 << none << a << QPoint(199, 50) << left << 0 << QPoint(10, 10) << left
@@ -243,7 +252,8 @@ void TestScreenProxy::altKeyRestartsTheDrag()
     QVERIFY(key(proxy.get(), QEvent::KeyRelease, Qt::Key_Alt));
     QCOMPARE(changed.count(), 4);
     QCOMPARE(move(177, Qt::NoModifier), 1207);
-    mouse(proxy.get(), QEvent::MouseButtonRelease, QPoint(177, 80), Qt::LeftButton, Qt::NoButton);
+    // The hand opens where the body was let go, also off the region.
+    mouse(proxy.get(), QEvent::MouseButtonRelease, QPoint(5, 5), Qt::LeftButton, Qt::NoButton);
     QCOMPARE(proxy->cursor().shape(), Qt::OpenHandCursor);
 
     // Alt pressed here and released while another widget had the focus: the
@@ -336,6 +346,11 @@ void TestScreenProxy::painting()
     }
     QCOMPARE(above, 0);
     QVERIFY(below > 10);
+    // A region that holds its label: the outline ends on its last row.
+    proxy->SetRoiGeometry(1000, 500, 800, 300);
+    image = render(proxy.get());
+    QCOMPARE(image.pixelColor(101, 79), QColor(Qt::black));
+    QCOMPARE(image.pixelColor(101, 80), screenFill);
 
     proxy->SetOnlineState(false);
     image = render(proxy.get());
@@ -375,10 +390,12 @@ void TestScreenProxy::matrix()
     int x, y, w, h;
     grid.CalculateSelectedCellValues(x, y, w, h);
     QCOMPARE(QRect(x, y, w, h), QRect(2, 287, 696, 138));
+    grid.SetRows(100); // cells of one pixel
+    QCOMPARE(press(QPoint(0, 50)), QPoint(0, 49));
     grid.SetRows(200); // cells of no pixels
     grid.SetCols(3);
     QCOMPARE(press(QPoint(69, 50)), QPoint(2, 0));
-    QCOMPARE(downs.count(), 5);
+    QCOMPARE(downs.count(), 6);
 }
 
 QUV_TEST_MAIN_WITH(TestScreenProxy, PanesApplication)
