@@ -152,16 +152,14 @@ void TestScreenProxy::drag_data()
     const QSize hd(16, 9);
     const int left = Qt::LeftButton;
     const QRect a(1000, 500, 1000, 600); // pixels (100, 50) to (199, 109)
-    QTest::newRow("left edge stops 4 short") << 1 << none << a << QPoint(100, 80) << left << 0 << QPoint(200, 0)
-                                             << left << QRect(1996, 500, 4, 600) << 1;
+    QTest::newRow("left edge stops 4 short")
+        << 1 << none << a << QPoint(100, 80) << left << 0 << QPoint(200, 0) << left << QRect(1996, 500, 4, 600) << 1;
     QTest::newRow("body stops at the border") << 1 << none << a << QPoint(150, 80) << left << 0 << QPoint(1000, 0)
                                               << left << QRect(2840, 500, 1000, 600) << 1;
-    QTest::newRow("right edge stops 4 short") << 1 << none << a << QPoint(199, 80) << left << 0 << QPoint(-500, 0)
-                                              << left << QRect(1000, 500, 4, 600) << 1;
-    QTest::newRow("bottom edge stops 4 short") << 1 << none << a << QPoint(150, 109) << left << 0 << QPoint(0, -100)
-                                               << left << QRect(1000, 500, 1000, 4) << 1;
-    QTest::newRow("bottom edge stops 4 short") << 1 << none << a << QPoint(150, 109) << left << 0 << QPoint(0, -100)
-                                               << left << QRect(1000, 500, 1000, 4) << 1;
+    QTest::newRow("right edge stops 4 short")
+        << 1 << none << a << QPoint(199, 80) << left << 0 << QPoint(-500, 0) << left << QRect(1000, 500, 4, 600) << 1;
+    QTest::newRow("bottom edge stops 4 short")
+        << 1 << none << a << QPoint(150, 109) << left << 0 << QPoint(0, -100) << left << QRect(1000, 500, 1000, 4) << 1;
     QTest::newRow("top-left") << 1 << none << a << QPoint(100, 50) << left << 0 << QPoint(-20, -10) << left
                               << QRect(800, 400, 1200, 700) << 1;
     QTest::newRow("top-right") << 1 << none << a << QPoint(199, 50) << left << 0 << QPoint(10, 10) << left
@@ -170,8 +168,8 @@ void TestScreenProxy::drag_data()
                                  << QRect(1100, 500, 900, 500) << 1;
     QTest::newRow("bottom-right") << 1 << none << a << QPoint(199, 109) << left << 0 << QPoint(10, 5) << left
                                   << QRect(1000, 500, 1100, 650) << 1;
-    QTest::newRow("outside emits unchanged") << 1 << none << a << QPoint(20, 20) << left << 0 << QPoint(30, 0) << left
-                                             << a << 1;
+    QTest::newRow("outside emits unchanged")
+        << 1 << none << a << QPoint(20, 20) << left << 0 << QPoint(30, 0) << left << a << 1;
     QTest::newRow("fixed top edge") << 2 << hd << kRoi << QPoint(180, 52) << left << 0 << QPoint(0, -20) << left
                                     << QRect(644, 300, 1956, 1100) << 1;
     QTest::newRow("fixed left edge") << 2 << hd << kRoi << QPoint(100, 100) << left << 0 << QPoint(-16, 0) << left
@@ -190,15 +188,14 @@ void TestScreenProxy::drag_data()
                                              << QPoint(16, 0) << left << QRect(1000, 500, 1760, 900) << 1;
     QTest::newRow("shift keeps the shape") << 1 << none << kRoi << QPoint(259, 100) << left << int(Qt::ShiftModifier)
                                            << QPoint(16, 0) << left << QRect(1000, 500, 1760, 990) << 1;
-    QTest::newRow("shift on move-only moves") << 3 << none << kRoi << QPoint(259, 100) << left
-                                              << int(Qt::ShiftModifier) << QPoint(16, 0) << left
-                                              << QRect(1160, 500, 1600, 900) << 1;
+    QTest::newRow("shift on move-only moves") << 3 << none << kRoi << QPoint(259, 100) << left << int(Qt::ShiftModifier)
+                                              << QPoint(16, 0) << left << QRect(1160, 500, 1600, 900) << 1;
     QTest::newRow("alt held: 1 unit a pixel") << 1 << none << a << QPoint(150, 80) << left << int(Qt::AltModifier)
                                               << QPoint(7, -2) << left << QRect(1007, 498, 1000, 600) << 1;
     QTest::newRow("right press, hover") << 1 << none << a << QPoint(150, 80) << int(Qt::RightButton) << 0
                                         << QPoint(30, 0) << 0 << a << 0;
-    QTest::newRow("release went elsewhere") << 1 << none << a << QPoint(150, 80) << left << 0 << QPoint(30, 0) << 0
-                                            << a << 0;
+    QTest::newRow("release went elsewhere")
+        << 1 << none << a << QPoint(150, 80) << left << 0 << QPoint(30, 0) << 0 << a << 0;
     QTest::newRow("no editing") << 0 << none << a << QPoint(150, 80) << left << 0 << QPoint(30, 0) << left << a << 0;
 }
 
@@ -281,11 +278,10 @@ void TestScreenProxy::keys_data()
     QTest::newRow("down") << true << 3 << origin << int(Qt::Key_Down) << QRect(0, 1, 1000, 600) << 1 << 0 << true;
     QTest::newRow("right at the border") << true << 3 << corner << int(Qt::Key_Right) << corner << 1 << 0 << true;
     QTest::newRow("down at the border") << true << 3 << corner << int(Qt::Key_Down) << corner << 1 << 0 << true;
-    QTest::newRow("left") << true << 3 << corner << int(Qt::Key_Left) << QRect(2839, 1560, 1000, 600) << 1 << 0
-                          << true;
+    QTest::newRow("left") << true << 3 << corner << int(Qt::Key_Left) << QRect(2839, 1560, 1000, 600) << 1 << 0 << true;
     QTest::newRow("up") << true << 3 << corner << int(Qt::Key_Up) << QRect(2840, 1559, 1000, 600) << 1 << 0 << true;
-    QTest::newRow("no mouse editing") << true << 0 << origin << int(Qt::Key_Right) << QRect(1, 0, 1000, 600) << 1
-                                      << 0 << true;
+    QTest::newRow("no mouse editing") << true << 0 << origin << int(Qt::Key_Right) << QRect(1, 0, 1000, 600) << 1 << 0
+                                      << true;
     QTest::newRow("escape") << true << 3 << origin << int(Qt::Key_Escape) << origin << 0 << 1 << true;
     QTest::newRow("return") << true << 3 << origin << int(Qt::Key_Return) << origin << 0 << 1 << true;
     QTest::newRow("enter") << true << 3 << origin << int(Qt::Key_Enter) << origin << 0 << 1 << true;

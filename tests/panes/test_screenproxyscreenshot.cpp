@@ -56,7 +56,8 @@ void TestScreenProxyScreenshot::moveOnlyAndFree()
     // The move-only window is the middle quarter of the picture.
     ScreenProxy* epz = proxies.at(0);
     QCOMPARE(epz->geometry(), QRect(20, 20, 415, 233));
-    const auto at = [&screen](QWidget* widget, int x, int y) { return screen.pixelColor(widget->mapToGlobal(QPoint(x, y))); };
+    const auto at
+        = [&screen](QWidget* widget, int x, int y) { return screen.pixelColor(widget->mapToGlobal(QPoint(x, y))); };
     QCOMPARE(at(epz, 207, 116), blue);
     QCOMPARE(at(epz, 50, 116), QColor(54, 54, 54));
 }
