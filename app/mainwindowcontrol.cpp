@@ -97,25 +97,6 @@ double curveValue(double v, const double (&output)[CURVE_POINTS])
     return 0; // not a number
 }
 
-// The camera pane's own operations, when the pane is one.
-void focusAutoPush(PaneBase* pane, bool down)
-{
-    if (auto* camera = qobject_cast<PaneCamera*>(pane))
-        camera->slot_focusAutoPush(down);
-}
-
-void apertVector(PaneBase* pane, double z, bool on)
-{
-    if (auto* camera = qobject_cast<PaneCamera*>(pane))
-        camera->slot_apertVector(z, on);
-}
-
-void focusVector(PaneBase* pane, double z, bool on)
-{
-    if (auto* camera = qobject_cast<PaneCamera*>(pane))
-        camera->slot_focusVector(z, on);
-}
-
 void eptzDeltaXY(PaneBase* eptz, double dx, double dy)
 {
     QMetaObject::invokeMethod(eptz, "slot_deltaXY", Q_ARG(double, dx), Q_ARG(double, dy));
@@ -129,11 +110,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         return QDialog::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     const bool press = event->type() == QEvent::KeyPress;
-    PaneBase* camera = paneCamera();
+    PaneCamera* camera = paneCamera();
     switch (key->key()) {
     case Qt::Key_Space:
         if (!key->isAutoRepeat() && camera)
-            focusAutoPush(camera, press);
+            camera->slot_focusAutoPush(press);
         return true;
     case Qt::Key_Left:
     case Qt::Key_Right:
@@ -177,7 +158,7 @@ void MainWindow::keyReleaseEvent(QKeyEvent* event)
     QDialog::keyReleaseEvent(event);
 }
 
-void MainWindow::cmdZoom(int taqoOp)
+void MainWindow::cmdZoom(TaqoOp taqoOp)
 {
     PaneBase* pane = paneZoom();
     if (!pane)
@@ -235,8 +216,8 @@ void MainWindow::slot_controlButtonPush(int taqoOp, bool down)
         m_held405 = down;
         break;
     case TaqoOpFocusAutoPush:
-        if (PaneBase* camera = paneCamera())
-            focusAutoPush(camera, down);
+        if (PaneCamera* camera = paneCamera())
+            camera->slot_focusAutoPush(down);
         break;
     default:
         break;
@@ -245,7 +226,7 @@ void MainWindow::slot_controlButtonPush(int taqoOp, bool down)
 
 void MainWindow::slot_controlButtonClick(int taqoOp)
 {
-    PaneBase* camera = paneCamera();
+    PaneCamera* camera = paneCamera();
     if (taqoOp >= TaqoOpPreset1 && taqoOp <= TaqoOpPreset16) {
         if (m_held405)
             presetIndexSet(taqoOp - TaqoOpPreset1);
@@ -277,19 +258,19 @@ void MainWindow::slot_joystickXY(double x, double y, bool on, bool)
 
 void MainWindow::slot_joystickZ(double z, bool on, bool)
 {
-    PaneBase* camera = paneCamera();
+    PaneCamera* camera = paneCamera();
     if (m_held401 && camera)
-        apertVector(camera, z, on);
+        camera->slot_apertVector(z, on);
     else if (m_held403 && camera)
-        focusVector(camera, z, on);
+        camera->slot_focusVector(z, on);
     else if (PaneBase* pane = paneZoom())
         pane->slot_zoomVector(z, on);
 }
 
 void MainWindow::slot_joystickS(double s, bool on, bool)
 {
-    if (PaneBase* camera = paneCamera())
-        focusVector(camera, s, on);
+    if (PaneCamera* camera = paneCamera())
+        camera->slot_focusVector(s, on);
 }
 
 void MainWindow::slot_contextMainWindow(const QPoint& pt)
