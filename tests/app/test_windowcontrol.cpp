@@ -78,13 +78,13 @@ private slots:
         QVERIFY(rig.window.scan());
         rig.sent("");
         QTest::keyClicks(&rig.window, "LLLJJJLK++--");
-        QCOMPARE(rig.sent("81 01 04 07"), QStringLiteral("20 21 22 21 20 00 20 00 20 00 30 00"));
+        QCOMPARE(rig.sent("81 01 04 07"), QStringLiteral("20 20 21 22 21 20 00 00 20 20 00 00 20 20 00 00 30 30 00 00"));
         key(&rig.window, Qt::Key_Right);
         key(&rig.window, Qt::Key_Left, QEvent::KeyPress, true);
         key(&rig.window, Qt::Key_Left);
         rig.window.selectPane(PaneTypeSettings); // no zoom toggles there, but the steps drive the camera pane
         QTest::keyClicks(&rig.window, "+LK");
-        QCOMPARE(rig.sent("81 01 04 07"), QStringLiteral("20 00 20 00"));
+        QCOMPARE(rig.sent("81 01 04 07"), QStringLiteral("20 20 00 00 20 20 00 00"));
         rig.window.cmdZoom(999);
         QCOMPARE(rig.sent("81 01 04 07"), QStringLiteral("00"));
     }
@@ -92,16 +92,18 @@ private slots:
     void keysTakenEverywhere()
     {
         Rig rig;
+        rig.sim.setValue(hexBytes("04 38"), hexBytes("03")); // manual focus
+        rig.sim.setValue(hexBytes("04 39"), hexBytes("0D")); // bright mode: each step one brightness packet
         QVERIFY(rig.window.scan());
         QLineEdit field;
         rig.sent("");
         for (QEvent::Type type : { QEvent::KeyPress, QEvent::KeyRelease })
             key(&field, Qt::Key_Space, type);
         QVERIFY(field.text().isEmpty());
-        QCOMPARE(rig.sent("81 01 04 38"), QStringLiteral("02 03"));
+        QCOMPARE(rig.sent("81 01 04 38"), QStringLiteral("02 10"));
         for (int i = 0; i < 3; ++i) {
             key(&field, Qt::Key_Up, QEvent::KeyPress, i > 0);
-            QVERIFY(rig.sim.waitForPackets(1));
+            QVERIFY(rig.sim.waitForPacket(hexBytes("81 01 04 4D")));
             rig.sent("");
         }
     }
