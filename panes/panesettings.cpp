@@ -490,8 +490,9 @@ void PaneSettings::slot_nameChanged()
         m_nameEdit->setText(device()->deviceName(true));
         return;
     }
+    // The field cannot hold blanks: "Cam ?" shows as "Cam?".
     DeviceInterface* camera = device();
-    if (text == camera->deviceName(true))
+    if (text == camera->deviceName(true).remove(QLatin1Char(' ')))
         return;
     camera->deviceNameSet(text);
     emit sig_resync(ResyncName);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -54,13 +55,20 @@ QStringList answer(const std::function<void()>& act, const QString& item = QStri
         } else if (auto* menu = qobject_cast<QuvMenu*>(QApplication::activePopupWidget())) {
             shown.append(menu->itemText(0));
             QAction* action = menu->actionAt(menu->indexOfItemMatchingText(item));
-            action ? QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center())
-                   : menu->close();
+            if (action)
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+            else
+                menu->close();
         }
     });
     timer.start(20);
     act();
     return shown;
+}
+
+QPoint corner(ScreenProxyIcon* picture)
+{
+    return picture->m_roi.topLeft();
 }
 
 // A row chosen by the user: current first, then activated.
@@ -303,16 +311,17 @@ void TestPaneSettings::outputApply()
     QCOMPARE(answer([&] { choose(format, 2); }),
         QStringList("QUV Taqo Control|ePTZ is currently enabled and requires the video format be set to a UHD "
                     "format. Changing to the selected format will disable ePTZ.|"));
-    QVERIFY(apply->isEnabled() && note->isVisible());
+    QVERIFY(apply->isEnabled() && !note->isHidden());
     choose(format, 0);
-    QVERIFY(!apply->isEnabled() && !note->isVisible());
+    QVERIFY(!apply->isEnabled() && note->isHidden());
     answer([&] { choose(format, 2); });
+    m_sim->clearReceived();
     apply->click();
     QCOMPARE(joined(m_sim->received()), QStringLiteral("81 01 7E 06 00 03 FF | 81 01 04 24 72 01 03 FF"));
     QCOMPARE(resync.count(), 2);
     QCOMPARE(resync.at(0).at(0).value<ResyncType>(), ResyncEptz);
     QCOMPARE(resync.at(1).at(0).value<ResyncType>(), ResyncRestart);
-    QVERIFY(!apply->isEnabled() && !note->isVisible());
+    QVERIFY(!apply->isEnabled() && note->isHidden());
 
     // Nothing left to apply: no writes, no restart.
     resync.clear();
@@ -329,7 +338,8 @@ void TestPaneSettings::outputApply()
     QCOMPARE(answer([&] { choose(format, 1); }), QStringList());
     choose(find<QuvComboBox>("colorSpace"), 1);
     m_pane->uiResync(ResyncApplyOutput);
-    QCOMPARE(joined(m_sim->received()), QStringLiteral("81 01 04 24 72 01 0E FF | 81 01 04 24 60 00 01 FF"));
+    QCOMPARE(joined(m_sim->received()),
+        QStringLiteral("81 09 7E 06 00 FF | 81 01 04 24 72 01 0E FF | 81 01 04 24 60 00 01 FF"));
     QCOMPARE(resync.count(), 1);
 }
 
@@ -375,7 +385,7 @@ void TestPaneSettings::infoAndName()
 
     const auto type = [name](const QString& text) {
         name->selectAll();
-        QTest::keyClicks(name, text);
+        name->insert(text);
         QTest::keyClick(name, Qt::Key_Return);
     };
     type(QStringLiteral("AB"));
@@ -438,6 +448,8 @@ void TestPaneSettings::whiteBalanceAndGains()
     QVERIFY(!onePush->isEnabled() && !find<QPushButton>("bGainReset")->isEnabled());
 
     // Slider and spin box mirror each other without a second write.
+    m_sim->setValue(hexBytes("04 35"), hexBytes("05"));
+    m_pane->syncWbControls(false);
     m_sim->clearReceived();
     auto* rSpin = find<QuvDoubleSpinBox>("rGainSpin");
     QSignalSpy spun(rSpin, SIGNAL(valueChanged(double)));
@@ -522,6 +534,60 @@ void TestPaneSettings::noiseReductionAndColourBars()
     m_sim->setValue(hexBytes("7E 04 7D"), hexBytes("00"));
 }
 
+void TestPaneSettings::spotSwitchDragAndMenu_data()
+{
+    QTest::addColumn<bool>("flipped");
+    QTest::addColumn<QString>("centre");
+    QTest::addColumn<QPoint>("snapped");
+    QTest::addColumn<QPoint>("mirrored");
+
+    QTest::newRow("unflipped") << false << "00 08 00 08" << QPoint(1344, 693) << QPoint(1536, 792);
+    QTest::newRow("flipped") << true << "00 08 00 07" << QPoint(1536, 693) << QPoint(1344, 792);
+}
+
+void TestPaneSettings::spotSwitchDragAndMenu()
+{
+    QFETCH(bool, flipped);
+    QFETCH(QString, centre);
+    QFETCH(QPoint, snapped);
+    QFETCH(QPoint, mirrored);
+    setVFlip(flipped);
+    auto* focus = find<ScreenProxyIcon>("spotFocusPicture");
+    auto* ae = find<ScreenProxyIcon>("spotAePicture");
+    // Off: inert, no menu.
+    QVERIFY(!focus->GetEditable());
+    QCOMPARE(answer([&] { emit focus->customContextMenuRequested(QPoint(5, 5)); }), QStringList());
+    m_sim->clearReceived();
+    find<QPushButton>("spotFocus")->click();
+    find<QPushButton>("spotAe")->click();
+    QCOMPARE(joined(m_sim->received()), QStringLiteral("81 01 05 08 02 FF | 81 01 04 59 02 FF"));
+    QVERIFY(focus->GetEditable() && ae->GetEditable());
+
+    // Slots that need a sender do nothing when called directly.
+    m_sim->clearReceived();
+    QCOMPARE(answer([&] {
+        m_pane->slot_selectWb();
+        m_pane->slot_spotContextMenu(QPoint(5, 5));
+    }),
+        QStringList());
+    emit focus->RoiChanged(QRect(1440, 742, 960, 675));
+    QCOMPARE(answer([&] { emit ae->customContextMenuRequested(QPoint(5, 5)); }, QStringLiteral("Move to Center")),
+        QStringList(QStringLiteral("Move to Center")));
+    QCOMPARE(joined(m_sim->received()), QStringLiteral("81 01 05 68 %1 FF | 81 01 04 29 %1 FF").arg(centre));
+
+    // A re-read snaps the window to the grid; a flip mirrors both windows at once.
+    m_pane->syncSpotAePos(false);
+    QCOMPARE(corner(ae), snapped);
+    setVFlip(!flipped);
+    QCOMPARE(corner(ae), mirrored);
+    QCOMPARE(corner(focus), mirrored);
+    m_sim->clearReceived();
+    find<QPushButton>("spotFocus")->click();
+    QCOMPARE(joined(m_sim->received()), QStringLiteral("81 01 05 08 03 FF"));
+    QVERIFY(!focus->GetEditable());
+    m_sim->setValue(hexBytes("04 59"), hexBytes("03"));
+}
+
 void TestPaneSettings::gamma()
 {
     auto* mode = find<QuvComboBox>("gammaMode");
@@ -571,13 +637,6 @@ void TestPaneSettings::cameraRemovedDuringABox()
     QCOMPARE(answer([&] { choose(pane.findChild<QuvComboBox*>("delayMode"), 1); }, QString(), remove).size(), 1);
     QVERIFY(!set->getAt(0));
     QVERIFY(pane.findChild<QPushButton*>("apply")->isEnabled());
-
-    // Slots that need a sender do nothing when called directly.
-    QCOMPARE(answer([&] {
-        pane.slot_selectWb();
-        pane.slot_spotContextMenu(QPoint(5, 5));
-    }),
-        QStringList());
 }
 
 QUV_TEST_MAIN_WITH(TestPaneSettings, PanesApplication)
