@@ -84,7 +84,8 @@ const char* const kLowDelayOffText
     = "<b><big>Turning off \"Low Delay\" mode will ENABLE the following features:</big></b><ul "
       "type=\"disc\"><li>Digital Zoom</li><li>Distortion Correction</li><li>Image "
       "Stabilizer</li><li>StableZoom</li></ul>";
-const char* const kLowDelayOffInfo = "Some control setting may need to be re-enabled\nwhen returning to \"Normal\" mode\n";
+const char* const kLowDelayOffInfo
+    = "Some control setting may need to be re-enabled\nwhen returning to \"Normal\" mode\n";
 
 bool isUhd(int format)
 {
@@ -139,8 +140,8 @@ void PaneSettings::uiSetup()
     m_paneList->setStyleSheet(QStringLiteral("QListView{font: 12px;} QListView::item{min-height: 36px;}"));
     m_paneList->setGeometry(24, 24, 141, 303);
     m_paneList->setSortingEnabled(false);
-    m_paneList->addItems({ QStringLiteral("Features"), QStringLiteral("Spot"), QStringLiteral("Output"),
-        QStringLiteral("Info") });
+    m_paneList->addItems(
+        { QStringLiteral("Features"), QStringLiteral("Spot"), QStringLiteral("Output"), QStringLiteral("Info") });
 
     struct SubPane
     {
@@ -277,14 +278,14 @@ void PaneSettings::uiSetupOutputPane(QWidget* parent)
             "Disables processing that cause\nvideo frame delay\nRequires restart\n", &PaneSettings::m_delayModeCombo,
             SLOT(slot_selectDelayMode(int)) },
         // Hidden: no baud rate is ever written to the camera.
-        { "Baud Rate", 191, "baudRate", kBaudRates, int(std::size(kBaudRates)), nullptr,
-            &PaneSettings::m_baudRateCombo, SLOT(slot_selectBaudRate(int)) },
+        { "Baud Rate", 191, "baudRate", kBaudRates, int(std::size(kBaudRates)), nullptr, &PaneSettings::m_baudRateCombo,
+            SLOT(slot_selectBaudRate(int)) },
     };
     for (const OutputRow& row : rows) {
         QLabel* label
             = settingsui::caption(parent, row.caption, QRect(47, row.y, 120, 16), settingsui::kGreyCaptionSheet);
-        QuvComboBox* box = settingsui::combo(
-            parent, row.name, row.choices, row.count, QRect(228, row.y - 3, 148, 16), row.toolTip);
+        QuvComboBox* box
+            = settingsui::combo(parent, row.name, row.choices, row.count, QRect(228, row.y - 3, 148, 16), row.toolTip);
         this->*row.combo = box;
         if (box == m_baudRateCombo) {
             label->hide();
@@ -316,8 +317,7 @@ void PaneSettings::notifyRequiresReset()
     camera->viscaGet(ViscaMsg::VideoFormat, format, true);
     camera->viscaGet(ViscaMsg::ColorSpace, colour, true);
     camera->viscaGet(ViscaMsg::DelayMode, delay, true);
-    const bool differs
-        = format != m_pendingVideoFormat || colour != m_pendingColorSpace || delay != m_pendingDelayMode;
+    const bool differs = format != m_pendingVideoFormat || colour != m_pendingColorSpace || delay != m_pendingDelayMode;
     m_applyButton->setEnabled(differs);
     m_restartNote->setVisible(differs);
 }
@@ -331,8 +331,8 @@ void PaneSettings::slot_selectVideoFormat(int val)
         int ept = VISCA_OFF;
         device()->viscaGet(ViscaMsg::EptOnOff, ept, true);
         if (ept == VISCA_ON && !isUhd(m_pendingVideoFormat)) {
-            QMessageBox::warning(this, QCoreApplication::applicationName(), QString::fromLatin1(kUhdWarning),
-                QMessageBox::Ok);
+            QMessageBox::warning(
+                this, QCoreApplication::applicationName(), QString::fromLatin1(kUhdWarning), QMessageBox::Ok);
         }
     }
     // The camera is asked for again: it may have gone while the box was open.
@@ -444,8 +444,8 @@ void PaneSettings::uiSetupInfoPane(QWidget* parent)
         this->*field.member = edit;
     }
 
-    m_slotCombo = settingsui::combo(
-        parent, "slot", kSlots, QRect(205, 102, 148, 24), "Assign a botton-slot to the camera");
+    m_slotCombo
+        = settingsui::combo(parent, "slot", kSlots, QRect(205, 102, 148, 24), "Assign a botton-slot to the camera");
 
     settingsui::connectOrWarn(m_nameEdit, SIGNAL(editingFinished()), this, SLOT(slot_nameChanged()));
     settingsui::connectOrWarn(m_slotCombo, SIGNAL(activated(int)), this, SLOT(slot_idValueChanged(int)));

@@ -144,7 +144,12 @@ private:
     void syncSpotOnOff(bool useCache, eViscaMsg msg, ScreenProxyIcon* picture, QPushButton* button);
     void syncSpotPos(bool useCache, eViscaMsg msg, ScreenProxyIcon* picture);
     void sendSpotPosition(eViscaMsg msg, const QRect& r);
-    // A gain or gamma value from a slider or a spin box, mirrored into the other control.
+    // A gain or gamma value from a slider or a spin box (rounded), sent at once
+    // or queued, and shown in the other control without a signal.
+    void sendFromSlider(eViscaMsg msg, int value, QuvDoubleSpinBox* spin, bool queued);
+    void sendFromSpin(eViscaMsg msg, double value, SegmentSlider* slider, bool queued);
+    // Writes a gamma default after dropping a queued value of the same message.
+    void resetGamma(eViscaMsg msg, int value);
     void showValue(SegmentSlider* slider, QuvDoubleSpinBox* spin, int value);
     void syncValue(eViscaMsg msg, int fallback, bool useCache, SegmentSlider* slider, QuvDoubleSpinBox* spin);
     void setPatternEnabled(bool on);

@@ -11,6 +11,7 @@
 #include "quvapp/quvdoublespinbox.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -95,8 +96,8 @@ const PaneSettings::WbButton PaneSettings::s_wbButtons[] = {
     { 2, "wb_daylight", "Daylight White Balance", &PaneSettings::m_wbDaylightButton, 1, 0, 16, 16 },
     { 1, "wb_indoor", "Indoor White Balance", &PaneSettings::m_wbIndoorButton, 2, 0, 16, 14 },
     { 3, "wb_custom", "One push white balance", &PaneSettings::m_wbOnePushButton, 3, 0, 16, 14 },
-    { 4, "wb_shade", "Auto Trace White Balance\nDynamic Multi-Environment Auto", &PaneSettings::m_wbAutoTraceButton,
-        0, 1, 22, 15 },
+    { 4, "wb_shade", "Auto Trace White Balance\nDynamic Multi-Environment Auto", &PaneSettings::m_wbAutoTraceButton, 0,
+        1, 22, 15 },
     { 7, "wb_sodium", "Sodium White Balance", &PaneSettings::m_wbSodiumButton, 1, 1, 15, 14 },
     { 5, "wb_m", "Full Manual\nEnables R-Gain and B-Gain controls", &PaneSettings::m_wbManualButton, 2, 1, 13, 13 },
 };
@@ -124,19 +125,20 @@ void PaneSettings::uiSetupFeaturesPane(QWidget* parent)
         { "On Screen Display", "osd", "Turns on text info in output display", &PaneSettings::m_osdSwitch,
             SLOT(slot_togOsd(bool)) },
         { "V Flip Image", "flipV", "Vertically flips image", &PaneSettings::m_flipVSwitch, SLOT(slot_togFlipV(bool)) },
-        { "H Flip Image", "flipH", "Horizontally flips image", &PaneSettings::m_flipHSwitch, SLOT(slot_togFlipH(bool)) },
+        { "H Flip Image", "flipH", "Horizontally flips image", &PaneSettings::m_flipHSwitch,
+            SLOT(slot_togFlipH(bool)) },
         { "Video Mute", "mute", "Blanks video output to blue", &PaneSettings::m_muteSwitch, SLOT(slot_togMute(bool)) },
         // Hidden: the low delay mode is chosen on the Output sub-pane.
         { "Low Delay Mode", "lowDelay", "Disables processing that cause video frame delay",
             &PaneSettings::m_lowDelaySwitch, SLOT(slot_togLowDelay(bool)) },
     };
 
-
     // Noise reduction
     auto* nrBox = new QGroupBox(parent);
     nrBox->setGeometry(17, -1, 241, 107);
     caption(nrBox, "Noise Reduction", QRect(15, 33, 120, 16), kGreyCaptionSheet, Qt::AlignRight | Qt::AlignVCenter);
-    m_nrTypeCombo = combo(nrBox, "nrType", kNrTypes, QRect(140, 30, 70, 16), "Noise reduction type\nStandard or Advanced 2D/3D");
+    m_nrTypeCombo
+        = combo(nrBox, "nrType", kNrTypes, QRect(140, 30, 70, 16), "Noise reduction type\nStandard or Advanced 2D/3D");
     m_nrLevelSlider = new SegmentSlider(Qt::Horizontal, nrBox);
     m_nrLevelSlider->setObjectName(QStringLiteral("nrLevel"));
     m_nrLevelSlider->setSliderType(SegSliderMini);
@@ -174,8 +176,8 @@ void PaneSettings::uiSetupFeaturesPane(QWidget* parent)
     for (const GainRow& gain : kGainRows) {
         caption(wbBox, gain.caption, QRect(10, gain.y, 50, 18), kCaptionSheet);
         const QByteArray name(gain.name);
-        this->*gain.slider = miniSlider(
-            wbBox, name + "Slider", 0, 255, kGainDefault, QRect(10, gain.y + 14, 164, 23), gain.sliderTip);
+        this->*gain.slider
+            = miniSlider(wbBox, name + "Slider", 0, 255, kGainDefault, QRect(10, gain.y + 14, 164, 23), gain.sliderTip);
         this->*gain.spin
             = spinBox(wbBox, name + "Spin", 0, 255, kGainDefault, QRect(180, gain.y + 13, 51, 24), gain.spinTip);
         // The reset's picture is drawn in its top-left corner, clear of the slider it overlaps.
@@ -391,32 +393,45 @@ void PaneSettings::syncValue(eViscaMsg msg, int fallback, bool useCache, Segment
     showValue(slider, spin, value);
 }
 
+void PaneSettings::sendFromSlider(eViscaMsg msg, int value, QuvDoubleSpinBox* spin, bool queued)
+{
+    if (queued)
+        device()->viscaPush(msg, value, -1);
+    else
+        device()->viscaSet(msg, value, -1);
+    spin->setValueNoSignal(value);
+}
+
+void PaneSettings::sendFromSpin(eViscaMsg msg, double value, SegmentSlider* slider, bool queued)
+{
+    // Typed values are rounded to the nearest, halves away from zero.
+    const int rounded = int(std::lround(value));
+    if (queued)
+        device()->viscaPush(msg, rounded, -1);
+    else
+        device()->viscaSet(msg, rounded, -1);
+    const QSignalBlocker blocker(slider);
+    slider->setValue(rounded);
+}
+
 void PaneSettings::slot_setRGainValue(int val)
 {
-    device()->viscaSet(ViscaMsg::RedGain, val, -1);
-    m_rGainSpin->setValueNoSignal(val);
+    sendFromSlider(ViscaMsg::RedGain, val, m_rGainSpin, false);
 }
 
 void PaneSettings::slot_setBGainValue(int val)
 {
-    device()->viscaSet(ViscaMsg::BlueGain, val, -1);
-    m_bGainSpin->setValueNoSignal(val);
+    sendFromSlider(ViscaMsg::BlueGain, val, m_bGainSpin, false);
 }
 
 void PaneSettings::slot_spinR(double val)
 {
-    const int value = settingsui::roundedValue(val);
-    device()->viscaSet(ViscaMsg::RedGain, value, -1);
-    const QSignalBlocker blocker(m_rGainSlider);
-    m_rGainSlider->setValue(value);
+    sendFromSpin(ViscaMsg::RedGain, val, m_rGainSlider, false);
 }
 
 void PaneSettings::slot_spinB(double val)
 {
-    const int value = settingsui::roundedValue(val);
-    device()->viscaSet(ViscaMsg::BlueGain, value, -1);
-    const QSignalBlocker blocker(m_bGainSlider);
-    m_bGainSlider->setValue(value);
+    sendFromSpin(ViscaMsg::BlueGain, val, m_bGainSlider, false);
 }
 
 void PaneSettings::slot_resetRGain()

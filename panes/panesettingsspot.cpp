@@ -148,9 +148,8 @@ void PaneSettings::uiSetupSpotPane(QWidget* page)
             SLOT(slot_setGammaOffset(int)), SLOT(slot_spinGammaOffset(double)), SLOT(slot_resetOGamma()) },
         { "Pattern", 67, "gammaPattern", 1, 512, kPatternTip,
             "Reset Gamma Pattern to default value\n512 Pattern mode must be enabled to use this",
-            &PaneSettings::m_gammaPatternSlider, &PaneSettings::m_gammaPatternSpin,
-            &PaneSettings::m_gammaPatternReset, SLOT(slot_setGammaPattern(int)), SLOT(slot_spinGammaPattern(double)),
-            SLOT(slot_resetPGamma()) },
+            &PaneSettings::m_gammaPatternSlider, &PaneSettings::m_gammaPatternSpin, &PaneSettings::m_gammaPatternReset,
+            SLOT(slot_setGammaPattern(int)), SLOT(slot_spinGammaPattern(double)), SLOT(slot_resetPGamma()) },
     };
     for (const GammaRow& row : rows) {
         const QByteArray name(row.name);
@@ -162,8 +161,8 @@ void PaneSettings::uiSetupSpotPane(QWidget* page)
     }
     for (const GammaRow& row : rows) {
         // Only the top-left corner of the picture shows: the group's edge cuts the button.
-        this->*row.reset = pictureButton(gammaBox, QByteArray(row.name) + "Reset", "wb_reset", true,
-            QRect(428, row.y + 3, 51, 24), row.resetTip);
+        this->*row.reset = pictureButton(
+            gammaBox, QByteArray(row.name) + "Reset", "wb_reset", true, QRect(428, row.y + 3, 51, 24), row.resetTip);
     }
     for (const GammaRow& row : rows)
         caption(gammaBox, row.caption, QRect(-5, row.y + 2, 70, 18), kCaptionSheet, Qt::AlignRight | Qt::AlignVCenter);
@@ -233,8 +232,8 @@ void PaneSettings::syncSpotOnOff(bool useCache, eViscaMsg msg, ScreenProxyIcon* 
         button->setChecked(on);
     }
     // Both pictures show the spot focus marker.
-    picture->setPixmap(QPixmap(on ? QStringLiteral(":/media/spot_focus_icon_on.png")
-                                  : QStringLiteral(":/media/spot_focus_icon_off.png")));
+    picture->setPixmap(QPixmap(
+        on ? QStringLiteral(":/media/spot_focus_icon_on.png") : QStringLiteral(":/media/spot_focus_icon_off.png")));
     picture->SetScreenFillColor(on ? kScreenOn : kScreenOff);
     picture->SetEditable(on);
 }
@@ -362,45 +361,40 @@ void PaneSettings::slot_selectGammaMode(int val)
 
 void PaneSettings::slot_setGammaPattern(int val)
 {
-    device()->viscaPush(ViscaMsg::GammaPattern, val, -1);
-    m_gammaPatternSpin->setValueNoSignal(val);
+    sendFromSlider(ViscaMsg::GammaPattern, val, m_gammaPatternSpin, true);
 }
 
 void PaneSettings::slot_setGammaOffset(int val)
 {
-    device()->viscaPush(ViscaMsg::GammaOffset, val, -1);
-    m_gammaOffsetSpin->setValueNoSignal(val);
+    sendFromSlider(ViscaMsg::GammaOffset, val, m_gammaOffsetSpin, true);
 }
 
 void PaneSettings::slot_spinGammaPattern(double val)
 {
-    const int value = settingsui::roundedValue(val);
-    device()->viscaPush(ViscaMsg::GammaPattern, value, -1);
-    const QSignalBlocker blocker(m_gammaPatternSlider);
-    m_gammaPatternSlider->setValue(value);
+    sendFromSpin(ViscaMsg::GammaPattern, val, m_gammaPatternSlider, true);
 }
 
 void PaneSettings::slot_spinGammaOffset(double val)
 {
-    const int value = settingsui::roundedValue(val);
-    device()->viscaPush(ViscaMsg::GammaOffset, value, -1);
-    const QSignalBlocker blocker(m_gammaOffsetSlider);
-    m_gammaOffsetSlider->setValue(value);
+    sendFromSpin(ViscaMsg::GammaOffset, val, m_gammaOffsetSlider, true);
+}
+
+void PaneSettings::resetGamma(eViscaMsg msg, int value)
+{
+    DeviceInterface* camera = device();
+    // A dragged value still waiting in the queue would be written after the reset and undo it.
+    camera->viscaDropPush(msg);
+    camera->viscaSet(msg, value, -1);
 }
 
 void PaneSettings::slot_resetPGamma()
 {
-    DeviceInterface* camera = device();
-    // A dragged value still waiting in the queue would be written after the reset and undo it.
-    camera->viscaDropPush(ViscaMsg::GammaPattern);
-    camera->viscaSet(ViscaMsg::GammaPattern, kGammaPatternDefault, -1);
+    resetGamma(ViscaMsg::GammaPattern, kGammaPatternDefault);
     syncGammaPattern(false);
 }
 
 void PaneSettings::slot_resetOGamma()
 {
-    DeviceInterface* camera = device();
-    camera->viscaDropPush(ViscaMsg::GammaOffset);
-    camera->viscaSet(ViscaMsg::GammaOffset, kGammaOffsetDefault, -1);
+    resetGamma(ViscaMsg::GammaOffset, kGammaOffsetDefault);
     syncGammaOffset(false);
 }

@@ -4,8 +4,6 @@
 #include "quvapp/quvcombobox.h"
 #include "quvapp/quvdoublespinbox.h"
 
-#include <cmath>
-
 #include <QIcon>
 #include <QLabel>
 #include <QPixmap>
@@ -69,8 +67,8 @@ QuvComboBox* combo(
     return box;
 }
 
-SegmentSlider* miniSlider(QWidget* parent, const char* name, int minimum, int maximum, int value,
-    const QRect& geometry, const char* toolTip)
+SegmentSlider* miniSlider(
+    QWidget* parent, const char* name, int minimum, int maximum, int value, const QRect& geometry, const char* toolTip)
 {
     auto* slider = new SegmentSlider(Qt::Horizontal, parent);
     slider->setObjectName(QLatin1String(name));
@@ -82,8 +80,8 @@ SegmentSlider* miniSlider(QWidget* parent, const char* name, int minimum, int ma
     return slider;
 }
 
-QuvDoubleSpinBox* spinBox(QWidget* parent, const char* name, int minimum, int maximum, int value,
-    const QRect& geometry, const char* toolTip)
+QuvDoubleSpinBox* spinBox(
+    QWidget* parent, const char* name, int minimum, int maximum, int value, const QRect& geometry, const char* toolTip)
 {
     auto* spin = new QuvDoubleSpinBox(parent);
     spin->setObjectName(QLatin1String(name));
@@ -124,8 +122,8 @@ QPushButton* switchButton(QWidget* parent, const char* name, const QRect& geomet
     return button;
 }
 
-QPushButton* pictureButton(QWidget* parent, const char* name, const char* stem, bool checkable,
-    const QRect& geometry, const char* toolTip)
+QPushButton* pictureButton(
+    QWidget* parent, const char* name, const char* stem, bool checkable, const QRect& geometry, const char* toolTip)
 {
     auto* button = new QPushButton(parent);
     button->setObjectName(QLatin1String(name));
@@ -137,11 +135,6 @@ QPushButton* pictureButton(QWidget* parent, const char* name, const char* stem, 
     button->setGeometry(geometry);
     button->setToolTip(QString::fromLatin1(toolTip));
     return button;
-}
-
-int roundedValue(double value)
-{
-    return int(std::lround(value));
 }
 
 } // namespace settingsui

@@ -37,8 +37,8 @@ QLabel* caption(QWidget* parent, const char* text, const QRect& geometry, const 
 QLabel* imageLabel(QWidget* parent, const char* image, const QRect& geometry);
 
 // A combo box filled with count choices, each value as item data.
-QuvComboBox* combo(QWidget* parent, const char* name, const Choice* choices, int count, const QRect& geometry,
-    const char* toolTip);
+QuvComboBox* combo(
+    QWidget* parent, const char* name, const Choice* choices, int count, const QRect& geometry, const char* toolTip);
 template<int N>
 QuvComboBox* combo(
     QWidget* parent, const char* name, const Choice (&choices)[N], const QRect& geometry, const char* toolTip)
@@ -47,21 +47,18 @@ QuvComboBox* combo(
 }
 
 // A mini segment slider with its own range.
-SegmentSlider* miniSlider(QWidget* parent, const char* name, int minimum, int maximum, int value,
-    const QRect& geometry, const char* toolTip);
+SegmentSlider* miniSlider(
+    QWidget* parent, const char* name, int minimum, int maximum, int value, const QRect& geometry, const char* toolTip);
 // A whole-number spin box.
-QuvDoubleSpinBox* spinBox(QWidget* parent, const char* name, int minimum, int maximum, int value,
-    const QRect& geometry, const char* toolTip);
+QuvDoubleSpinBox* spinBox(
+    QWidget* parent, const char* name, int minimum, int maximum, int value, const QRect& geometry, const char* toolTip);
 
 // The two-state slide switch (off and on pictures for every icon mode).
 QIcon switchIcon();
 QPushButton* switchButton(QWidget* parent, const char* name, const QRect& geometry, const char* toolTip);
 // A flat picture button drawn by its style sheet: the one-push set button
 // ("wb_set") and the reset buttons ("wb_reset").
-QPushButton* pictureButton(QWidget* parent, const char* name, const char* stem, bool checkable,
-    const QRect& geometry, const char* toolTip);
-
-// A value typed in a spin box as the camera takes it: rounded, halves away from zero.
-int roundedValue(double value);
+QPushButton* pictureButton(
+    QWidget* parent, const char* name, const char* stem, bool checkable, const QRect& geometry, const char* toolTip);
 
 } // namespace settingsui
