@@ -65,9 +65,16 @@ QStringList answer(
     return shown;
 }
 
+// The top-left pixel of a picture's spot window.
 QPoint corner(ScreenProxyIcon* picture)
 {
-    return picture->m_roi.topLeft();
+    for (int y = 0; y < picture->height(); ++y) {
+        for (int x = 0; x < picture->width(); ++x) {
+            if (picture->GetRoiHit(QPoint(x, y)) != 0)
+                return QPoint(x, y);
+        }
+    }
+    return QPoint(-1, -1);
 }
 
 // The kinds a pane raised.
@@ -447,8 +454,9 @@ private slots:
         QTest::addColumn<QString>("centre");
         QTest::addColumn<QPoint>("snapped");
         QTest::addColumn<QPoint>("mirrored");
-        QTest::newRow("unflipped") << false << "00 08 00 08" << QPoint(1344, 693) << QPoint(1536, 792);
-        QTest::newRow("flipped") << true << "00 08 00 07" << QPoint(1536, 693) << QPoint(1344, 792);
+        // Window corners (1344, 693) and (1536, 792) in frame units, in pixels of the 224 x 126 picture.
+        QTest::newRow("unflipped") << false << "00 08 00 08" << QPoint(78, 40) << QPoint(90, 46);
+        QTest::newRow("flipped") << true << "00 08 00 07" << QPoint(90, 40) << QPoint(78, 46);
     }
     void spotSwitchDragAndMenu()
     {
