@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -212,6 +213,21 @@ private slots:
         QCOMPARE(QStringLiteral("%1 %2%3").arg(state.row).arg(state.level).arg(state.writeBack ? "!" : ""), shown);
     }
 
+    void builtAndConnected()
+    {
+        // Every connection is made, and every control but Apply explains itself.
+        quvtest::MessageLog log;
+        PaneSettings pane(m_set, nullptr);
+        pane.uiSetup();
+        QCOMPARE(log.messages().filter(QStringLiteral("cannot connect")), QStringList());
+        for (QWidget* w : pane.findChildren<QWidget*>()) {
+            const bool control = qobject_cast<QAbstractSlider*>(w) || qobject_cast<QComboBox*>(w)
+                || qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QPushButton*>(w);
+            if (control && !qobject_cast<QScrollBar*>(w) && !w->isHidden() && w->objectName() != "apply")
+                QVERIFY2(!w->toolTip().isEmpty(), qPrintable(w->objectName()));
+        }
+    }
+
     void syncOrderAndStoredRow()
     {
         m_camera->deviceInvalidateCache();
@@ -374,10 +390,13 @@ private slots:
         QCOMPARE(rSpin->value(), 200.0);
         QCOMPARE(spun.count(), 0);
         QCOMPARE(find<SegmentSlider>("bGainSlider")->value(), 100);
+        QCOMPARE(find<QuvDoubleSpinBox>("bGainSpin")->value(), 100.0);
         find<QPushButton>("rGainReset")->click();
         QCOMPARE(sent(), QStringLiteral("81 01 04 03 00 FF | 81 09 04 43 FF"));
         QCOMPARE(rSlider->value(), 128);
         QCOMPARE(rSpin->value(), 128.0);
+        find<QPushButton>("bGainReset")->click();
+        QCOMPARE(sent(), QStringLiteral("81 01 04 04 00 FF | 81 09 04 44 FF"));
     }
 
     void switches_data()
@@ -446,6 +465,8 @@ private slots:
         m_pane->uiSync(false);
         QCOMPARE(bars->currentIndex(), -1);
         m_sim->setValue(hexBytes("7E 04 7D"), hexBytes("00"));
+        m_pane->uiSync(false);
+        QCOMPARE(bars->currentIndex(), 0);
     }
 
     void spotSwitchDragAndMenu_data()
@@ -544,6 +565,10 @@ private slots:
         QCOMPARE(answer([&] { choose(pane.findChild<QuvComboBox*>("delayMode"), 1); }, QString(), remove).size(), 1);
         QVERIFY(!set->getAt(0));
         QVERIFY(pane.findChild<QPushButton*>("apply")->isEnabled());
+        // Failed reads leave their presets.
+        pane.syncInfo(true);
+        QCOMPARE(pane.findChild<QLineEdit*>("temperature")->text(), QStringLiteral("0 C / 32 F"));
+        QCOMPARE(pane.findChild<QuvComboBox*>("slot")->currentText(), QStringLiteral("Slot 1"));
     }
 };
 

@@ -68,6 +68,14 @@ void TestSettingsScreenshot::subPanes()
         const QString path = quvtest::artifactPath(QStringLiteral("settings-%1.png").arg(QLatin1String(names[row])));
         QVERIFY(screen.copy(form.frameGeometry().adjusted(-4, -4, 4, 4)).save(path));
         qInfo("screenshot: %s", qPrintable(path));
+        if (row == 0) {
+            // The switch pictures: a blue track when on, a light knob when off.
+            const auto at = [&](const char* name) {
+                return QColor(screen.pixel(pane->findChild<QWidget*>(QLatin1String(name))->mapToGlobal(QPoint(8, 9))));
+            };
+            QVERIFY2(at("backLight").blue() > at("backLight").red() + 60, qPrintable(at("backLight").name()));
+            QVERIFY2(at("irCutFilter").lightness() > 150, qPrintable(at("irCutFilter").name()));
+        }
     }
     delete cameras;
 }
