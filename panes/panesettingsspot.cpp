@@ -45,8 +45,6 @@ constexpr int kGridFallback = 7;
 constexpr int kCenterLeft = 1440;
 constexpr int kCenterTop = 742;
 constexpr int kMenuCenter = 256;
-// Move only (the ROI editor's constraint 3).
-constexpr int kMoveOnly = 3;
 
 const QColor kSpotFill(67, 149, 194);
 const QColor kScreenOn(54, 54, 54);
@@ -121,7 +119,7 @@ void PaneSettings::uiSetupSpotPane(QWidget* page)
         picture->setObjectName(QLatin1String(group.name) + QLatin1String("Picture"));
         picture->SetScreenSize(kFrameWidth, kFrameHeight);
         picture->SetRoiGeometry(kCenterLeft, kCenterTop, kSpotWidth, kSpotHeight);
-        picture->SetContrain(RoiConstrain(kMoveOnly), 0, 0);
+        picture->SetContrain(RoiConstrainMoveOnly, 0, 0);
         picture->SetRoiFillColor(kSpotFill);
         picture->SetRoiTextColor(kNoText);
         picture->SetScreenTextColor(kNoText);
