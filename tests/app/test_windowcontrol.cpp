@@ -24,8 +24,8 @@ struct Rig
     Rig()
     {
         other.setWord(hexBytes("04 22"), 2);
-        window.ports = { SerialPortDesc::forDevicePath(sim.devicePath()),
-            SerialPortDesc::forDevicePath(other.devicePath()) };
+        window.ports
+            = { SerialPortDesc::forDevicePath(sim.devicePath()), SerialPortDesc::forDevicePath(other.devicePath()) };
     }
     // The packets starting with prefix since the last call, as "20 21 ..." (the byte after prefix).
     QString sent(const char* prefix)
@@ -54,6 +54,7 @@ QStringList choose(apptest::TestWindow& window, const QString& text)
     QTimer::singleShot(0, [&] {
         QTRY_VERIFY(qobject_cast<QuvMenu*>(QApplication::activePopupWidget()));
         auto* menu = qobject_cast<QuvMenu*>(QApplication::activePopupWidget());
+        QTRY_VERIFY(menu->isVisible());
         for (int i = 0; i < menu->count(); ++i)
             items.append((menu->itemChecked(i) ? "*" : "") + menu->itemText(i));
         QAction* item = menu->actionAt(menu->indexOfItemMatchingText(text));
@@ -70,6 +71,8 @@ class TestWindowControl : public QObject
     Q_OBJECT
 
 private slots:
+    // Only the test scans: the countdown armed at start never runs out.
+    void initTestCase() { paneclock::setSourceForTesting(apptest::testClock); }
     void init() { QSettings().clear(); }
 
     void zoomKeys()
@@ -78,7 +81,8 @@ private slots:
         QVERIFY(rig.window.scan());
         rig.sent("");
         QTest::keyClicks(&rig.window, "LLLJJJLK++--");
-        QCOMPARE(rig.sent("81 01 04 07"), QStringLiteral("20 20 21 22 21 20 00 00 20 20 00 00 20 20 00 00 30 30 00 00"));
+        QCOMPARE(
+            rig.sent("81 01 04 07"), QStringLiteral("20 20 21 22 21 20 00 00 20 20 00 00 20 20 00 00 30 30 00 00"));
         key(&rig.window, Qt::Key_Right);
         key(&rig.window, Qt::Key_Left, QEvent::KeyPress, true);
         key(&rig.window, Qt::Key_Left);
@@ -137,17 +141,20 @@ private slots:
                 "QUV Factory Default", "", "About..." }));
         QCOMPARE(DeviceInterface::deepScanEnabled(), !deepScan);
         rig.sent("");
-        for (const char* item : { "Rescan for TaqoCams", "Lens Initialize", "Set Default", "Refresh UI Controls" })
+        choose(rig.window, "Rescan for TaqoCams");
+        const std::pair<const char*, const char*> items[]
+            = { { "Lens Initialize", "81 01 04 19 01 FF" }, { "Set Default", "81 01 04 3F 01 7F FF" },
+                  { "Refresh UI Controls", "81 09 04 00 FF" }, { "QUV Factory Default", "81 01 04 3F 00 7F FF" } };
+        for (const auto& [item, packet] : items) {
             choose(rig.window, item);
-        for (const char* packet : { "81 01 04 19 01 FF", "81 01 04 3F 01 7F FF", "81 09 04 00 FF" })
-            QVERIFY2(rig.sim.waitForPacket(hexBytes(packet)), packet);
-        choose(rig.window, "QUV Factory Default");
-        QVERIFY(rig.sim.waitForPacket(hexBytes("81 01 04 3F 00 7F FF")));
+            QVERIFY2(rig.sim.waitForPacket(hexBytes(packet)), item);
+        }
         choose(rig.window, "About...");
         QCOMPARE(rig.window.m_statusDialog->windowTitle(), QStringLiteral("About TaqoControl"));
         quvtest::MessageLog log;
         rig.window.slot_contextCamera(QPoint(1, 2));
         QCOMPARE(log.messages(), QStringList("slot_contextCamera QPoint(1,2)"));
+        DeviceInterface::setDeepScanEnabled(deepScan);
     }
 };
 
