@@ -1,0 +1,40 @@
+# Runs in the guest (bash, chrooted into the host's root) on the serial console:
+# starts udevd, then reads commands from the console, one a line, and answers
+# each with a line "@@ <exit status>". /tmp/out is the host's results folder.
+# QUV_UDEV: the unpacked udev package.
+export PATH=$QUV_UDEV/bin:$PATH HOME=/tmp XDG_RUNTIME_DIR=/tmp/runtime XDG_CONFIG_HOME=/tmp/out/config
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+stty -echo -onlcr
+
+start_udev() {
+    mkdir -p /run/udev/rules.d
+    cp "$QUV_UDEV"/lib/udev/rules.d/* /run/udev/rules.d/
+    systemd-udevd --daemon 2>/tmp/out/udevd.log
+    udevadm trigger --action=add --subsystem-match=usb --subsystem-match=tty && udevadm settle --timeout=30
+}
+
+# The USB serial ports as "<tty> <vendor>:<product> <serial number>", from udev's database.
+ports() {
+    for tty in /dev/ttyUSB*; do
+        [[ -e $tty ]] || continue
+        (eval "$(udevadm info -q property --export "$tty")" && echo "${tty#/dev/} $ID_VENDOR_ID:$ID_MODEL_ID $ID_SERIAL_SHORT")
+    done
+}
+
+# The tty of the adapter with serial number $1.
+tty_of() {
+    ports | awk -v serial="$1" '$3 == serial {print "/dev/" $1; found = 1} END {exit !found}'
+}
+
+# exchange <tty> <bytes in printf notation> <reply length>: the reply in hex.
+exchange() {
+    stty -F "$1" raw -echo 9600 && exec 3<>"$1" && printf "$2" >&3 && timeout 3 head -c "$3" <&3 | od -An -tx1
+    exec 3<&-
+}
+
+start_udev
+echo "@@ ready"
+while IFS= read -r line; do
+    eval "$line"
+    echo "@@ $?"
+done
