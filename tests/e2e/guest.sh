@@ -32,6 +32,23 @@ exchange() {
     exec 3<&-
 }
 
+# The virtual X server; returns once it takes clients.
+start_x() {
+    mkfifo /tmp/xready
+    Xvfb -displayfd 5 -nolisten tcp -screen 0 1024x768x24 5>/tmp/xready 2>/tmp/out/xvfb.log &
+    read -r display </tmp/xready && export DISPLAY=:$display QT_QPA_PLATFORM=xcb QT_XCB_GL_INTEGRATION=none
+}
+
+# start_app <program>: its Qt messages, each with the seconds since its start, go to /tmp/out/app.log.
+start_app() {
+    QT_MESSAGE_PATTERN='%{time process} %{message}' "$1" >/tmp/out/app.log 2>&1 &
+}
+
+# A key press and release in the application's window.
+key() {
+    timeout 20 xdotool search --sync --name '^QUV TaqoControl$' windowfocus --sync key "$1"
+}
+
 start_udev
 echo "@@ ready"
 while IFS= read -r line; do
