@@ -13,25 +13,6 @@ start_udev() {
     udevadm trigger --action=add --subsystem-match=usb --subsystem-match=tty && udevadm settle --timeout=30
 }
 
-# The USB serial ports as "<tty> <vendor>:<product> <serial number>", from udev's database.
-ports() {
-    for tty in /dev/ttyUSB*; do
-        [[ -e $tty ]] || continue
-        (eval "$(udevadm info -q property --export "$tty")" && echo "${tty#/dev/} $ID_VENDOR_ID:$ID_MODEL_ID $ID_SERIAL_SHORT")
-    done
-}
-
-# The tty of the adapter with serial number $1.
-tty_of() {
-    ports | awk -v serial="$1" '$3 == serial {print "/dev/" $1; found = 1} END {exit !found}'
-}
-
-# exchange <tty> <bytes in printf notation> <reply length>: the reply in hex.
-exchange() {
-    stty -F "$1" raw -echo 9600 && exec 3<>"$1" && printf "$2" >&3 && timeout 3 head -c "$3" <&3 | od -An -tx1
-    exec 3<&-
-}
-
 # The virtual X server; returns once it takes clients.
 start_x() {
     mkfifo /tmp/xready
@@ -49,7 +30,13 @@ key() {
     timeout 20 xdotool search --sync --name '^QUV TaqoControl$' windowfocus --sync key "$1"
 }
 
+# click <x> <y>: a left click at that point of the application's window.
+click() {
+    timeout 20 xdotool search --sync --name '^QUV TaqoControl$' mousemove --window %1 "$1" "$2" click 1
+}
+
 start_udev
+udevadm monitor -u -s usb -s tty >/tmp/out/udev-events.log 2>&1 &
 echo "@@ ready"
 while IFS= read -r line; do
     eval "$line"

@@ -16,6 +16,7 @@
 #include <QJsonObject>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QSettings>
 
 #include "camsim.h"
 #include "quvtest.h"
@@ -50,10 +51,11 @@ class TestEndToEnd : public QObject
 
 private slots:
     void initTestCase();
-    void adaptersListedWithUsbIds();
-    void bytesCrossTheAdapters();
-    void unplugAndReplug();
-    void cablePullAndReconnect();
+    void startFindsBothCameras();
+    void keyReachesSelectedCamera();
+    void unplugFallsBackAndReplugRescansOnce();
+    void cablePullMidExchange();
+    void burstGivesOneRescan();
     void cleanupTestCase();
 
 private:
@@ -61,6 +63,15 @@ private:
     QJsonObject qmp(const QString& command, const QJsonObject& arguments = {});
     bool waitForEvent(const QString& event, const QString& device);
     bool plug(int i);
+    bool unplug(int i);
+    bool select(int slot);
+    // The application's log from line `from` on: seconds since its start and the text of each line.
+    QList<QPair<double, QString>> log(int from = 0) const;
+    int logLines() const { return log().size(); }
+    int count(const QString& text, int from) const;
+    int selectedSlot() const;
+    // Adapter i's camera was re-read and placed: its camera ID is read by the re-read and again by the placement.
+    bool placed(int i) const { return m_sims[i]->received().count(hexBytes("81 09 04 22 FF")) >= 2; }
 
     QTemporaryDir m_dir { QDir::tempPath() + "/quv-e2e-XXXXXX" };
     QProcess m_qemu;
@@ -97,43 +108,96 @@ void TestEndToEnd::initTestCase()
     for (int i = 0; i < ADAPTERS; ++i)
         QVERIFY(plug(i));
     QVERIFY2(guest(QString(), nullptr, BOOT_MS), "the guest did not come up");
+    QVERIFY(guest("udevadm wait --timeout=20 /dev/ttyUSB0 /dev/ttyUSB1 && start_x && start_app " + qEnvironmentVariable("QUV_E2E_APP")));
 }
 
-// Boots with both adapters attached: udev lists them with the FTDI IDs and their serial numbers.
-void TestEndToEnd::adaptersListedWithUsbIds()
+// The first scan keeps both adapters by their USB IDs, re-reads both cameras
+// and places each in the slot of its camera ID: the first adapter's camera has
+// ID 2, the second's 1. Slot 0 stays empty, so slot 1 is selected.
+void TestEndToEnd::startFindsBothCameras()
 {
-    QString ports;
-    QVERIFY(guest("udevadm wait --timeout=20 /dev/ttyUSB0 /dev/ttyUSB1 && ports", &ports));
-    QVERIFY2(ports.contains(QRegularExpression("ttyUSB[01] 0403:6001 CAM-1\n")), qPrintable(ports));
-    QVERIFY2(ports.contains(QRegularExpression("ttyUSB[01] 0403:6001 CAM-2\n")), qPrintable(ports));
-}
-
-void TestEndToEnd::bytesCrossTheAdapters()
-{
+    QTRY_VERIFY_WITH_TIMEOUT(placed(0) && placed(1) && selectedSlot() == 1, 30000);
     for (int i = 0; i < ADAPTERS; ++i) {
-        m_sims[i]->setWord(hexBytes("04 22"), uint16_t(i + 1));
-        QString reply;
-        QVERIFY(guest(QString("exchange $(tty_of CAM-%1) '\\x81\\x09\\x04\\x22\\xff' 7").arg(i + 1), &reply));
-        QCOMPARE(reply.simplified(), QString("90 50 00 00 00 0%1 ff").arg(i + 1));
-        QVERIFY(m_sims[i]->waitForPacket(hexBytes("81 09 04 22 FF")));
+        const QList<QByteArray> inquiries = quvtest::packetsStartingWith(m_sims[i]->received(), hexBytes("81 09"));
+        QVERIFY2(QSet<QByteArray>(inquiries.begin(), inquiries.end()).size() > 40, qPrintable(QString::number(inquiries.size())));
     }
+    QVERIFY(select(2));
+    QCOMPARE(count("sig_usbRescan", 0), 1);
+    QVERIFY(guest(QString("\"%1\" --grab /tmp/out/screen.png").arg(QCoreApplication::applicationFilePath())));
+    QFile::remove(quvtest::artifactPath("e2e-main-window.png"));
+    QVERIFY(QFile::copy(m_dir.filePath("out/screen.png"), quvtest::artifactPath("e2e-main-window.png")));
 }
 
-void TestEndToEnd::unplugAndReplug()
+// "L" starts the selected camera (slot 2, the first adapter's) zooming toward tele, "K" stops it.
+void TestEndToEnd::keyReachesSelectedCamera()
 {
-    QVERIFY(!qmp("device_del", { { "id", "adapter0" } }).contains("error"));
-    QVERIFY(waitForEvent("DEVICE_DELETED", "adapter0"));
-    QVERIFY(guest("udevadm settle; ! tty_of CAM-1"));
+    QSKIP("the application does not take keys yet");
+    for (const auto& sim : m_sims)
+        sim->clearReceived();
+    QVERIFY(guest("key L"));
+    QVERIFY(m_sims[0]->waitForPacket(hexBytes("81 01 04 07 20 FF")));
+    QVERIFY(guest("key K"));
+    QVERIFY(m_sims[0]->waitForPacket(hexBytes("81 01 04 07 00 FF")));
+    QVERIFY(quvtest::packetsStartingWith(m_sims[1]->received(), hexBytes("81 01")).isEmpty());
+}
+
+// The selected camera's adapter goes: the window falls back to the other
+// camera. It comes back: one rescan, 500 ms after the last USB event, and the
+// camera is in its slot again.
+void TestEndToEnd::unplugFallsBackAndReplugRescansOnce()
+{
+    int mark = logLines();
+    QVERIFY(unplug(0));
+    QTRY_VERIFY_WITH_TIMEOUT(selectedSlot() == 1, 10000);
+    QCOMPARE(count("sig_usbRescan", mark), 1);
+    mark = logLines();
+    m_sims[0]->clearReceived();
     QVERIFY(!qmp("device_add", adapter(0)).contains("error"));
-    QVERIFY(guest("udevadm wait --timeout=20 /dev/serial/by-id/usb-QEMU_QEMU_USB_SERIAL_CAM-1-if00-port0"));
+    QTRY_VERIFY_WITH_TIMEOUT(placed(0), 20000);
+    QVERIFY(select(2));
+    QCOMPARE(count("sig_usbRescan", mark), 1);
+    double lastEvent = 0, rescan = 0;
+    for (const auto& line : log(mark)) {
+        if (line.second.startsWith("pnpCallback"))
+            lastEvent = line.first;
+        else if (line.second == "sig_usbRescan")
+            rescan = line.first;
+    }
+    QVERIFY2(rescan - lastEvent >= 0.5 && rescan - lastEvent < 1.5, qPrintable(QString::number(rescan - lastEvent)));
 }
 
-void TestEndToEnd::cablePullAndReconnect()
+// The line of the selected camera (slot 2) drops in the middle of the re-read
+// that the other adapter's removal starts: the camera goes offline at once.
+// Both come back and are re-read and placed.
+void TestEndToEnd::cablePullMidExchange()
 {
-    m_sims[1]->hangUp();
-    QVERIFY(guest("udevadm wait --removed --timeout=20 /dev/serial/by-id/usb-QEMU_QEMU_USB_SERIAL_CAM-2-if00-port0"));
-    QVERIFY(plug(1));
-    QVERIFY(guest("udevadm wait --timeout=20 /dev/serial/by-id/usb-QEMU_QEMU_USB_SERIAL_CAM-2-if00-port0"));
+    m_sims[0]->addFault(CamSim::Rule(CamSim::Fault::HangUp).matching(hexBytes("09 04 4B")));
+    const int mark = logLines();
+    QVERIFY(unplug(1));
+    QTRY_VERIFY_WITH_TIMEOUT(m_sims[0]->isHungUp(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(count("serial device lost", mark) == 1, 3000);
+    m_sims[1]->clearReceived();
+    QVERIFY(plug(0));
+    QVERIFY(!qmp("device_add", adapter(1)).contains("error"));
+    QTRY_VERIFY_WITH_TIMEOUT(placed(0) && placed(1), 20000);
+    QVERIFY(select(1));
+    QVERIFY(select(2));
+}
+
+// Both adapters go and come back at once: one rescan for the burst of events.
+void TestEndToEnd::burstGivesOneRescan()
+{
+    const int mark = logLines();
+    for (int i = 0; i < ADAPTERS; ++i) {
+        m_sims[i]->clearReceived();
+        QVERIFY(unplug(i));
+    }
+    for (int i = 0; i < ADAPTERS; ++i)
+        QVERIFY(!qmp("device_add", adapter(i)).contains("error"));
+    QTRY_VERIFY_WITH_TIMEOUT(placed(0) && placed(1), 20000);
+    QVERIFY(select(1));
+    QCOMPARE(count("pnpCallback", mark), 4);
+    QCOMPARE(count("sig_usbRescan", mark), 1);
 }
 
 void TestEndToEnd::cleanupTestCase()
@@ -147,6 +211,10 @@ void TestEndToEnd::cleanupTestCase()
     QFile console(quvtest::artifactPath("e2e-console.log"));
     if (console.open(QIODevice::WriteOnly))
         console.write(m_console);
+    QFile::remove(quvtest::artifactPath("e2e-app.log"));
+    QFile::copy(m_dir.filePath("out/app.log"), quvtest::artifactPath("e2e-app.log"));
+    QFile::remove(quvtest::artifactPath("e2e-udev-events.log"));
+    QFile::copy(m_dir.filePath("out/udev-events.log"), quvtest::artifactPath("e2e-udev-events.log"));
 }
 
 // Runs a command in the guest's shell; true when it exits with 0. A null command waits for the shell's start.
@@ -208,6 +276,56 @@ bool TestEndToEnd::waitForEvent(const QString& event, const QString& device)
     return seen();
 }
 
+// Takes adapter i out (QMP device_del) and waits until qemu has let it go.
+bool TestEndToEnd::unplug(int i)
+{
+    m_events.clear();
+    return !qmp("device_del", { { "id", QString("adapter%1").arg(i) } }).contains("error")
+        && waitForEvent("DEVICE_DELETED", QString("adapter%1").arg(i));
+}
+
+// Clicks the camera button of slot (0..7) until the selection moves there: its button is enabled once its camera is in.
+bool TestEndToEnd::select(int slot)
+{
+    const QDeadlineTimer deadline(GUEST_MS);
+    while (selectedSlot() != slot && !deadline.hasExpired()) {
+        if (!guest(QString("click %1 478").arg(qRound(93 + slot * 521.0 / 7) + 27)))
+            return false;
+        const QDeadlineTimer settle(1000);
+        while (selectedSlot() != slot && !settle.hasExpired())
+            QTest::qWait(50);
+    }
+    return selectedSlot() == slot;
+}
+
+QList<QPair<double, QString>> TestEndToEnd::log(int from) const
+{
+    QFile file(m_dir.filePath("out/app.log"));
+    QList<QPair<double, QString>> lines;
+    if (!file.open(QIODevice::ReadOnly))
+        return lines;
+    const QRegularExpression pattern("^\\s*(\\d+\\.\\d+) (.*)$");
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QRegularExpressionMatch match = pattern.match(QString::fromUtf8(line));
+        if (match.hasMatch())
+            lines.append({ match.captured(1).toDouble(), match.captured(2) });
+    }
+    return lines.mid(from);
+}
+
+int TestEndToEnd::count(const QString& text, int from) const
+{
+    const auto lines = log(from);
+    return int(std::count_if(lines.begin(), lines.end(), [&](const auto& line) { return line.second.contains(text); }));
+}
+
+int TestEndToEnd::selectedSlot() const
+{
+    return QSettings(m_dir.filePath("out/config/quv/QUV Taqo Control.conf"), QSettings::IniFormat)
+        .value("prefs/selectedDevice", -1)
+        .toInt();
+}
+
 // Connects a fresh simulator to adapter i's host end: the adapter attaches in the guest.
 bool TestEndToEnd::plug(int i)
 {
@@ -222,6 +340,7 @@ bool TestEndToEnd::plug(int i)
         return false;
     }
     m_sims[i] = std::make_unique<CamSim>(1, fd);
+    m_sims[i]->setWord(hexBytes("04 22"), uint16_t(2 - i));
     return m_sims[i]->isValid();
 }
 
