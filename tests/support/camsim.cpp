@@ -608,6 +608,11 @@ void CamSim::applyCommand(Values& values, int camera, const QByteArray& command)
         values[wordKey] = nibbles(uint16_t(value));
         return;
     }
+    if (category == 0x04 && code == 0x38 && args == bytesOf({ 0x10 })) {
+        // The auto/manual toggle: the inquiry reads the mode it leads to.
+        values[key] = bytesOf({ values.value(key) == bytesOf({ 0x02 }) ? 0x03 : 0x02 });
+        return;
+    }
     if (category == 0x04 && code == 0x3F && args.size() == 2) {
         auto& memory = m_memory[size_t(camera - 1)];
         const int channel = at(args, 1);

@@ -26,7 +26,8 @@
 // families 04 24 and 04 23), so a command changes what the matching inquiry
 // returns. Commands the model knows better: zoom and focus together (04 47
 // with eight nibbles), the up/down/reset steppers of the word values
-// (04 02..0E), memories (04 3F: set, recall, reset a snapshot of all values),
+// (04 02..0E), the focus auto/manual toggle (04 38 10 flips 02 and 03),
+// memories (04 3F: set, recall, reset a snapshot of all values),
 // the ePTZ position (its reply carries a sign byte first), pan-tilt absolute,
 // relative, home and reset (06 12 holds sign byte, pan and tilt nibbles).
 //
