@@ -84,6 +84,7 @@ private slots:
                 axis0.append(joystick->axes.at(0));
         }
         QCOMPARE(axis0, (QList<int> { 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20000 }));
+        QCOMPARE(joystick->axes.size() * 100 + joystick->buttons.size(), 429);
 
         SdlJoystick::ReleaseInstance(); // the count survives a new start
         SdlJoystick::GetInstance()->joystickOpen(0);
@@ -143,6 +144,11 @@ private slots:
             xy.mid(xy.size() - 2), (QList<QVariantList> { { 1.0, -1.0, true, true }, { 1.0, -1.0, true, false } }));
         QCOMPARE(z.last(), (QVariantList { 0.0, false, false }));
         QCOMPARE(s.mid(s.size() - 2), (QList<QVariantList> { { -1.0, true, true }, { -1.0, true, false } }));
+        // Y at rest, X still out: on, and no change of zone.
+        SDL_JoystickSetVirtualAxis(stick(), 0, -32768);
+        SDL_JoystickSetVirtualAxis(stick(), 1, 0);
+        control->slot_controlPoll();
+        QCOMPARE(xy.last(), (QVariantList { -1.0, 0.0, true, false }));
 
         quvtest::MessageLog log;
         // Button 29 is in no table but is remembered: the (5, down) after it passes.
@@ -163,6 +169,7 @@ private slots:
         ControlBase* control = plugAndStart("X VM", 4, 29);
         s_failOpen = false;
         QVERIFY(!control->joystickAttached() && SdlJoystick::GetInstance()->joystickName().isEmpty());
+        QVERIFY(!control->buttonPoll());
 
         // The control thread deletes the object; the next one is new.
         quvtest::MessageLog log;
