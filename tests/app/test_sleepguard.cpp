@@ -17,9 +17,8 @@ const QString NO_BUS = QStringLiteral("unix:path=/nonexistent/bus");
 QString firstLine(QProcess& process, const QString& program, const QStringList& arguments)
 {
     process.start(program, arguments);
-    return QTest::qWaitFor([&] { return process.canReadLine(); }, 10000)
-        ? QString::fromUtf8(process.readLine()).trimmed()
-        : QString();
+    return QTest::qWaitFor([&] { return process.canReadLine(); }, 10000) ? QString::fromUtf8(process.readLine()).trimmed()
+                                                                         : QString();
 }
 
 } // namespace
