@@ -106,7 +106,6 @@ QPushButton* flatButton(QWidget* parent, const QString& name, const QRect& rect,
     button->setObjectName(name);
     button->setFlat(true);
     button->setCheckable(true);
-    button->setAutoDefault(false);
     button->setGeometry(rect);
     button->setStyleSheet(sheet);
     return button;
@@ -219,6 +218,7 @@ void MainWindow::uiSetup()
     m_paneFrame->setGeometry(PANE_FRAME.rect());
 
     m_powerButton = flatButton(this, QLatin1String(POWER_BUTTON.name), POWER_BUTTON.rect(), powerSheet());
+    m_powerButton->setAutoDefault(false);
 
     m_heroLabel = pictureLabel(this, HERO);
     m_heroLabel->setToolTip(QLatin1String(HERO.toolTip));
@@ -252,6 +252,7 @@ void MainWindow::uiSetup()
         QPushButton* button = flatButton(this, QStringLiteral("presetButton%1").arg(i),
             QRect(presetButtonX(i), PRESET_BUTTON_Y, PRESET_BUTTON_WIDTH, PRESET_BUTTON_HEIGHT), presetSheet());
         button->setText(QString::number(i + 1));
+        button->setAutoDefault(false);
         button->setContextMenuPolicy(Qt::CustomContextMenu);
         presetGroup->addButton(button);
         link(button, SIGNAL(clicked()), this, SLOT(slot_presetSelect()));
@@ -264,6 +265,7 @@ void MainWindow::uiSetup()
         QPushButton* button = flatButton(this, QStringLiteral("cameraButton%1").arg(j),
             QRect(cameraButtonX(j), CAMERA_BUTTON_Y, CAMERA_BUTTON_WIDTH, CAMERA_BUTTON_HEIGHT), cameraSheet());
         button->setToolTip(QStringLiteral("Select Camera %1").arg(j + 1));
+        button->setAutoDefault(false);
         button->setContextMenuPolicy(Qt::CustomContextMenu);
         cameraGroup->addButton(button);
         link(button, SIGNAL(toggled(bool)), this, SLOT(slot_selectCamera(bool)));

@@ -4,11 +4,15 @@
 
 #include "app/windowlayout.h"
 #include "device/deviceinterface.h"
+#include "app/controlbase.h"
 #include "panes/panecamera.h"
 #include "quvtest.h"
 #include "testwindow.h"
 
 #include <memory>
+
+#include <QPointer>
+#include <QThread>
 
 #include <QSettings>
 
@@ -226,8 +230,13 @@ void TestMainWindow::shutdown()
     window->move(40, 30);
     window->m_deviceSet->get()->setZoomSpeed(6);
     const QPoint shown = window->pos();
+    const QPointer<ControlBase> controller = window->m_controlBase;
+    const QPointer<QThread> controlThread = window->m_controlThread;
+    QVERIFY(controller && controlThread->isRunning());
     window->close();
     window.reset();
+    // The control thread has ended, and the controller and the thread object with it.
+    QVERIFY(!controller && !controlThread);
     QSettings settings;
     QCOMPARE(settings.value(QStringLiteral("prefs/camZoomSpeed")).toInt(), 6);
     QVERIFY(settings.contains(QStringLiteral("prefs/deepScan")));

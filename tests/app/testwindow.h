@@ -41,6 +41,8 @@ public:
     using MainWindow::m_apertGainLabel;
     using MainWindow::m_cameraButtons;
     using MainWindow::m_colorSpaceLabel;
+    using MainWindow::m_controlBase;
+    using MainWindow::m_controlThread;
     using MainWindow::m_deviceSet;
     using MainWindow::m_eptzLabel;
     using MainWindow::m_factoryDefaultPending;
