@@ -10,6 +10,7 @@
 #include "device/taqonotifier.h"
 #include "media/mediaresources.h"
 #include "panes/panecamera.h"
+#include "panes/panesettings.h"
 
 #include <algorithm>
 
@@ -273,11 +274,11 @@ void MainWindow::uiSetup()
         m_cameraButtons[j] = button;
     }
 
-    // PaneEptz and PaneSettings take their places as they land; until then a
-    // bare PaneBase holds each, so that the list stays indexed by PaneType.
+    // PaneEptz takes its place as it lands; until then a bare PaneBase holds
+    // it, so that the list stays indexed by PaneType.
     const QRect paneArea = paneRect(m_paneFrame->width(), m_paneFrame->height());
     for (PaneBase* pane : std::initializer_list<PaneBase*> { new PaneCamera(m_deviceSet, m_paneFrame),
-             new PaneBase(m_deviceSet, m_paneFrame), new PaneBase(m_deviceSet, m_paneFrame) }) {
+             new PaneBase(m_deviceSet, m_paneFrame), new PaneSettings(m_deviceSet, m_paneFrame) }) {
         pane->setGeometry(paneArea);
         pane->uiSetup();
         m_panes.append(pane);
