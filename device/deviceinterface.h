@@ -83,6 +83,9 @@ public:
     // Request queues, served by the worker thread
     int viscaPush(eViscaMsg msg, int val1, int val2);
     int viscaPull(eViscaMsg msg, int val1);
+    // The values of a set of msg still waiting in the queue (not yet taken by
+    // the worker); false when there is none.
+    bool viscaPushWaiting(eViscaMsg msg, int& val1, int& val2);
     void viscaClearQueues();
     // One serving pass; runs only on this device's worker thread.
     void viscaPop();

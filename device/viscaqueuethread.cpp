@@ -45,6 +45,19 @@ int DeviceInterface::viscaPush(eViscaMsg msg, int val1, int val2)
     return 0;
 }
 
+bool DeviceInterface::viscaPushWaiting(eViscaMsg msg, int& val1, int& val2)
+{
+    QMutexLocker lock(&m_queueMutex);
+    for (const ViscaData& request : m_setQueue) {
+        if (request.msg == msg) {
+            val1 = request.val1;
+            val2 = request.val2;
+            return true;
+        }
+    }
+    return false;
+}
+
 int DeviceInterface::viscaPull(eViscaMsg msg, int val1)
 {
     {
