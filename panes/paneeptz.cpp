@@ -272,13 +272,7 @@ void PaneEptz::syncEptzValue(bool useCache)
     int x = 0;
     int y = 0;
     eptViscaToXY(pan, tilt, x, y);
-    int left = 0;
-    int top = 0;
-    eptXYToLeftTop(x, y, left, top);
-    m_picture->SetRoiX(left);
-    m_picture->SetRoiY(top);
-    m_spinX->setValueNoSignal(x);
-    m_spinY->setValueNoSignal(y);
+    showPosition(x, y);
 }
 
 void PaneEptz::eptLeftTopToXY(int left, int top, int& x, int& y)
@@ -341,12 +335,13 @@ void PaneEptz::slot_onOff(bool on)
         box.setInformativeText(QStringLiteral("Go to \"Settings:Output\" pane to change to UHD format.\n"));
         box.setDefaultButton(box.addButton(tr("Cancel"), QMessageBox::AcceptRole));
         box.setIcon(QMessageBox::Warning);
+        // Nothing of the camera is held across the box's event loop, in which
+        // a removed camera may be deleted.
         box.exec();
         const QSignalBlocker blocker(m_onOff);
         m_onOff->setChecked(false);
         return;
     }
-    // The camera is asked for again: the box's event loop may have seen it go.
     device()->viscaSet(ViscaMsg::EptOnOff, on ? VISCA_ON : VISCA_OFF, -1);
     syncOnOff(true);
 }
@@ -428,13 +423,18 @@ void PaneEptz::slot_deltaXY(double dx, double dy)
 
 void PaneEptz::sendPosition(int x, int y)
 {
-    int left = 0;
-    int top = 0;
-    eptXYToLeftTop(x, y, left, top);
     int pan = 0;
     int tilt = 0;
     eptXYToVisca(x, y, pan, tilt);
     device()->viscaPush(ViscaMsg::EptPosition, pan, tilt);
+    showPosition(x, y);
+}
+
+void PaneEptz::showPosition(int x, int y)
+{
+    int left = 0;
+    int top = 0;
+    eptXYToLeftTop(x, y, left, top);
     m_picture->SetRoiX(left);
     m_picture->SetRoiY(top);
     m_spinX->setValueNoSignal(x);

@@ -81,8 +81,10 @@ private:
     struct NavRow;
     static const NavRow s_navRows[9];
 
-    // Shows X/Y in the picture and the spin boxes and queues it to the camera.
+    // Queues X/Y to the camera and shows it.
     void sendPosition(int x, int y);
+    // Shows X/Y in the picture and the spin boxes, without signals.
+    void showPosition(int x, int y);
 
     ScreenProxy* m_picture = nullptr;
     QPushButton* m_onOff = nullptr;
