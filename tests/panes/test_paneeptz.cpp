@@ -280,6 +280,7 @@ void TestPaneEptz::dragSpinAndJoystick()
 {
     QSignalSpy typed(m_pane->spinX(), SIGNAL(valueChanged(double)));
     m_pane->picture()->SetWithSignalRoiXY(1440, 270);
+    QCOMPARE(m_pane->picture()->roi(), QRect(1440, 270, 1920, 1080));
     QCOMPARE(wire(), QStringList { packetOf(480, 270) });
     QCOMPARE(shown(), QPoint(480, 270));
     QCOMPARE(typed.count(), 0);
