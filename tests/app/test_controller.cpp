@@ -293,6 +293,7 @@ private slots:
         QCOMPARE(DeviceInterface::deepScanEnabled(), !deepScan);
         DeviceInterface::setDeepScanEnabled(deepScan);
         choose(rig.window, "Rescan for TaqoCams");
+        QCOMPARE(DeviceInterface::deepScanEnabled(), deepScan);
         const std::pair<const char*, const char*> items[]
             = { { "Lens Initialize", "81 01 04 19 01 FF" }, { "Set Default", "81 01 04 3F 01 7F FF" },
                   { "Refresh UI Controls", "81 09 04 00 FF" }, { "QUV Factory Default", "81 01 04 3F 00 7F FF" } };
