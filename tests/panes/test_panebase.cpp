@@ -159,6 +159,8 @@ private slots:
     void cleanupTestCase();
 
     void withoutZoomGroup();
+    void layout_data();
+    void layout();
     void syncShowsModeAndPosition_data();
     void syncShowsModeAndPosition();
     void modeMenu_data();
@@ -285,6 +287,53 @@ void TestPaneBase::withoutZoomGroup()
     emit m_pane->sig_postWarning(WarningFocusDuringAutoZoom);
     QCOMPARE(warnings.count(), 1);
     QCOMPARE(warnings.at(0).at(0).value<WarningType>(), WarningFocusDuringAutoZoom);
+}
+
+void TestPaneBase::layout_data()
+{
+    QTest::addColumn<int>("variant");
+    QTest::addColumn<QRect>("wide");
+    QTest::addColumn<QRect>("slider");
+    QTest::addColumn<QRect>("tele");
+    QTest::addColumn<QRect>("wideLabel");
+    QTest::addColumn<QRect>("teleLabel");
+    QTest::addColumn<QRect>("ramp");
+    QTest::addColumn<QRect>("digital");
+    QTest::addColumn<QRect>("jog");
+    // The camera pane's group at (28, 256), the ePTZ pane's smaller one at (44, 284).
+    QTest::newRow("large") << 1 << QRect(28, 256, 60, 60) << QRect(111, 256, 441, 60) << QRect(575, 256, 60, 60)
+                           << QRect(111, 304, 60, 16) << QRect(492, 304, 60, 16) << QRect(517, 306, 35, 10)
+                           << QRect(452, 304, 60, 16) << QRect(149, 307, 364, 27);
+    QTest::newRow("small") << 2 << QRect(44, 284, 48, 48) << QRect(110, 284, 441, 48) << QRect(569, 284, 48, 48)
+                           << QRect(110, 329, 60, 16) << QRect(491, 329, 60, 16) << QRect(516, 331, 35, 10)
+                           << QRect(451, 329, 60, 16) << QRect(148, 332, 364, 27);
+}
+
+void TestPaneBase::layout()
+{
+    QFETCH(int, variant);
+    std::unique_ptr<ZoomPane> pane(makePane(variant));
+    QCOMPARE(pane->zoomGroupVariant(), variant);
+    QLabel* wideLabel = nullptr;
+    for (QLabel* label : pane->findChildren<QLabel*>())
+        wideLabel = label->text() == QLatin1String("Wide") ? label : wideLabel;
+    QVERIFY(wideLabel);
+    const QList<QWidget*> controls { pane->zoomWideButton(), pane->zoomSlider(), pane->zoomTeleButton(), wideLabel,
+        pane->zoomTeleLabel(), pane->zoomRampIcon(), pane->zoomDigitalLabel(), pane->zoomJog() };
+    const char* const names[] = { "wide", "slider", "tele", "wideLabel", "teleLabel", "ramp", "digital", "jog" };
+    for (int i = 0; i < controls.size(); ++i) {
+        QCOMPARE(controls.at(i)->parentWidget(), pane.get());
+        QCOMPARE(controls.at(i)->geometry(), *static_cast<QRect*>(QTest::qData(names[i], qMetaTypeId<QRect>())));
+    }
+    // The small group has no jog; both show the optical kind, with the tele caption.
+    QCOMPARE(pane->zoomJog()->isVisible(), variant == 1);
+    QVERIFY(pane->zoomTeleLabel()->isVisible());
+    QVERIFY(!pane->zoomDigitalLabel()->isVisible());
+    QVERIFY(!pane->zoomRampIcon()->isVisible());
+    QCOMPARE(pane->zoomSlider()->sliderType(), SegSliderOpticalZoom);
+    QCOMPARE(pane->zoomSlider()->value(), 8192);
+    QVERIFY(pane->zoomTeleButton()->isCheckable());
+    QVERIFY(!pane->zoomWideButton()->toolTip().isEmpty());
 }
 
 void TestPaneBase::syncShowsModeAndPosition_data()
