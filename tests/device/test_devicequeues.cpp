@@ -43,10 +43,10 @@ void TestDeviceQueues::servingOrder()
     SimDevice camera;
     QVERIFY(camera.open());
     camera.sim.addFault(CamSim::Rule(CamSim::Fault::Delay).ms(1500).times(1));
-    camera.device->viscaPush(ViscaMsg::Power, 2, -1);
+    QCOMPARE(camera.device->viscaPush(ViscaMsg::Power, 2, -1), 0);
     QVERIFY(camera.sim.waitForPackets(1));
     Markers markers(camera.device.get());
-    camera.device->viscaPull(ViscaMsg::ZoomValue, -1);
+    QCOMPARE(camera.device->viscaPull(ViscaMsg::ZoomValue, -1), 0);
     camera.device->viscaPush(ViscaMsg::ZoomValue, 100, -1);
     camera.device->viscaPush(ViscaMsg::FocusValue, 1, -1);
     camera.device->viscaPull(ViscaMsg::FocusValue, -1);

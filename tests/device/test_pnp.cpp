@@ -104,6 +104,17 @@ struct Tracing
     ~Tracing() { PnpNotifier::SetDebugLogging(0); }
 };
 
+// The base notifier with a dictionary of every USB device: general-interest watches.
+class UsbNotifier : public PnpNotifier
+{
+public:
+    using PnpNotifier::PnpNotifier;
+    CFMutableDictionaryRef CreateMatchingDictionary() override
+    {
+        return PnpNotifier::CreateMatchingDictionary(kIOUSBDeviceClassName);
+    }
+};
+
 const PnpDeviceInfo kDeviceA = FakeUsbBus::device("1-1", "1", "1", "TaqoRx");
 const PnpDeviceInfo kDeviceB = FakeUsbBus::device("1-2", "1", "2");
 const PnpDeviceInfo kDeviceC = FakeUsbBus::device("2-1.4", "2", "1.4", "Hub port four");
@@ -126,6 +137,7 @@ private slots:
     void uninstallTwiceAndReinstall();
     void uninstallFromCallback();
     void installFailures();
+    void baseNotifier();
     void udevSource();
 
 private:
@@ -390,6 +402,27 @@ void TestPnp::installFailures()
     QCOMPARE(recorder.messages(), Messages({ kArrived }));
     QVERIFY(takeLog().isEmpty());
     notifier.Uninstall();
+}
+
+void TestPnp::baseNotifier()
+{
+    m_bus->setPresent({ kDeviceA, kDeviceB });
+    Recorder recorder;
+    UsbNotifier notifier(Recorder::callback, &recorder);
+    QVERIFY(notifier.Install(nullptr));
+    QCOMPARE(recorder.messages(), Messages({ PnpNotifier::kServicesAdded }));
+    m_bus->unplug(kDeviceA);
+    m_bus->plug(kDeviceC);
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.count(), 3, kWaitMs);
+    QCOMPARE(recorder.messages().mid(1), Messages({ kTerminated, PnpNotifier::kServicesAdded }));
+
+    // A dictionary of the caller's stays the caller's: the notifier holds a reference of its own.
+    CFMutableDictionaryRef dictionary = pnpkit::serviceMatching(kIOUSBDeviceClassName);
+    QVERIFY(notifier.Install(dictionary));
+    notifier.Uninstall();
+    QCOMPARE(pnpkit::dictionaryValue(dictionary, kIOProviderClassKey), std::string(kIOUSBDeviceClassName));
+    pnpkit::release(dictionary);
+    QCOMPARE(recorder.count(), 4);
 }
 
 void TestPnp::udevSource()

@@ -175,6 +175,9 @@ void TestQuvMenu::everyAddedActionIsCheckable()
 
 void TestQuvMenu::submenus()
 {
+    QuvMenu first;
+    QMenu* opening = first.addMenu(QStringLiteral("Opening"));
+    QCOMPARE(first.menuAt(0), opening);
     QuvMenu menu;
     fillAbc(menu);
     QMenu* more = menu.addMenu(QStringLiteral("More"));

@@ -146,6 +146,7 @@ void TestQuvStyle::sheetHeaderAndLookName()
     QVERIFY(sheet.startsWith(QStringLiteral("/*\nNAME=slate\n**DON'T CHANGE TEXT ABOVE THIS POINT**\n*/\n")));
     QCOMPARE(QuvStyle::getQuvLookName(sheet), QStringLiteral("slate"));
     QCOMPARE(QuvStyle::getQuvLookName(QStringLiteral("a\nb")), QString());
+    QCOMPARE(QuvStyle::getQuvLookName(QStringLiteral("/*\nNAME=dark\n")), QStringLiteral("dark"));
     QCOMPARE(QuvStyle::getQuvLookName(QStringLiteral("/*\n\n*/")), QString());
 }
 
