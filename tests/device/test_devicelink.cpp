@@ -43,10 +43,7 @@ private slots:
     void cache();
     void open_data();
     void open();
-    void openRetriesMissingDevice();
     void closeReportsLeftoverInput();
-    void hangUpTakesTheCameraOffline();
-    void closeNeverTouchesStandardInput();
     void name_data();
     void name();
     void nameSet_data();
@@ -144,17 +141,6 @@ void TestDeviceLink::open()
     QCOMPARE(hexList(camera.sim.received()), kOpened);
 }
 
-void TestDeviceLink::openRetriesMissingDevice()
-{
-    const QString path = QStringLiteral("/nonexistent/ttyUSB9");
-    DeviceInterface device(nullptr, SerialPortDesc::forDevicePath(path));
-    quvtest::MessageLog log;
-    QVERIFY(!device.viscaSerialOpen());
-    const QString failure = QStringLiteral("visca-cli: unable to open serial device \"%1\"").arg(path);
-    QCOMPARE(log.messages(), (QStringList { failure, QStringLiteral("serialOpen fail - retry number 1"), failure }));
-    QVERIFY(!device.deviceOnline());
-}
-
 void TestDeviceLink::closeReportsLeftoverInput()
 {
     SimDevice camera;
@@ -171,44 +157,6 @@ void TestDeviceLink::closeReportsLeftoverInput()
     QCOMPARE(err.text(), QByteArray("ERROR: 5 bytes not processedaa bb cc dd ee \n"));
     QVERIFY(!camera.device->deviceOnline());
     QVERIFY(!camera.device->viscaSerialOpened());
-}
-
-void TestDeviceLink::hangUpTakesTheCameraOffline()
-{
-    SimDevice camera;
-    QVERIFY(camera.open());
-    QCOMPARE(camera.device->viscaSet(ViscaMsg::ZoomValue, 0x1000, -1), 0);
-    camera.sim.hangUp();
-
-    quvtest::MessageLog log;
-    int value = 5;
-    QCOMPARE(camera.device->viscaGet(ViscaMsg::ZoomValue, value, false), 255);
-    QCOMPARE(value, 5);
-    QVERIFY(!camera.device->deviceOnline());
-    QCOMPARE(log.count(QStringLiteral("visca-cli: serial device lost \"%1\"").arg(camera.sim.devicePath())), 1);
-    // Offline now: writes are dropped, reads fail, nothing touches the dead line.
-    QCOMPARE(camera.device->viscaSet(ViscaMsg::ZoomValue, 0x2000, -1), 0);
-    QCOMPARE(camera.device->viscaGetAsync(ViscaMsg::ZoomValue, value), 255);
-}
-
-void TestDeviceLink::closeNeverTouchesStandardInput()
-{
-    // A close while the worker is in the middle of a re-read: the exchange that
-    // waits for the line must not fall back on descriptor 0 once the link is gone.
-    quvtest::StdinProbe stdinProbe;
-    QVERIFY(stdinProbe.isReady());
-    {
-        SimDevice camera;
-        QVERIFY(camera.open());
-        camera.sim.addFault(CamSim::Rule(CamSim::Fault::Delay).ms(50));
-        devicetest::Markers markers(camera.device.get());
-        camera.device->deviceResync();
-        camera.device->viscaPull(ViscaMsg::Marker, 1);
-        QVERIFY(camera.sim.waitForPackets(5, 10000));
-        QCOMPARE(camera.device->viscaSet(ViscaMsg::SerialClose, 0, 0), 0);
-        QVERIFY(markers.waitFor(1));
-    }
-    QCOMPARE(stdinProbe.receivedFromStdin(), 0);
 }
 
 void TestDeviceLink::name_data()
@@ -256,8 +204,9 @@ void TestDeviceLink::nameSet_data()
                                     << "81 01 04 23 02 00 05 03 0F FF | 81 01 04 23 01 02 00 06 0D FF"
                                        " | 81 01 04 23 00 06 01 04 03 FF"
                                     << true;
-    QTest::newRow("empty") << "" << "81 01 04 23 02 00 05 03 0F FF | 81 01 04 23 01 02 00 06 0D FF"
-                                    " | 81 01 04 23 00 06 01 04 03 FF"
+    QTest::newRow("empty") << ""
+                           << "81 01 04 23 02 00 05 03 0F FF | 81 01 04 23 01 02 00 06 0D FF"
+                              " | 81 01 04 23 00 06 01 04 03 FF"
                            << true;
     QTest::newRow("AB") << "AB"
                         << "81 01 04 23 02 00 02 00 00 FF | 81 01 04 23 00 04 02 04 01 FF" << false;

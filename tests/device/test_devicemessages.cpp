@@ -172,10 +172,11 @@ void TestDeviceMessages::notACameraValue()
     QCOMPARE(value, 9);
     QCOMPARE(DeviceInterface::viscaPresetName(msg), QString());
     QVERIFY(!DeviceInterface::viscaIsPreset(msg));
-    QCOMPARE(out.text(), QStringLiteral("** viscaSet - msg not handled error - msg=%1 val1=1 val2=2\n"
-                                        "viscaPresetName msg not handled=%1\n")
-                             .arg(msg)
-                             .toLatin1());
+    QCOMPARE(out.text(),
+        QStringLiteral("** viscaSet - msg not handled error - msg=%1 val1=1 val2=2\n"
+                       "viscaPresetName msg not handled=%1\n")
+            .arg(msg)
+            .toLatin1());
     QVERIFY(camera.takeRecord().isEmpty());
 }
 

@@ -27,10 +27,8 @@ class TestDeviceQueues : public QObject
 
 private slots:
     void servingOrder();
-    void pushedOpensCoalesce();
     void setDuringAGetPassWaitsForIt();
     void markerAfterTheReRead();
-    void destroyWhileIdle();
     void destroyDuringAnExchange();
     void popOnTheWrongThread();
 };
@@ -67,21 +65,6 @@ void TestDeviceQueues::servingOrder()
     int zoom = 0;
     QCOMPARE(camera.device->viscaGetAsync(ViscaMsg::ZoomValue, zoom), 0);
     QCOMPARE(zoom, 200);
-}
-
-void TestDeviceQueues::pushedOpensCoalesce()
-{
-    CamSim sim;
-    DeviceInterface device(nullptr, SerialPortDesc::forDevicePath(sim.devicePath()));
-    sim.addFault(CamSim::Rule(CamSim::Fault::Delay).matching(hexBytes("30 01")).ms(1500).times(1));
-    device.viscaPush(ViscaMsg::SerialOpen, -1, -1);
-    QVERIFY(sim.waitForPackets(1));
-    device.viscaPush(ViscaMsg::SerialOpen, -1, -1);
-    device.viscaPush(ViscaMsg::SerialOpen, -1, -1);
-    QVERIFY(Markers(&device).drain());
-    QVERIFY(device.deviceOnline());
-    // The first open, then one more for the two that waited.
-    QCOMPARE(packetsStartingWith(sim.received(), hexBytes("88 30 01 FF")).size(), 2);
 }
 
 void TestDeviceQueues::setDuringAGetPassWaitsForIt()
@@ -126,15 +109,6 @@ void TestDeviceQueues::markerAfterTheReRead()
         int value = 0;
         QVERIFY2(camera.device->viscaGetAsync(msg, value) == 0, qPrintable(QString::number(msg)));
     }
-}
-
-void TestDeviceQueues::destroyWhileIdle()
-{
-    SimDevice camera;
-    QVERIFY(camera.open());
-    QVERIFY(Markers(camera.device.get()).drain());
-    camera.device.reset(); // joins an idle worker; the test's time limit bounds it
-    QVERIFY(camera.takeRecord().isEmpty());
 }
 
 void TestDeviceQueues::destroyDuringAnExchange()

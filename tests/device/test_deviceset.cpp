@@ -120,8 +120,6 @@ private slots:
     void selectionAndSwap();
     void reloadSelected_data();
     void reloadSelected();
-    void offlineCamera_data();
-    void offlineCamera();
     void unpluggedDuringReread();
     void destruction();
 };
@@ -193,8 +191,8 @@ void TestDeviceSet::placement_data()
     // More cameras than slots: one is let go.
     QTest::newRow("nine cameras") << QVector<int> { 0, 1, 2, 3, 4, 5, 6, 7, 3 }
                                   << QVector<int> { 0, 1, 2, 3, 4, 5, 6, 7 };
-    QTest::newRow("nine, one without ID") << QVector<int> { 9, 0, 1, 2, 3, 4, 5, 6, 7 }
-                                          << QVector<int> { 0, 1, 2, 3, 4, 5, 6, 7 };
+    QTest::newRow("nine, one without ID")
+        << QVector<int> { 9, 0, 1, 2, 3, 4, 5, 6, 7 } << QVector<int> { 0, 1, 2, 3, 4, 5, 6, 7 };
 }
 
 void TestDeviceSet::placement()
@@ -390,35 +388,6 @@ void TestDeviceSet::reloadSelected()
     // The selection follows the camera.
     QCOMPARE(set.selectedIndex(), slot);
     QCOMPARE(selectionInStore(), slot);
-}
-
-void TestDeviceSet::offlineCamera_data()
-{
-    QTest::addColumn<bool>("silent");
-    QTest::newRow("camera that never answers") << true;
-    QTest::newRow("device node missing") << false;
-}
-
-void TestDeviceSet::offlineCamera()
-{
-    QFETCH(bool, silent);
-    Rig rig({ 0, 1, 2 });
-    QList<SerialPortDesc> ports = rig.ports;
-    if (silent)
-        rig.sim(1).addFault(CamSim::Rule(CamSim::Fault::Silence));
-    else
-        ports[1] = SerialPortDesc::forDevicePath(QStringLiteral("/dev/quv-no-such-port"), QStringLiteral("SN1"));
-    QVERIFY(rig.create(ports));
-
-    // The camera without a link still takes the lowest free slot; its new ID is not written, as it cannot be.
-    QCOMPARE(rig.set.deviceSetCount(), 3);
-    DeviceInterface* offline = rig.set.getAt(1);
-    QCOMPARE(offline->portDescription().systemLocation, ports.at(1).systemLocation);
-    QVERIFY(!offline->deviceOnline());
-    QCOMPARE(rig.indexOf(rig.set.getAt(2)), 2);
-    QVERIFY(rig.set.getAt(2)->deviceOnline());
-    for (const QByteArray& packet : rig.sim(1).received())
-        QCOMPARE(packet, kAddressSet);
 }
 
 void TestDeviceSet::unpluggedDuringReread()

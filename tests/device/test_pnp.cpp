@@ -113,6 +113,7 @@ public:
     {
         return PnpNotifier::CreateMatchingDictionary(kIOUSBDeviceClassName);
     }
+    io_iterator_t matching() const { return m_deviceMatchList.front(); }
 };
 
 const PnpDeviceInfo kDeviceA = FakeUsbBus::device("1-1", "1", "1", "TaqoRx");
@@ -272,8 +273,9 @@ void TestPnp::arrivalsAndRemovals()
     Tracing tracing;
     notifier.Uninstall();
     // Only the matching notification and the watch of C are left to release.
-    QCOMPARE(takeLog(), QStringList({ logLine("NOTE", "Uninstall", "in, " + sizes(0, 2)),
-                            logLine("NOTE", "Uninstall", "out, " + sizes(0, 0)) }));
+    QCOMPARE(takeLog(),
+        QStringList({ logLine("NOTE", "Uninstall", "in, " + sizes(0, 2)),
+            logLine("NOTE", "Uninstall", "out, " + sizes(0, 0)) }));
 }
 
 void TestPnp::callbacksOnInstallingQThread()
@@ -300,7 +302,8 @@ void TestPnp::callbacksOnInstallingQThread()
     QCOMPARE(recorder.messages(), Messages({ kArrived, kArrived, kTerminated }));
     QVERIFY(recorder.allOn(&thread));
 
-    QVERIFY(QMetaObject::invokeMethod(context, [&]() { notifier.reset(); }, Qt::BlockingQueuedConnection));
+    QVERIFY(QMetaObject::invokeMethod(
+        context, [&]() { notifier.reset(); }, Qt::BlockingQueuedConnection));
     thread.quit();
     QVERIFY(thread.wait(kWaitMs));
 }
@@ -415,6 +418,10 @@ void TestPnp::baseNotifier()
     m_bus->plug(kDeviceC);
     QTRY_COMPARE_WITH_TIMEOUT(recorder.count(), 3, kWaitMs);
     QCOMPARE(recorder.messages().mid(1), Messages({ kTerminated, PnpNotifier::kServicesAdded }));
+    // A removal handed to the base notifier reports the services of the delivery.
+    PnpNotifier::DeviceRemovedCallback(&notifier, notifier.matching());
+    PnpNotifier::DeviceRemovedCallback(nullptr, notifier.matching());
+    QCOMPARE(recorder.messages().mid(3), Messages({ PnpNotifier::kServicesRemoved }));
 
     // A dictionary of the caller's stays the caller's: the notifier holds a reference of its own.
     CFMutableDictionaryRef dictionary = pnpkit::serviceMatching(kIOUSBDeviceClassName);
@@ -422,7 +429,7 @@ void TestPnp::baseNotifier()
     notifier.Uninstall();
     QCOMPARE(pnpkit::dictionaryValue(dictionary, kIOProviderClassKey), std::string(kIOUSBDeviceClassName));
     pnpkit::release(dictionary);
-    QCOMPARE(recorder.count(), 4);
+    QCOMPARE(recorder.count(), 5);
 }
 
 void TestPnp::udevSource()

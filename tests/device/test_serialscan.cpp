@@ -84,9 +84,8 @@ void TestSerialScan::normalScan_data()
     QTest::addColumn<QStringList>("available");
     QTest::addColumn<QStringList>("kept");
 
-    QTest::newRow("both receiver pairs, sorted by serial number")
-        << QStringList { "ttyUSB0 C 0403 6001", "ttyUSB1 A F1D0 EB18", "ttyUSB2 B 0403 6001" }
-        << QStringList { "ttyUSB1", "ttyUSB2", "ttyUSB0" };
+    QTest::newRow("both receiver pairs, sorted by serial number") << QStringList { "ttyUSB0 C 0403 6001",
+        "ttyUSB1 A F1D0 EB18", "ttyUSB2 B 0403 6001" } << QStringList { "ttyUSB1", "ttyUSB2", "ttyUSB0" };
     QTest::newRow("pairs mixed up") << QStringList { "ttyUSB0 A 0403 EB18", "ttyUSB1 B F1D0 6001" } << QStringList();
     QTest::newRow("no USB identifiers") << QStringList { "ttyS0 -" } << QStringList();
     QTest::newRow("tty. in the name") << QStringList { "tty.usbserial-A1 A 0403 6001", "ttyUSB1 B F1D0 EB18" }
@@ -99,8 +98,9 @@ void TestSerialScan::normalScan_data()
     // Only kept ports count towards the eight.
     QStringList mixed { "ttyACM0 X 2341 0043" };
     mixed += tenReceivers().mid(2);
-    QTest::newRow("others do not count")
-        << mixed << QStringList { "ttyUSB9", "ttyUSB8", "ttyUSB7", "ttyUSB6", "ttyUSB5", "ttyUSB4", "ttyUSB3", "ttyUSB2" };
+    QTest::newRow("others do not count") << mixed
+                                         << QStringList { "ttyUSB9", "ttyUSB8", "ttyUSB7", "ttyUSB6", "ttyUSB5",
+                                                "ttyUSB4", "ttyUSB3", "ttyUSB2" };
 }
 
 void TestSerialScan::normalScan()

@@ -114,7 +114,8 @@ void TestSvg2Png::refusals()
     const bool unwritable = message == "cannot write";
     const QString blocker = m_dir.filePath(QStringLiteral("blocker"));
     QVERIFY(writeFile(blocker, "x"));
-    const QString out = unwritable ? blocker + QStringLiteral("/out.png") : m_dir.filePath(QStringLiteral("refused.png"));
+    const QString out
+        = unwritable ? blocker + QStringLiteral("/out.png") : m_dir.filePath(QStringLiteral("refused.png"));
     const Run run = render(QStringList({ in, out }) + size);
     QCOMPARE(run.exitCode, unwritable ? 2 : 1);
     QVERIFY2(run.errors.contains(message), run.errors.constData());

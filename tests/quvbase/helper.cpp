@@ -2,8 +2,6 @@
 // and reports on standard output; the exit status says whether it went as
 // the command expects (0) or not (non-zero). A crash shows as a signal.
 //
-//   shm-map <name> <size>            maps the segment and touches every byte;
-//                                    prints "refused" or "mapped <size>"
 //   log-open-race <segment> <file>   prints "ready", waits for <file> to exist,
 //                                    then opens the log with a client reference
 //   log-close-race <segment> <rounds>  closes and reopens the log <rounds>
@@ -28,7 +26,6 @@
 #include "quvbase/system/quvlock.h"
 #include "quvbase/system/quvlog.h"
 #include "quvbase/system/quvlog_p.h"
-#include "quvbase/system/quvmemory.h"
 #include "quvbase/system/quvthread.h"
 #include "quvbase/system/quvtime.h"
 
@@ -45,22 +42,6 @@ bool waitUntil(const std::function<bool()>& done)
         QUVTime::SleepInMicroseconds(100);
     }
     return true;
-}
-
-int shmMap(const char* name, size_t size)
-{
-    size_t mapped = size;
-    auto* bytes = static_cast<volatile unsigned char*>(QUVMemory::AllocateShared(&mapped, name));
-    if (!bytes) {
-        std::printf("refused\n");
-        return 0;
-    }
-    // A mapping beyond the object's end would fault here (SIGBUS).
-    for (size_t i = 0; i < mapped; ++i)
-        bytes[i] = bytes[i];
-    QUVMemory::FreeShared(const_cast<unsigned char*>(bytes));
-    std::printf("mapped %zu\n", mapped);
-    return 0;
 }
 
 int logOpenRace(const char* segment, const char* startFile)
@@ -260,9 +241,7 @@ int main(int argc, char** argv)
 {
     const std::string command = argc > 1 ? argv[1] : "";
     int result = 100;
-    if (command == "shm-map" && argc == 4)
-        result = shmMap(argv[2], std::strtoul(argv[3], nullptr, 10));
-    else if (command == "log-open-race" && argc == 4)
+    if (command == "log-open-race" && argc == 4)
         result = logOpenRace(argv[2], argv[3]);
     else if (command == "log-close-race" && argc == 4)
         result = logCloseRace(argv[2], std::atoi(argv[3]));

@@ -201,6 +201,7 @@ void TestQuvLog::closedLogCreatesNothing()
     QUVDebug::Report(0, 3, __FILE__, __LINE__, "dropped %d", 1);
     QUVDebug::Report(0, 3, __FILE__, __LINE__, std::string("dropped"));
     QVERIFY(!QUVDebug::IsOpen());
+    QVERIFY(!QUVDebug::IsDebugBuild());
     QVERIFY(!QUVDebug::GetPrivateDataLoc());
     QCOMPARE(QUVDebug::GetPrivateDataLen(), size_t(0));
     QCOMPARE(access(("/dev/shm/" + m_segment).c_str(), F_OK), -1);
@@ -314,9 +315,9 @@ void TestQuvLog::rawLayout()
 
     const auto header = rawAt<RawHeader>(bytes, 0);
     QCOMPARE(QByteArray(bytes.constData(), 4), QByteArray("GUBD"));
-    QCOMPARE((QList<qint64> { header.version, qint64(header.lastSequence), header.clientReferences,
-                 header.ringCapacity, header.fileTextSize, header.messageTextSize, header.unitCount,
-                 qint64(header.accepted), qint64(header.ignored) }),
+    QCOMPARE((QList<qint64> { header.version, qint64(header.lastSequence), header.clientReferences, header.ringCapacity,
+                 header.fileTextSize, header.messageTextSize, header.unitCount, qint64(header.accepted),
+                 qint64(header.ignored) }),
         (QList<qint64> { 110, 1, 1, 4096, 512, 512, 65536, 1, 1 }));
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(header.reserved), 512).count('\0'), 512);
     QCOMPARE(rawAt<uint32_t>(bytes, kRawMasks + 0 * 4), 1u);
@@ -530,10 +531,11 @@ void TestQuvLog::stateFile_data()
 
     const QByteArray header("QUVDebugVersion: 110\nQUVDebugStateFileVersion: 510\n");
     // What SaveState writes: the masks that are not 0, groups and custom groups.
-    QTest::newRow("saved") << header + "GroupDestination:      1 : 00000002\nCustomGroupDestination:  65535 : 00000009\n"
+    QTest::newRow("saved") << header
+            + "GroupDestination:      1 : 00000002\nCustomGroupDestination:  65535 : 00000009\n"
                            << 1 << QList<uint> { 2, 0, 0, 9 };
-    QTest::newRow("group and custom") << header + "GroupDestination: 2 : ff\nCustomGroupDestination: 300 : 1f\n" << 0
-                                      << QList<uint> { 2, 0xff, 0x1f, 9 };
+    QTest::newRow("group and custom") << header + "GroupDestination: 2 : ff\nCustomGroupDestination: 300 : 1f\n"
+                                      << 0 << QList<uint> { 2, 0xff, 0x1f, 9 };
     QTest::newRow("units out of range are skipped") << header
             + "GroupDestination: 70000 : ff\nGroupDestination: -1 : ff\n"
               "CustomGroupDestination: 99999999999 : ff\nGroupDestination: 65535 : 0\n"
@@ -640,6 +642,8 @@ void TestQuvLog::timeLog()
     const std::string delta = lastText();
     QVERIFY2(delta.rfind("tag = ", 0) == 0 && std::stoll(delta.substr(6)) >= 4000, delta.c_str());
     QVERIFY(std::stoll(delta.substr(6)) < 1000000);
+    log.PrintDelta("d", false);
+    QVERIFY(lastText().rfind("tag-d = ", 0) == 0 && std::stoll(lastText().substr(8)) < 1000000);
 
     // GetDelta: non-decreasing without a reset; a reset restarts it.
     const uint32_t first = log.GetDelta(false);

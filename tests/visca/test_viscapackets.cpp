@@ -349,8 +349,8 @@ const std::vector<DecodeCase>& decodeCases()
         { "pan-tilt speeds", TWO(VISCA_get_pantilt_maxspeed, uint8_t, uint8_t), "90 50 18 14 FF", { 0x18, 0x14 } },
         { "pan-tilt mode", ONE(VISCA_get_pantilt_mode, uint16_t), "90 50 12 34 FF", { 0x1234 } },
         // ePTZ: the sign byte r[2] decides, x in r[4..7], y in r[8..11] and never negative.
-        { "ePTZ", TWO(VISCA_get_ept_position, int32_t, uint32_t), "90 50 00 00 00 03 0C 00 00 02 01 0C FF", { 960,
-            540 } },
+        { "ePTZ", TWO(VISCA_get_ept_position, int32_t, uint32_t), "90 50 00 00 00 03 0C 00 00 02 01 0C FF",
+            { 960, 540 } },
         { "ePTZ sign byte", TWO(VISCA_get_ept_position, int32_t, uint32_t), "90 50 01 00 00 00 00 05 0F 0F 0F 0F FF",
             { 5 - 65536, 0xFFFF } },
         // Gamma offset: sign nibble r[5], magnitude r[6] r[7].

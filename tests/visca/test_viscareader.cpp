@@ -10,6 +10,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
+#include <pthread.h>
+#include <thread>
+#include <unistd.h>
 
 using quvtest::CamSim;
 using quvtest::hexBytes;
@@ -67,6 +71,7 @@ private slots:
     void lateCompletionIsNotTheNextReply();
     void unsolicitedInputIsDiscarded();
     void hangUpBetweenExchanges();
+    void signalsDoNotEndTheWait();
     void clockWrap();
 };
 
@@ -127,8 +132,8 @@ void TestViscaReader::faults_data()
                                                    << uint(VISCA_ERROR_TIMEOUT) << BUDGET_MS << SLOW_MS << -1 << 15000;
     QTest::newRow("endless acknowledgements") << Fault::EndlessAcks << 20 << 0 << false << QByteArray()
                                               << uint(VISCA_ERROR_MALFORMED) << 0 << SLOW_MS << -1 << 15000;
-    QTest::newRow("hang-up on the packet") << Fault::HangUp << 0 << 0 << true << QByteArray() << uint(VISCA_ERROR_IO)
-                                           << 0 << AT_ONCE_MS << -1 << 15000;
+    QTest::newRow("hang-up on the packet")
+        << Fault::HangUp << 0 << 0 << true << QByteArray() << uint(VISCA_ERROR_IO) << 0 << AT_ONCE_MS << -1 << 15000;
     // Two bytes of the reply, then the line goes: the reader gives up at once, not at the end of its budget.
     QTest::newRow("hang-up mid-packet") << Fault::Cut << 0 << 2 << true << QByteArray() << uint(VISCA_ERROR_IO) << 0
                                         << BUDGET_MS << 2 << 300;
@@ -245,6 +250,36 @@ void TestViscaReader::hangUpBetweenExchanges()
     QVERIFY(link.port.last_error == VISCA_ERROR_IO || link.port.last_error == VISCA_ERROR_WRITE);
 }
 
+void TestViscaReader::signalsDoNotEndTheWait()
+{
+    // Signals caught while the reader waits (a handler without SA_RESTART)
+    // interrupt its poll; the wait goes on with the time left.
+    struct sigaction action
+    {
+    };
+    struct sigaction previous
+    {
+    };
+    action.sa_handler = [](int) {};
+    QCOMPARE(sigaction(SIGUSR1, &action, &previous), 0);
+    Link link;
+    QVERIFY(link.isOpen());
+    link.sim.addFault(Rule(Fault::Delay).ms(400).times(1));
+    const pthread_t reader = pthread_self();
+    std::thread interrupter([reader] {
+        for (int i = 0; i < 6; ++i) {
+            usleep(50000);
+            pthread_kill(reader, SIGUSR1);
+        }
+    });
+    uint8_t power = 0;
+    const uint32_t result = VISCA_get_power(&link.port, &link.camera, &power);
+    interrupter.join();
+    sigaction(SIGUSR1, &previous, nullptr);
+    QCOMPARE(result, VISCA_SUCCESS);
+    QCOMPARE(power, uint8_t(2));
+}
+
 void TestViscaReader::clockWrap()
 {
     // Half a second before the signed 32-bit count wraps to -2^31, a silent
@@ -257,8 +292,8 @@ void TestViscaReader::clockWrap()
         link.sim.addFault(Rule(Fault::Silence).times(1));
         const Timed timed = timedCall(link.sim, [&] { return VISCA_set_power(&link.port, &link.camera, 2); });
         QCOMPARE(timed.out, TIMEOUT1);
-        QVERIFY2(timed.elapsed_ms >= BUDGET_MS && timed.elapsed_ms < SLOW_MS,
-            qPrintable(QString::number(timed.elapsed_ms)));
+        QVERIFY2(
+            timed.elapsed_ms >= BUDGET_MS && timed.elapsed_ms < SLOW_MS, qPrintable(QString::number(timed.elapsed_ms)));
         QVERIFY(VISCA_uclock() < 0);
     }
 
