@@ -102,13 +102,13 @@ protected:
     DeviceSet* deviceSet() const { return m_deviceSet; }
     // The selected camera (the placeholder for an empty slot).
     DeviceInterface* device() const;
+    // Sets a button's checked state without raising its signals.
+    static void setCheckedQuietly(QPushButton* button, bool checked);
 
 private:
     bool hasZoomGroup() const { return m_zoomSlider != nullptr; }
     // A zoom button's click: start toward direction, stop it, or reverse the other way.
     void zoomStart(eAutoZoomState direction);
-    // Sets a zoom button's checked state without raising its signals.
-    static void setCheckedQuietly(QPushButton* button, bool checked);
     void setJogValueQuietly(int value);
 
     DeviceSet* m_deviceSet;

@@ -43,6 +43,11 @@ void TestDeviceQueues::servingOrder()
     camera.sim.addFault(CamSim::Rule(CamSim::Fault::Delay).ms(1500).times(1));
     QCOMPARE(camera.device->viscaPush(ViscaMsg::Power, 2, -1), 0);
     QVERIFY(camera.sim.waitForPackets(1));
+    // The set being written cannot be dropped; a waiting one can, one message at a time.
+    QVERIFY(!camera.device->viscaDropPush(ViscaMsg::Power));
+    camera.device->viscaPush(ViscaMsg::Gain, 7, -1);
+    QVERIFY(camera.device->viscaDropPush(ViscaMsg::Gain));
+    QVERIFY(!camera.device->viscaDropPush(ViscaMsg::Gain));
     Markers markers(camera.device.get());
     QCOMPARE(camera.device->viscaPull(ViscaMsg::ZoomValue, -1), 0);
     camera.device->viscaPush(ViscaMsg::ZoomValue, 100, -1);

@@ -56,6 +56,13 @@ void TestMedia::images_data()
              "zoom_tele_icon_press_sm", "zoom_tele_icon_hover_sm" },
         QSize(48, 48));
     rows({ "digital_ramp_icon" }, QSize(35, 10), false);
+    rows({ "aperature_icon", "gain_icon", "focus_icon_off" }, QSize(60, 60));
+    rows({ "shutter_speed_icon" }, QSize(144, 24));
+    rows({ "focus_infinity_icon" }, QSize(21, 12));
+    rows({ "auto_off", "auto_on" }, QSize(65, 25));
+    rows({ "apert_a_off", "apert_a_on", "apert_a_press", "apert_s_off", "apert_s_on", "apert_s_press", "apert_m_off",
+             "apert_m_on", "apert_m_press", "apert_b_off", "apert_b_on", "apert_b_press" },
+        QSize(29, 18));
 }
 
 void TestMedia::images()

@@ -14,6 +14,7 @@
 #include "device/deviceset.h"
 #include "panes/jogcontroller.h"
 #include "panes/panebase.h"
+#include "panes/panecamera.h"
 #include "panes/segmentslider.h"
 #include "panesapplication.h"
 #include "quvtest.h"
@@ -40,6 +41,19 @@ private:
     int m_variant;
 };
 
+// The pixels of a widget on the screen that are lit blue.
+int bluePixels(const QImage& screen, QWidget* widget)
+{
+    int count = 0;
+    for (int y = 0; y < widget->height(); ++y) {
+        for (int x = 0; x < widget->width(); ++x) {
+            const QColor c(screen.pixel(widget->mapToGlobal(QPoint(x, y))));
+            count += c.blue() > c.red() + 60 ? 1 : 0;
+        }
+    }
+    return count;
+}
+
 } // namespace
 
 class TestPanesScreenshot : public QObject
@@ -48,6 +62,7 @@ class TestPanesScreenshot : public QObject
 
 private slots:
     void slidersAndZoomGroups();
+    void cameraPane();
 };
 
 void TestPanesScreenshot::slidersAndZoomGroups()
@@ -139,19 +154,8 @@ void TestPanesScreenshot::slidersAndZoomGroups()
     QVERIFY(tele->isChecked());
     QVERIFY(!large->zoomWideButton()->isChecked());
     // The checked picture is lit blue, the unchecked one is grey.
-    const auto bluePixels = [&](QWidget* widget) {
-        int count = 0;
-        for (int py = 0; py < widget->height(); ++py) {
-            for (int px = 0; px < widget->width(); ++px) {
-                const QColor c = at(widget, QPoint(px, py));
-                if (c.blue() > c.red() + 60)
-                    ++count;
-            }
-        }
-        return count;
-    };
-    QVERIFY2(bluePixels(tele) > 100, qPrintable(QString::number(bluePixels(tele))));
-    QCOMPARE(bluePixels(large->zoomWideButton()), 0);
+    QVERIFY2(bluePixels(screen, tele) > 100, qPrintable(QString::number(bluePixels(screen, tele))));
+    QCOMPARE(bluePixels(screen, large->zoomWideButton()), 0);
 
     JogController* jog = large->zoomJog();
     QCOMPARE(jog->zoomingState(), AutoZoom::ZoomingTele);
@@ -163,6 +167,35 @@ void TestPanesScreenshot::slidersAndZoomGroups()
     QVERIFY(small->zoomDigitalLabel()->isVisible());
     QVERIFY(small->zoomRampIcon()->isVisible());
 
+    delete cameras;
+}
+
+void TestPanesScreenshot::cameraPane()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("needs an X server (run under xvfb-run with QT_QPA_PLATFORM=xcb)");
+
+    // Without a camera the pane shows full manual exposure; automatic focus is switched on.
+    QDialog form;
+    form.setWindowTitle(QStringLiteral("camera pane"));
+    form.setGeometry(20, 20, 662, 393);
+    QObject owner;
+    DeviceSet* cameras = new DeviceSet(&owner);
+    auto* pane = new PaneCamera(cameras, &form);
+    pane->setGeometry(0, 0, 662, 393);
+    pane->uiSetup();
+    pane->uiSync(true);
+    pane->autoFocusToggle()->setChecked(true);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QImage screen = quvtest::stableScreenGrab();
+    const QString path = quvtest::artifactPath(QStringLiteral("panes-camera.png"));
+    QVERIFY(screen.copy(form.geometry()).save(path));
+    qInfo("screenshot: %s", qPrintable(path));
+
+    // The pictures reached the screen: the checked mode button and the switched-on toggle are lit blue.
+    QVERIFY(bluePixels(screen, pane->manualButton()) > 20 && bluePixels(screen, pane->autoFocusToggle()) > 300);
+    QCOMPARE(bluePixels(screen, pane->brightButton()) + bluePixels(screen, pane->autoExposureToggle()), 0);
     delete cameras;
 }
 

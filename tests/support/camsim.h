@@ -26,7 +26,8 @@
 // families 04 24 and 04 23), so a command changes what the matching inquiry
 // returns. Commands the model knows better: zoom and focus together (04 47
 // with eight nibbles), the up/down/reset steppers of the word values
-// (04 02..0E), memories (04 3F: set, recall, reset a snapshot of all values),
+// (04 02..0E), the focus auto/manual toggle (04 38 10 flips 02 and 03),
+// memories (04 3F: set, recall, reset a snapshot of all values),
 // the ePTZ position (its reply carries a sign byte first), pan-tilt absolute,
 // relative, home and reset (06 12 holds sign byte, pan and tilt nibbles).
 //
@@ -140,6 +141,10 @@ public:
     static constexpr int64_t BYTE_TIME_9600_NS = 1041667;
 
     explicit CamSim(int cameras = 1);
+    // Serves fd, a connected stream socket (the host end of an emulated serial
+    // adapter), in place of a pseudo-terminal, and takes it over. devicePath()
+    // is empty; the peer closing the socket or hangUp() ends the line.
+    CamSim(int cameras, int fd);
     ~CamSim();
 
     CamSim(const CamSim&) = delete;
@@ -194,6 +199,7 @@ private:
     };
     using Values = QMap<QByteArray, QByteArray>;
 
+    void start();
     void run();
     void wake();
     void closeLine();
@@ -213,6 +219,7 @@ private:
     const int m_cameras;
     int m_master = -1;
     int m_slave = -1;
+    bool m_lineMade = false;
     int m_wake[2] = { -1, -1 };
     QString m_path;
 

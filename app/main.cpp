@@ -1,0 +1,24 @@
+#include "app/appstyle.h"
+#include "app/mainwindow.h"
+#include "quvapp/quvapplication.h"
+#include "quvbase/system/quvlog.h"
+
+#include <QString>
+
+int main(int argc, char** argv)
+{
+    // Declared in this order so that they end in the reverse one: the window,
+    // the sheet, the application, the log.
+    QUVLog log;
+    QuvApplication application(argc, argv, QuvStyleLookSlate);
+    const QString sheet = applicationStyleSheet(application.getStyleSheet());
+    application.setStyleSheet(sheet);
+
+    QCoreApplication::setOrganizationName(QStringLiteral("quv"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("quv.example"));
+    QCoreApplication::setApplicationName(QStringLiteral("QUV Taqo Control"));
+
+    MainWindow window;
+    window.show();
+    return application.exec();
+}

@@ -1,0 +1,95 @@
+#include "app/windowlayout.h"
+
+#include <cmath>
+
+namespace windowlayout {
+
+const Control PANE_FRAME { "paneFrame", 50, 50, 662, 462, "", "" };
+const Control POWER_BUTTON { "powerButton", 725, 10, 26, 28, "", "" };
+// Centred in the window.
+const Control HERO { "heroLabel", (WINDOW_WIDTH - 625) / 2, (WINDOW_HEIGHT - 412) / 2, 625, 412,
+    ":/media/taqocam_hero.png",
+    "Make sure TaqoRx is powered and its USB cable\nis connected to host computer. Check that\nthe HDbaseT cable is "
+    "connected to the TaqoCam." };
+const Control WARNING { "warningLabel", 7, 2, 650, 20, "Test informational warning here...", "" };
+// 40 px above the picture's bottom edge, as wide as the picture.
+const Control WAITING { "waitingLabel", HERO.x, HERO.y + HERO.height - 40, HERO.width, 20,
+    "Waiting for TaqoCam connection...", HERO.toolTip };
+const Control LOGO { "logoLabel", 332, 531, 97, 22, ":/media/quv_logo.png", "" };
+const Control PRESET_TYPE { "presetTypeLabel", 95, 422, 25, 25, ":/media/preset_eptz.png",
+    "Presets Control Group\nRight click for options." };
+
+// Left group from the frame's left edge + 9, each 5 px after the previous;
+// right group from the frame's right edge - 45, each 5 px before the previous.
+const Control STATUS_LABELS[StatusFieldCount] = {
+    { "formatLabel", 59, 513, 78, 20, "1080p59.94", "Output video format" },
+    { "colorSpaceLabel", 142, 513, 36, 20, "YUV", "Output video colorspace" },
+    { "eptzLabel", 183, 513, 56, 20, "EPTZ On", "EPTZ enable state" },
+    { "joystickLabel", 244, 513, 65, 20, "", "Joystick controller attached" },
+    { "zoomLabel", 666, 513, 36, 20, "400x", "Zoom multiplier" },
+    { "focusLabel", 607, 513, 54, 20, "1500mm", "Focus value" },
+    { "shutterLabel", 548, 513, 54, 20, "1/10000", "Shutter speed" },
+    { "apertGainLabel", 480, 513, 63, 20, "F5.6/12db", "F-Stop/Gain values" },
+};
+
+const char* const PANE_BUTTON_PICTURE = ":/media/b_nonactive_camera.png";
+const char* const STATUS_SHEET = "color: rgb(121,121,121);";
+const char* const WARNING_SHEET = "color: rgb(67,149,194);";
+
+int presetButtonX(int index)
+{
+    const double step = double(WINDOW_WIDTH - 2 * PRESET_TYPE.x - PRESET_BUTTON_WIDTH) / PRESET_COUNT;
+    return int(std::round(PRESET_TYPE.x + (index + 1) * step));
+}
+
+int cameraButtonX(int slot)
+{
+    const int left = PRESET_TYPE.x - 2;
+    const double step = double(WINDOW_WIDTH - 2 * left - CAMERA_BUTTON_WIDTH) / (CAMERA_COUNT - 1);
+    return int(std::round(left + slot * step));
+}
+
+QRect paneButtonRect(int index, int width, int height)
+{
+    return QRect(60 + index * (width + 10), 66 - height, width, height);
+}
+
+QRect paneRect(int frameWidth, int frameHeight)
+{
+    return QRect(0, 16, frameWidth, frameHeight - 69);
+}
+
+QString powerSheet()
+{
+    return QStringLiteral("QPushButton{color:rgb(0,0,0);background-image: url(:/media/power_off.png);"
+                          "background-repeat: no-repeat;border:0;margin:0;padding:0;padding-bottom:2;}"
+                          "QPushButton:!checked{background-image: url(:/media/power_off.png);}"
+                          "QPushButton:checked{background-image: url(:/media/power_on.png);}"
+                          "QPushButton:pressed{background-image: url(:/media/power_press.png);}"
+                          "QPushButton:disabled{background-image: url(:/media/power_disabled.png);}");
+}
+
+QString presetSheet()
+{
+    return powerSheet().replace(QLatin1String("power"), QLatin1String("preset"));
+}
+
+QString cameraSheet()
+{
+    return presetSheet().replace(QLatin1String("preset"), QLatin1String("camera"));
+}
+
+QString paneButtonSheet(int index)
+{
+    QString sheet = QStringLiteral("QPushButton{background-image: url(:/media/b_active_camera.png);"
+                                   "border:0;margin:0;padding:0;}"
+                                   "QPushButton:!checked{background-image: url(:/media/b_nonactive_camera.png);}"
+                                   "QPushButton:checked{background-image: url(:/media/b_active_camera.png);}");
+    if (index >= 1)
+        sheet.replace(QLatin1String("active_camera"), QLatin1String("active_eptz"));
+    if (index >= 2)
+        sheet.replace(QLatin1String("active_eptz"), QLatin1String("active_settings"));
+    return sheet;
+}
+
+} // namespace windowlayout

@@ -1,0 +1,449 @@
+// The camera pane against a simulated camera on a pseudo-terminal, judged by
+// the packets on the wire; re-read windows run on a stepped test clock.
+
+#include <QContextMenuEvent>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSignalSpy>
+
+#include "camsim.h"
+#include "device/deviceinterface.h"
+#include "device/deviceset.h"
+#include "panes/panecamera.h"
+#include "panes/paneclock.h"
+#include "panes/segmentslider.h"
+#include "panesapplication.h"
+#include "quvapp/quvcombobox.h"
+#include "quvtest.h"
+
+using quvtest::hexBytes;
+
+namespace {
+
+uint64_t s_now_ms = 5000000;
+
+uint64_t testClock()
+{
+    return s_now_ms;
+}
+
+// clang-format off
+struct Conversion { int (*convert)(int); int in, out; };
+const Conversion kConversions[] = {
+    { PaneCamera::convApertViscaToUi, 0, 0 }, { PaneCamera::convApertViscaToUi, 3, 1 },
+    { PaneCamera::convApertViscaToUi, 5, 1 }, { PaneCamera::convApertViscaToUi, 6, 2 },
+    { PaneCamera::convApertViscaToUi, 40, 13 }, { PaneCamera::convApertUiToVisca, -1, 0 },
+    { PaneCamera::convApertUiToVisca, 1, 5 }, { PaneCamera::convApertUiToVisca, 99, 17 },
+    { PaneCamera::convBrightUiToVisca, 0, 0 }, { PaneCamera::convBrightUiToVisca, 1, 5 },
+    { PaneCamera::convBrightUiToVisca, 40, 32 }, { PaneCamera::convBrightViscaToUi, 2, 0 },
+    { PaneCamera::convBrightViscaToUi, 5, 1 }, { PaneCamera::convBrightViscaToUi, 40, 28 },
+    { PaneCamera::convGainUiToVisca, -3, 1 }, { PaneCamera::convGainUiToVisca, 12, 12 },
+    { PaneCamera::convGainViscaToUi, 0, 0 }, { PaneCamera::convGainViscaToUi, 13, 11 },
+    { PaneCamera::convFocusUiToVisca, -5, 57344 }, { PaneCamera::convFocusUiToVisca, 70000, 0 },
+    { PaneCamera::convFocusViscaToUi, 0, 57344 }, { PaneCamera::convFocusViscaToUi, 57343, 1 },
+};
+
+// The camera's exposure mode, iris (or bright level) and gain, a user action
+// (a mode button's caption, a TaqoOp, or none for a re-read), the sets it sends
+// and what the pane shows then (see TestPaneCamera::shown).
+struct Scenario { const char* name; int aeMode, iris, gain; const char* action, *sent, *shown; };
+const Scenario kScenarios[] = {
+    { "automatic", 0, 10, 5, "", "", "auto t3 6/4" },
+    { "manual", 3, 10, 5, "", "", "3 t3 6/4 asgm" },
+    { "shutter priority", 10, 10, 5, "", "", "10 t3 6/4 sm w" },
+    { "iris priority", 11, 10, 5, "", "", "11 t3 6/4 am w" },
+    { "bright", 13, 10, 5, "", "", "13 t4 6/4 am w" },
+    { "unknown: manual", 7, 10, 5, "", "39 03", "3 t3 6/4 asgm" },
+    { "bright from manual", 3, 10, 5, "Bright", "39 0A | 39 0D", "13 t4 6/4 am w" },
+    { "bright from shutter priority", 10, 10, 5, "Bright", "39 0D", "13 t4 6/4 am w" },
+    { "to iris priority", 3, 10, 5, "Aperture Priority", "39 0B", "11 t3 6/4 am w" },
+    { "to shutter priority", 3, 10, 5, "Shutter Priority", "39 0A", "10 t3 6/4 sm w" },
+    { "to manual", 11, 10, 5, "Full Manual", "39 03", "3 t3 6/4 asgm" },
+    { "op 300: automatic", 11, 10, 5, "300", "39 00", "auto t3 6/4 w" },
+    { "manual f1.8 brighter: gain", 3, 17, 5, "307", "4C 00 00 00 06", "3 t3 13/5 asgm" },
+    { "manual full gain brighter: again", 3, 17, 12, "307", "4C 00 00 00 0C", "3 t3 13/11 asgm" },
+    { "manual brighter: iris", 3, 10, 5, "307", "4B 00 00 00 0B", "3 t3 7/4 asgm" },
+    { "manual darker: gain", 3, 17, 5, "306", "4C 00 00 00 04", "3 t3 13/3 asgm" },
+    { "manual no gain darker: iris", 3, 17, 1, "306", "4B 00 00 01 00", "3 t3 12/0 asgm" },
+    { "iris priority f1.8 brighter", 11, 17, 5, "307", "", "11 t3 13/4 am" },
+    { "iris priority darker: iris", 11, 17, 5, "306", "4B 00 00 01 00", "11 t3 12/4 am" },
+    { "bright top brighter", 13, 32, 5, "307", "4D 00 00 02 00", "13 t4 28/4 am" },
+    { "bright darker", 13, 10, 5, "306", "4D 00 00 00 09", "13 t4 5/4 am" },
+    { "automatic: beep", 0, 10, 5, "307", "", "auto t3 6/4" },
+    { "shutter priority: beep", 10, 10, 5, "306", "", "10 t3 6/4 sm" },
+};
+// clang-format on
+
+// Rows of a table, for a test that fetches the row's index.
+template<typename Row, size_t N> void addRows(const Row (&rows)[N], const char* (*name)(const Row&))
+{
+    QTest::addColumn<int>("row");
+    for (size_t i = 0; i < N; ++i)
+        QTest::newRow(name(rows[i])) << int(i);
+}
+
+} // namespace
+
+class TestPaneCamera : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+    void conversions();
+    void scenarios_data()
+    {
+        addRows<Scenario>(kScenarios, [](const Scenario& s) { return s.name; });
+    }
+    void scenarios();
+    void autoExposureOffReturnsToSavedMode_data();
+    void autoExposureOffReturnsToSavedMode();
+    void joystickAxes_data();
+    void joystickAxes();
+    void focus();
+    void exposureRereadWindow_data();
+    void exposureRereadWindow();
+    void rightClickPassesOn();
+
+private:
+    // The packets since the last call once the queued sets are served, zoom
+    // inquiries left out, as "81 01 04 39 03 FF | 81 09 04 4A FF".
+    QString wire();
+    // "<checked mode or auto> t<aperture kind> <aperture>/<gain> <a, s, g: enabled> <w: exposure window opened now>"
+    QString shown() const;
+    void showCamera(int aeMode, int iris, int gain);
+
+    quvtest::CamSim* m_sim = nullptr;
+    QObject* m_owner = nullptr;
+    DeviceSet* m_set = nullptr;
+    DeviceInterface* m_camera = nullptr;
+    PaneCamera* m_pane = nullptr;
+};
+
+void TestPaneCamera::initTestCase()
+{
+    paneclock::setSourceForTesting(testClock);
+    m_sim = new quvtest::CamSim;
+    QVERIFY(m_sim->isValid());
+    m_owner = new QObject;
+    m_set = new DeviceSet(m_owner);
+    m_set->deviceSetCreate(QList<SerialPortDesc> { SerialPortDesc::forDevicePath(m_sim->devicePath()) }, false);
+    QTRY_VERIFY_WITH_TIMEOUT(m_set->processingCount() == 0 && m_set->deviceSetCount() == 1, 30000);
+    m_camera = m_set->getAt(0);
+    QVERIFY(m_camera && m_camera->deviceOnline());
+}
+
+void TestPaneCamera::init()
+{
+    m_sim->setValue(hexBytes("04 38"), hexBytes("03"));
+    m_sim->setWord(hexBytes("04 48"), 0x1000);
+    m_sim->setWord(hexBytes("04 4A"), 5);
+    m_camera->setZoomingState(AutoZoom::Stopped);
+    m_pane = new PaneCamera(m_set, nullptr);
+    m_pane->resize(662, 393);
+    m_pane->uiSetup();
+    m_pane->show();
+    showCamera(3, 10, 5);
+}
+
+void TestPaneCamera::cleanup()
+{
+    delete m_pane;
+    wire();
+}
+
+void TestPaneCamera::cleanupTestCase()
+{
+    delete m_set;
+    delete m_owner;
+    delete m_sim;
+    paneclock::setSourceForTesting(nullptr);
+}
+
+QString TestPaneCamera::wire()
+{
+    // Sets are served in the order queued: a set queued now marks the end.
+    const QByteArray marker = hexBytes("81 01 04 34 03 FF");
+    m_camera->viscaPush(ViscaMsg::Stabilizer, VISCA_OFF, -1);
+    [&] { QVERIFY(m_sim->waitForPacket(marker, 10000)); }();
+    QStringList texts;
+    for (const QByteArray& packet : m_sim->received()) {
+        if (packet != marker && packet != hexBytes("81 09 04 47 FF"))
+            texts.append(quvtest::hexString(packet));
+    }
+    m_sim->clearReceived();
+    return texts.join(QLatin1String(" | "));
+}
+
+QString TestPaneCamera::shown() const
+{
+    QString state;
+    int enabledModes = 0;
+    for (QPushButton* button : { m_pane->manualButton(), m_pane->shutterPriorityButton(), m_pane->irisPriorityButton(),
+             m_pane->brightButton(), m_pane->autoExposureToggle() }) {
+        // The mode of a button is in its tool tip.
+        const QString mode = button->toolTip().section(':', 0, 0).section('\n', 0, 0);
+        state += button->isChecked() ? mode + ' ' : QString();
+        enabledModes += button->isEnabled() && button != m_pane->autoExposureToggle() ? 1 : 0;
+    }
+    state.replace("Full Manual", "3").replace("Shutter Priority", "10").replace("Aperture Priority", "11");
+    state.replace("Bright", "13").replace("Toggle automatic/manual aperture control", "auto");
+    state += QString("t%1 %2/%3 ")
+                 .arg(m_pane->apertureSlider()->sliderType())
+                 .arg(m_pane->apertureSlider()->value())
+                 .arg(m_pane->gainSlider()->value());
+    state += m_pane->apertureSlider()->isEnabled() ? "a" : "";
+    state += m_pane->shutterCombo()->isEnabled() ? "s" : "";
+    state += m_pane->gainSlider()->isEnabled() ? "g" : "";
+    state += enabledModes == 4 ? "m" : enabledModes > 0 ? "m?" : "";
+    return (state + (m_pane->aeRereadDeadline_ms() == s_now_ms + 1200 ? " w" : "")).simplified();
+}
+
+void TestPaneCamera::showCamera(int aeMode, int iris, int gain)
+{
+    m_sim->setValue(hexBytes("04 39"), QByteArray(1, char(aeMode)));
+    m_sim->setWord(hexBytes("04 4B"), uint16_t(iris));
+    m_sim->setWord(hexBytes("04 4D"), uint16_t(iris));
+    m_sim->setWord(hexBytes("04 4C"), uint16_t(gain));
+    m_camera->deviceInvalidateCache();
+    m_pane->uiSync(false);
+    wire();
+}
+
+void TestPaneCamera::conversions()
+{
+    for (const Conversion& c : kConversions)
+        QCOMPARE(QString("%1 -> %2").arg(c.in).arg(c.convert(c.in)), QString("%1 -> %2").arg(c.in).arg(c.out));
+    QCOMPARE(PaneCamera::convShutterViscaToString(-1) + PaneCamera::convShutterViscaToString(15)
+            + PaneCamera::convShutterViscaToString(99),
+        "1/11/10001/10000");
+}
+
+void TestPaneCamera::scenarios()
+{
+    QFETCH(int, row);
+    const Scenario& s = kScenarios[row];
+    const QString action = QString::fromLatin1(s.action);
+    showCamera(action.isEmpty() ? 3 : s.aeMode, s.iris, s.gain);
+    s_now_ms += 5000;
+    QSignalSpy moved(m_pane->apertureSlider(), &QSlider::valueChanged);
+    if (action.isEmpty()) {
+        m_sim->setValue(hexBytes("04 39"), QByteArray(1, char(s.aeMode)));
+        m_camera->deviceInvalidateCache();
+        m_pane->uiSync(false);
+    } else if (action.toInt() > 0) {
+        m_pane->buttonClick(action.toInt());
+    } else {
+        for (QPushButton* button : { m_pane->manualButton(), m_pane->shutterPriorityButton(),
+                 m_pane->irisPriorityButton(), m_pane->brightButton() }) {
+            if (button->toolTip().startsWith(action + ':'))
+                button->click();
+        }
+    }
+    const QStringList sets = wire().split(" | ").filter(QRegularExpression("^81 01 04 "));
+    QCOMPARE(sets.join(" | ").remove("81 01 04 ").remove(" FF"), QString::fromLatin1(s.sent));
+    QCOMPARE(shown(), QString::fromLatin1(s.shown));
+    QCOMPARE(moved.count(), 0);
+    const int checked = shown().section(' ', 0, 0).toInt();
+    if (checked != 0)
+        QCOMPARE(m_pane->savedAeMode(), checked);
+}
+
+void TestPaneCamera::autoExposureOffReturnsToSavedMode_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<int>("off");
+    const QVariant stored[] = { QVariant(), 11, 13, 10, 0, 99, "abc" };
+    for (const QVariant& value : stored) {
+        const bool manual = QList<QVariant> { 10, 11, 13 }.contains(value);
+        QTest::addRow("stored %s", qPrintable(value.toString())) << value << (manual ? value.toInt() : 3);
+    }
+}
+
+void TestPaneCamera::autoExposureOffReturnsToSavedMode()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(int, off);
+    QSettings().clear();
+    if (stored.isValid())
+        QSettings().setValue("prefs/saved_aeMode", stored);
+    PaneCamera pane(m_set, nullptr);
+    pane.uiSetup();
+    pane.preferenceRead();
+    pane.autoExposureToggle()->click();
+    const QString on = wire().section(" | ", 0, 0);
+    pane.buttonClick(300);
+    QCOMPARE(on + " + " + wire().section(" | ", 0, 0),
+        QString("81 01 04 39 00 FF + 81 01 04 39 %1 FF").arg(off, 2, 16, QLatin1Char('0')).toUpper());
+    pane.preferenceWrite();
+    QCOMPARE(QSettings().value("prefs/saved_aeMode").toInt(), off);
+}
+
+void TestPaneCamera::joystickAxes_data()
+{
+    // Steps in 30 calls (32 for focus), whatever the program-wide counter held before.
+    struct Row
+    {
+        int axis, aeMode;
+        double z;
+        int steps;
+    };
+    const Row rows[]
+        = { { 0, 13, 0.3, 3 }, { 0, 13, 0.4, 3 }, { 0, 13, -0.4, 3 }, { 0, 13, 0.41, 6 }, { 0, 13, 0.7, 6 },
+              { 0, 13, 0.71, 10 }, { 0, 13, 0.9, 10 }, { 0, 13, 0.91, 15 }, { 0, 13, 1.1, 15 }, { 0, 13, -1.0, 15 },
+              { 0, 13, 1.2, 3 }, { 0, 3, 0.5, 6 }, { 0, 11, -0.5, 6 }, { 0, 0, 1.0, 0 }, { 0, 10, 1.0, 0 },
+              { 1, 3, 0.3, 3 }, { 1, 3, -0.5, 6 }, { 1, 11, 1.0, 0 }, { 2, 3, 0.5, 16 }, { 2, 0, -0.5, 16 } };
+    for (const char* column : { "axis", "aeMode", "steps" })
+        QTest::addColumn<int>(column);
+    QTest::addColumn<double>("z");
+    for (const Row& r : rows)
+        QTest::addRow("axis %d mode %d z %g", r.axis, r.aeMode, r.z) << r.axis << r.aeMode << r.steps << r.z;
+}
+
+void TestPaneCamera::joystickAxes()
+{
+    QFETCH(int, axis); // aperture, gain, focus
+    QFETCH(int, aeMode);
+    QFETCH(int, steps);
+    QFETCH(double, z);
+
+    showCamera(aeMode, 10, 5);
+    SegmentSlider* slider
+        = QList<SegmentSlider*> { m_pane->apertureSlider(), m_pane->gainSlider(), m_pane->focusSlider() }.at(axis);
+    using Slot = void (PaneCamera::*)(double, bool);
+    const Slot slot
+        = QList<Slot> { &PaneCamera::slot_apertVector, &PaneCamera::slot_gainVector, &PaneCamera::slot_focusVector }.at(
+            axis);
+    const int start = z < 0 ? slider->maximum() : 0;
+    slider->blockSignals(true);
+    slider->setValue(start);
+    slider->blockSignals(false);
+    for (int call = 0; call < (axis == 2 ? 32 : 30); ++call) {
+        (m_pane->*slot)(z, true);
+        // Released or at rest, an axis does nothing, and its counter stays.
+        (m_pane->*slot)(0.9, false);
+        (m_pane->*slot)(0.0, axis != 2);
+    }
+    QCOMPARE(std::abs(slider->value() - start), steps * (axis == 2 ? int(std::abs(z) * 2293.76) : 1));
+    // The last step reached the camera.
+    const QList<QPair<const char*, int>> sent { { aeMode == 13 ? "04 4D" : "04 4B",
+                                                    aeMode == 13 ? slider->value() + 4
+                                                                 : PaneCamera::convApertUiToVisca(slider->value()) },
+        { "04 4C", slider->value() + 1 }, { "04 48", 57344 - slider->value() } };
+    QCOMPARE(wire().isEmpty(), steps == 0);
+    QCOMPARE(int(m_sim->word(hexBytes(sent[axis].first))) == sent[axis].second, steps > 0);
+}
+
+void TestPaneCamera::focus()
+{
+    QPushButton* toggle = m_pane->autoFocusToggle();
+    SegmentSlider* slider = m_pane->focusSlider();
+    QCOMPARE(slider->value(), 57344 - 0x1000);
+    // On: the focus follows the camera on the tick for 2400 ms.
+    const uint64_t start = s_now_ms;
+    toggle->click();
+    QCOMPARE(wire(), QString("81 01 04 38 02 FF"));
+    QString reads;
+    for (uint64_t t = 100; t <= 3000; t += 100) {
+        s_now_ms = start + t;
+        m_sim->setWord(hexBytes("04 48"), uint16_t(t));
+        m_pane->uiTimerUpdate();
+        reads += wire() == QLatin1String("81 09 04 48 FF") ? 'r' : '.';
+    }
+    QCOMPARE(reads, QString(23, 'r') + QString(7, '.'));
+    QCOMPARE(slider->value(), 57344 - 2300);
+    QVERIFY(!slider->isEnabled());
+
+    // Off sends the camera's toggle code, then reads the mode it led to into the cache.
+    const QString off = "81 01 04 38 10 FF | 81 09 04 38 FF | 81 09 04 48 FF";
+    toggle->click();
+    QCOMPARE(wire(), off);
+    int mode = 0;
+    m_camera->viscaGetAsync(ViscaMsg::FocusMode, mode);
+    QCOMPARE(mode, 3);
+    QVERIFY(slider->isEnabled());
+
+    // A momentary push: on while held, with 30 s of re-reads; when on already, nothing.
+    m_pane->slot_focusAutoPush(true);
+    QCOMPARE(m_pane->focusRereadDeadline_ms(), s_now_ms + 30000);
+    m_pane->slot_focusAutoPush(false);
+    m_pane->slot_focusAutoPush(false);
+    QCOMPARE(wire(), "81 01 04 38 02 FF | " + off);
+    QCOMPARE(m_pane->focusRereadDeadline_ms(), uint64_t(0));
+    toggle->click();
+    wire();
+    m_pane->slot_focusAutoPush(true);
+    m_pane->slot_focusAutoPush(false);
+    QCOMPARE(wire(), QString());
+    QVERIFY(toggle->isChecked());
+
+    // While zooming a focus change is refused with a warning, and the resync puts the slider back.
+    QSignalSpy warnings(m_pane, SIGNAL(sig_postWarning(WarningType)));
+    QVERIFY(connect(m_pane, SIGNAL(sig_resync(ResyncType)), m_pane, SLOT(uiResync(ResyncType))));
+    slider->setValue(100);
+    QCOMPARE(wire(), QString("81 01 04 48 0D 0F 09 0C FF"));
+    m_camera->setZoomingState(AutoZoom::ZoomingWide);
+    slider->setValue(9000);
+    m_pane->slot_focusVector(1.0, true);
+    QCOMPARE(wire(), QString());
+    QCOMPARE(warnings.count(), 2);
+    QCOMPARE(slider->value(), 100);
+}
+
+void TestPaneCamera::exposureRereadWindow_data()
+{
+    QTest::addColumn<int>("aeMode");
+    QTest::addColumn<QString>("tick");
+    QTest::newRow("automatic") << 0 << "4A 39 4B 4C 39";
+    QTest::newRow("shutter priority") << 10 << "39 4B 4C 39";
+    QTest::newRow("iris priority") << 11 << "4A 4C 39";
+    QTest::newRow("manual") << 3 << "";
+}
+
+void TestPaneCamera::exposureRereadWindow()
+{
+    QFETCH(int, aeMode);
+    QFETCH(QString, tick);
+
+    showCamera(aeMode, 10, 5);
+    // A shutter choice opens 1200 ms of re-reads of what the camera picks.
+    const uint64_t start = s_now_ms;
+    m_pane->slot_apertShutterSpeed(22);
+    m_pane->slot_apertShutterSpeed(15);
+    QCOMPARE(wire(), QString("81 01 04 4A 00 00 00 0F FF"));
+    for (uint64_t t = 100; t <= 1500; t += 100) {
+        s_now_ms = start + t;
+        m_pane->uiTimerUpdate();
+        QCOMPARE(wire().remove("81 09 04 ").remove(" FF").remove("| "), t < 1200 ? tick : QString());
+    }
+    // Releasing the aperture in iris priority opens it too; a hidden pane reads nothing.
+    emit m_pane->apertureSlider()->sliderReleased();
+    QCOMPARE(m_pane->aeRereadDeadline_ms(), aeMode == 11 ? s_now_ms + 1200 : start + 1200);
+    m_pane->hide();
+    m_pane->uiTimerUpdate();
+    QCOMPARE(wire(), QString());
+    // A camera value outside the shutter list shows no item.
+    m_sim->setWord(hexBytes("04 4A"), 25);
+    m_pane->syncShutterValue(false);
+    QCOMPARE(m_pane->shutterCombo()->currentIndex(), -1);
+    QVERIFY(!m_pane->shutterCombo()->itemChecked(15));
+}
+
+void TestPaneCamera::rightClickPassesOn()
+{
+    // A right click on the pane reaches the parent (the main window's menu).
+    QWidget parent;
+    parent.setContextMenuPolicy(Qt::CustomContextMenu);
+    QSignalSpy menus(&parent, &QWidget::customContextMenuRequested);
+    PaneCamera pane(m_set, &parent);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5));
+    QApplication::sendEvent(&pane, &event);
+    QCOMPARE(menus.count(), 1);
+}
+
+QUV_TEST_MAIN_WITH(TestPaneCamera, PanesApplication)
+#include "test_panecamera.moc"
