@@ -329,6 +329,10 @@ void TestPaneBase::layout()
         QCOMPARE(controls.at(i)->parentWidget(), pane.get());
         QCOMPARE(controls.at(i)->geometry(), *static_cast<QRect*>(QTest::qData(names[i], qMetaTypeId<QRect>())));
     }
+    QCOMPARE(pane->contentsMargins(), QMargins());
+    const QString size = variant == 1 ? ".png" : "_sm.png";
+    QVERIFY(pane->zoomWideButton()->styleSheet().contains("url(:/media/zoom_wide_icon" + size));
+    QVERIFY(pane->zoomTeleButton()->styleSheet().contains("url(:/media/zoom_tele_icon_press" + size));
     // The small group has no jog; both show the optical kind, with the tele caption.
     QCOMPARE(pane->zoomJog()->isVisible(), variant == 1);
     QVERIFY(pane->zoomTeleLabel()->isVisible());

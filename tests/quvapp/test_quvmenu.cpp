@@ -108,6 +108,8 @@ void TestQuvMenu::numberingAndLookUp()
     QCOMPARE(menu.indexOfItemMatchingText(QStringLiteral("C")), 3);
     QCOMPARE(menu.indexOfItemMatchingText(QStringLiteral("c")), -1);
     QCOMPARE(menu.indexOfMatchingAction(menu.actions().at(2)), 2);
+    QAction stranger;
+    QCOMPARE(menu.indexOfMatchingAction(&stranger), -1);
 
     // Outside 0..count()-1.
     for (int index : { -1, 4 }) {

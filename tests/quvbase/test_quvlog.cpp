@@ -22,8 +22,11 @@
 #include "quvbasetest.h"
 #include "quvtest.h"
 
+#include "quvbase/system/quvlock.h"
 #include "quvbase/system/quvlog.h"
 #include "quvbase/system/quvlog_p.h"
+#include "quvbase/system/quvmemory.h"
+#include "quvbase/system/quvthread.h"
 #include "quvbase/system/quvtime.h"
 
 namespace {
@@ -141,6 +144,7 @@ private slots:
     void stateFile();
     void names();
     void timeLog();
+    void onlyErrorsAreReported();
 
 private:
     // Opens the test's segment and plays a viewer: one client reference, and unit 0 enabled.
@@ -202,6 +206,9 @@ void TestQuvLog::closedLogCreatesNothing()
     QUVDebug::Report(0, 3, __FILE__, __LINE__, std::string("dropped"));
     QVERIFY(!QUVDebug::IsOpen());
     QVERIFY(!QUVDebug::IsDebugBuild());
+    // The unit labels come with the first Open.
+    QCOMPARE(std::string(QUVDebug::GetGroupString(0)), std::string("index range error"));
+    QCOMPARE(QUVDebug::GetGroupName(0), std::string("<bad index>"));
     QVERIFY(!QUVDebug::GetPrivateDataLoc());
     QCOMPARE(QUVDebug::GetPrivateDataLen(), size_t(0));
     QCOMPARE(access(("/dev/shm/" + m_segment).c_str(), F_OK), -1);
@@ -532,7 +539,8 @@ void TestQuvLog::stateFile_data()
     const QByteArray header("QUVDebugVersion: 110\nQUVDebugStateFileVersion: 510\n");
     // What SaveState writes: the masks that are not 0, groups and custom groups.
     QTest::newRow("saved") << header
-            + "GroupDestination:      1 : 00000002\nCustomGroupDestination:  65535 : 00000009\n"
+            + "GroupDestination:      0 : 00000004\nGroupDestination:      1 : 00000002\n"
+              "CustomGroupDestination:  65535 : 00000009\n"
                            << 1 << QList<uint> { 2, 0, 0, 9 };
     QTest::newRow("group and custom") << header + "GroupDestination: 2 : ff\nCustomGroupDestination: 300 : 1f\n"
                                       << 0 << QList<uint> { 2, 0xff, 0x1f, 9 };
@@ -558,6 +566,7 @@ void TestQuvLog::stateFile()
 
     QCOMPARE(QUVDebug::Open(false), QUV_STATUS_SUCCESS);
     QCOMPARE(QUVDebug::SetDestination(65535, 9), QUV_STATUS_SUCCESS);
+    QCOMPARE(QUVDebug::SetDestination(0, 4), QUV_STATUS_SUCCESS);
     QTemporaryDir dir;
     const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("debug.state")));
     if (status == 1) {
@@ -650,6 +659,72 @@ void TestQuvLog::timeLog()
     before = QUVTime::GetSystemMicroseconds();
     QVERIFY(log.GetDelta(true) >= first);
     QVERIFY(log.GetDelta(false) <= QUVTime::GetSystemMicroseconds() - before);
+}
+
+void TestQuvLog::onlyErrorsAreReported()
+{
+    // A normal run of locks, threads and memory reports nothing ...
+    openAsViewer();
+    {
+        QUVLock lock("quiet");
+        QCOMPARE(lock.Lock(0), QUV_STATUS_SUCCESS);
+        QCOMPARE(lock.Unlock(), QUV_STATUS_SUCCESS);
+        std::atomic<bool> ran { false };
+        QUVThread thread;
+        thread.Attach(
+            [](QUVThread* self, void* flag) {
+                static_cast<std::atomic<bool>*>(flag)->store(true);
+                while (!self->Terminate())
+                    QUVTime::SleepInMicroseconds(200);
+            },
+            &ran);
+        QCOMPARE(thread.SetPriority(1), QUV_STATUS_SUCCESS);
+        QCOMPARE(thread.Start(), QUV_STATUS_SUCCESS);
+        QTRY_VERIFY_WITH_TIMEOUT(ran.load(), 10000);
+        QCOMPARE(thread.Stop(QUV_LOCK_WAIT_FOREVER), QUV_STATUS_SUCCESS);
+        QUVMemory::Free(QUVMemory::Allocate(8));
+        QUVMemory::FreeAligned(QUVMemory::AllocateAligned(8, 64));
+        size_t size = 1;
+        const std::string name = m_segment + "-memory";
+        QUVMemory::FreeShared(QUVMemory::AllocateShared(&size, name.c_str()));
+        shm_unlink(("/" + name).c_str());
+    }
+    QCOMPARE(lastSequence(), uint64_t(0));
+
+    // ... and each refused call reports why, at unit 0 as an error.
+    int local = 0;
+    size_t zero = 0;
+    QUVThread thread;
+    const std::pair<std::function<void()>, std::string> refusals[] = {
+        { [] { QUVMemory::Allocate(0); }, "QUVMemory::Allocate  size is 0" },
+        { [] { QUVMemory::Free(nullptr); }, "QUVMemory::Free  memory address is NULL" },
+        { [] { QUVMemory::AllocateAligned(0, 64); }, "QUVMemory::AllocateAligned  size is 0" },
+        { [] { QUVMemory::AllocateAligned(8, 24); },
+            "QUVMemory::AllocateAligned  allocation failed size=8 alignment=24" },
+        { [] { QUVMemory::FreeAligned(nullptr); }, "QUVMemory::FreeAligned  memory address is NULL" },
+        { [] { QUVMemory::AllocateShared(nullptr, "x"); }, "QUVMemory::AllocateShared  size is NULL" },
+        { [&] { QUVMemory::AllocateShared(&zero, "x"); }, "QUVMemory::AllocateShared  size is 0" },
+        { [&] {
+             size_t one = 1;
+             QUVMemory::AllocateShared(&one, nullptr);
+         },
+            "QUVMemory::AllocateShared  share name is NULL" },
+        { [&] {
+             size_t one = 1;
+             QUVMemory::AllocateShared(&one, "");
+         },
+            "QUVMemory::AllocateShared  share name is empty" },
+        { [&] { QUVMemory::FreeShared(&local); }, "QUVMemory::FreeShared  memory not found" },
+        { [&] { thread.SetPriority(6); }, "::SetPriority: bad thread priority 6" },
+    };
+    for (const auto& refusal : refusals) {
+        const uint64_t before = lastSequence();
+        refusal.first();
+        QCOMPARE(lastSequence(), before + 1);
+        QVERIFY2(lastText().find(refusal.second) != std::string::npos, lastText().c_str());
+        QCOMPARE(lastField<int>(QUVDebug::GetMessageSeverity), 3);
+        QCOMPARE(lastField<int>(QUVDebug::GetMessageGroup), 0);
+    }
 }
 
 QUV_TEST_MAIN(TestQuvLog)

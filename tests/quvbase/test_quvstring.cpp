@@ -423,6 +423,8 @@ void TestQuvString::runTimeAverage()
     QCOMPARE(average.Average(), (first + second) / 2);
     average.Resize(2);
     QCOMPARE(average.LastValue(), int64_t(-1));
+    QUVTime::Sleep(2);
+    QVERIFY(average.MarkDeltaAverage() >= 1900);
 }
 
 QUV_TEST_MAIN(TestQuvString)

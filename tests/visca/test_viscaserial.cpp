@@ -86,6 +86,17 @@ void TestViscaSerial::lineSettings()
     // Blocking again after the non-blocking open.
     QCOMPARE(fcntl(port.fd, F_GETFL) & O_NONBLOCK, 0);
     QCOMPARE(VISCA_close_serial(&port), VISCA_SUCCESS);
+
+    // With standard input closed the line would get descriptor 0: it is moved above the standard streams.
+    const int savedStdin = dup(0);
+    close(0);
+    const uint32_t opened = VISCA_open_serial(&port, sim.devicePath().toLocal8Bit().constData());
+    dup2(savedStdin, 0);
+    close(savedStdin);
+    QCOMPARE(opened, VISCA_SUCCESS);
+    QVERIFY(port.fd > 2);
+    QCOMPARE(VISCA_set_power(&port, &camera, 2), VISCA_SUCCESS);
+    QCOMPARE(VISCA_close_serial(&port), VISCA_SUCCESS);
 }
 
 void TestViscaSerial::openFailures()
