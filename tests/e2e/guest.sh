@@ -3,7 +3,6 @@
 # each with a line "@@ <exit status>". /tmp/out is the host's results folder.
 # QUV_UDEV: the unpacked udev package.
 export PATH=$QUV_UDEV/bin:$PATH HOME=/tmp XDG_RUNTIME_DIR=/tmp/runtime XDG_CONFIG_HOME=/tmp/out/config
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 stty -echo -onlcr
 
 start_udev() {

@@ -219,13 +219,14 @@ void TestEndToEnd::cleanupTestCase()
         m_qemu.kill();
     m_qemu.waitForFinished();
     m_console += m_qemu.readAll();
-    QFile console(quvtest::artifactPath("e2e-console.log"));
+    QFile console(m_dir.filePath("out/console.log"));
     if (console.open(QIODevice::WriteOnly))
         console.write(m_console);
-    QFile::remove(quvtest::artifactPath("e2e-app.log"));
-    QFile::copy(m_dir.filePath("out/app.log"), quvtest::artifactPath("e2e-app.log"));
-    QFile::remove(quvtest::artifactPath("e2e-udev-events.log"));
-    QFile::copy(m_dir.filePath("out/udev-events.log"), quvtest::artifactPath("e2e-udev-events.log"));
+    console.close();
+    for (const QString name : { "console.log", "app.log", "udev-events.log" }) {
+        QFile::remove(quvtest::artifactPath("e2e-" + name));
+        QFile::copy(m_dir.filePath("out/" + name), quvtest::artifactPath("e2e-" + name));
+    }
 }
 
 // Runs a command in the guest's shell; true when it exits with 0. A null command waits for the shell's start.
@@ -351,10 +352,9 @@ bool TestEndToEnd::plug(int i)
     address.sun_family = AF_UNIX;
     qstrncpy(address.sun_path, qPrintable(m_dir.filePath(QString("line%1").arg(i))), sizeof address.sun_path);
     const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        qWarning() << "cannot connect to adapter" << i << strerror(errno);
-        if (fd >= 0)
-            close(fd);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        qWarning() << "adapter" << i << "cannot be plugged in:" << strerror(errno);
+        close(fd);
         return false;
     }
     m_sims[i] = std::make_unique<CamSim>(1, fd);
