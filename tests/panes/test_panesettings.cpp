@@ -509,6 +509,7 @@ private slots:
         auto* offsetSpin = find<QuvDoubleSpinBox>("gammaOffsetSpin");
         choose(mode, 1);
         QCOMPARE(sent(true), QStringLiteral("81 01 04 5B 01 FF"));
+        m_pane->syncGammaMode(true);
         QVERIFY(!patternSpin->isEnabled() && !find<QPushButton>("gammaPatternReset")->isEnabled());
         QVERIFY(offsetSpin->isEnabled() && find<QPushButton>("gammaOffsetReset")->isEnabled());
         offsetSpin->setValue(-20);
@@ -545,6 +546,9 @@ private slots:
         m_pane->syncInfo(true);
         QCOMPARE(find<QLineEdit>("temperature")->text(), QStringLiteral("0 C / 32 F"));
         QCOMPARE(find<QuvComboBox>("slot")->currentText(), QStringLiteral("Slot 1"));
+        find<SegmentSlider>("nrLevel")->setValue(3);
+        m_pane->syncNr(true);
+        QCOMPARE(find<SegmentSlider>("nrLevel")->value(), 0);
     }
 };
 

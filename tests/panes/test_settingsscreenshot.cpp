@@ -67,6 +67,14 @@ void TestSettingsScreenshot::subPanes()
         const QString path = quvtest::artifactPath(QStringLiteral("settings-%1.png").arg(QLatin1String(names[row])));
         QVERIFY(screen.copy(form.frameGeometry().adjusted(-4, -4, 4, 4)).save(path));
         qInfo("screenshot: %s", qPrintable(path));
+        if (row == 1) {
+            // The picture of a spot that is on is lighter than that of one that is off.
+            const auto at = [&](const char* name) {
+                return QColor(screen.pixel(pane->findChild<QWidget*>(QLatin1String(name))->mapToGlobal(QPoint(3, 3))));
+            };
+            QCOMPARE(at("spotFocusPicture"), QColor(54, 54, 54));
+            QCOMPARE(at("spotAePicture"), QColor(39, 39, 39));
+        }
     }
     delete cameras;
 }
