@@ -33,14 +33,10 @@ window() {
 }
 
 # A key press and release in the application's window.
-key() {
-    window && xdotool windowfocus --sync "$win" key "$1"
-}
+key() { window && xdotool windowfocus --sync "$win" key "$1"; }
 
 # click <x> <y>: a left click at that point of the application's window.
-click() {
-    window && xdotool mousemove --window "$win" "$1" "$2" click 1
-}
+click() { window && xdotool mousemove --window "$win" "$1" "$2" click 1; }
 
 start_udev
 udevadm monitor -u -s usb -s tty >/tmp/out/udev-events.log 2>&1 &

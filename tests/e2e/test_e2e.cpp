@@ -102,10 +102,7 @@ void TestEndToEnd::initTestCase()
         "local,path=/,mount_tag=host,security_model=none,readonly=on,multidevs=remap", "-virtfs",
         "local,path=" + m_dir.filePath("out") + ",mount_tag=out,security_model=none", "-device", "qemu-xhci,id=xhci" };
     for (int i = 0; i < ADAPTERS; ++i)
-        args << "-chardev"
-             << QString("socket,id=line%1,path=%2,server=on,wait=off")
-                    .arg(i)
-                    .arg(m_dir.filePath(QString("line%1").arg(i)))
+        args << "-chardev" << QString("socket,id=line%1,path=%2/line%1,server=on,wait=off").arg(i).arg(m_dir.path())
              << "-device" << json(adapter(i));
     m_qemu.setProcessChannelMode(QProcess::MergedChannels);
     m_qemu.start("qemu-system-x86_64", args);
