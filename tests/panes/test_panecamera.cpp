@@ -2,6 +2,7 @@
 // the packets on the wire; re-read windows run on a stepped test clock.
 
 #include <QContextMenuEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
@@ -16,6 +17,7 @@
 #include "panesapplication.h"
 #include "quvapp/quvcombobox.h"
 #include "quvtest.h"
+#include "simulatedcameraset.h"
 
 using quvtest::hexBytes;
 
@@ -107,7 +109,7 @@ private slots:
     void focus();
     void exposureRereadWindow_data();
     void exposureRereadWindow();
-    void rightClickPassesOn();
+    void layoutAndRightClick();
 
 private:
     // The packets since the last call once the queued sets are served, zoom
@@ -117,8 +119,8 @@ private:
     QString shown() const;
     void showCamera(int aeMode, int iris, int gain);
 
+    SimulatedCameraSet* m_cameras = nullptr;
     quvtest::CamSim* m_sim = nullptr;
-    QObject* m_owner = nullptr;
     DeviceSet* m_set = nullptr;
     DeviceInterface* m_camera = nullptr;
     PaneCamera* m_pane = nullptr;
@@ -127,14 +129,11 @@ private:
 void TestPaneCamera::initTestCase()
 {
     paneclock::setSourceForTesting(testClock);
-    m_sim = new quvtest::CamSim;
-    QVERIFY(m_sim->isValid());
-    m_owner = new QObject;
-    m_set = new DeviceSet(m_owner);
-    m_set->deviceSetCreate(QList<SerialPortDesc> { SerialPortDesc::forDevicePath(m_sim->devicePath()) }, false);
-    QTRY_VERIFY_WITH_TIMEOUT(m_set->processingCount() == 0 && m_set->deviceSetCount() == 1, 30000);
-    m_camera = m_set->getAt(0);
-    QVERIFY(m_camera && m_camera->deviceOnline());
+    m_cameras = new SimulatedCameraSet;
+    m_camera = m_cameras->waitForCamera();
+    QVERIFY(m_camera);
+    m_sim = m_cameras->sim();
+    m_set = m_cameras->set();
 }
 
 void TestPaneCamera::init()
@@ -158,9 +157,7 @@ void TestPaneCamera::cleanup()
 
 void TestPaneCamera::cleanupTestCase()
 {
-    delete m_set;
-    delete m_owner;
-    delete m_sim;
+    delete m_cameras;
     paneclock::setSourceForTesting(nullptr);
 }
 
@@ -433,8 +430,30 @@ void TestPaneCamera::exposureRereadWindow()
     QVERIFY(!m_pane->shutterCombo()->itemChecked(15));
 }
 
-void TestPaneCamera::rightClickPassesOn()
+void TestPaneCamera::layoutAndRightClick()
 {
+    // Four rows 80 px apart (the last one the zoom group): an icon at 28, a 441 px
+    // slider at 111 and a caption under its left end; the mode buttons a 2 x 2 grid.
+    const QList<SegmentSlider*> sliders { m_pane->apertureSlider(), m_pane->gainSlider(), m_pane->focusSlider(),
+        m_pane->zoomSlider() };
+    for (QLabel* label : m_pane->findChildren<QLabel*>()) {
+        const int row = (label->y() - 16) / 80;
+        if (label->width() == 60 && !label->pixmap(Qt::ReturnByValue).isNull())
+            QCOMPARE(label->geometry(), QRect(28, sliders[row]->y(), 60, 60));
+        else if (QStringList { "f14", "0dB", "10mm", "Wide" }.contains(label->text()))
+            QCOMPARE(label->pos(), sliders[row]->pos() + QPoint(0, 48));
+    }
+    for (int row = 0; row < 4; ++row)
+        QCOMPARE(sliders[row]->geometry(), QRect(111, 16 + 80 * row, 441, 60));
+    const QRect a = m_pane->irisPriorityButton()->geometry(), s = m_pane->shutterPriorityButton()->geometry();
+    QCOMPARE(m_pane->manualButton()->geometry(), a.translated(0, 23));
+    QCOMPARE(m_pane->brightButton()->geometry(), s.translated(0, 23));
+    QCOMPARE(s, a.translated(34, 0));
+    // The shutter list: one row per speed, carrying its camera value.
+    QCOMPARE(m_pane->shutterCombo()->count(), 22);
+    for (int i = 0; i < 22; ++i)
+        QCOMPARE(m_pane->shutterCombo()->itemData(i).toInt(), i);
+
     // A right click on the pane reaches the parent (the main window's menu).
     QWidget parent;
     parent.setContextMenuPolicy(Qt::CustomContextMenu);
