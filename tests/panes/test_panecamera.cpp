@@ -273,7 +273,10 @@ void TestPaneCamera::autoExposureOffReturnsToSavedMode()
     pane.preferenceRead();
     pane.autoExposureToggle()->click();
     const QString on = wire().section(" | ", 0, 0);
+    s_now_ms += 5000;
     pane.buttonClick(300);
+    // Back in a mode where the camera picks some values, the pane follows them for a while.
+    QCOMPARE(pane.aeRereadDeadline_ms() == s_now_ms + 1200, off != 3);
     QCOMPARE(on + " + " + wire().section(" | ", 0, 0),
         QString("81 01 04 39 00 FF + 81 01 04 39 %1 FF").arg(off, 2, 16, QLatin1Char('0')).toUpper());
     pane.preferenceWrite();
@@ -399,6 +402,7 @@ void TestPaneCamera::exposureRereadWindow_data()
     QTest::newRow("shutter priority") << 10 << "39 4B 4C 39";
     QTest::newRow("iris priority") << 11 << "4A 4C 39";
     QTest::newRow("manual") << 3 << "";
+    QTest::newRow("bright") << 13 << "";
 }
 
 void TestPaneCamera::exposureRereadWindow()
@@ -417,6 +421,11 @@ void TestPaneCamera::exposureRereadWindow()
         m_pane->uiTimerUpdate();
         QCOMPARE(wire().remove("81 09 04 ").remove(" FF").remove("| "), t < 1200 ? tick : QString());
     }
+    // Dragged sliders queue their values (the bright level in bright mode).
+    m_pane->gainSlider()->setValue(7);
+    m_pane->apertureSlider()->setValue(9);
+    QCOMPARE(
+        wire(), QString("81 01 04 4C 00 00 00 08 FF | 81 01 04 %1 00 00 00 0D FF").arg(aeMode == 13 ? "4D" : "4B"));
     // Releasing the aperture in iris priority opens it too; a hidden pane reads nothing.
     emit m_pane->apertureSlider()->sliderReleased();
     QCOMPARE(m_pane->aeRereadDeadline_ms(), aeMode == 11 ? s_now_ms + 1200 : start + 1200);
