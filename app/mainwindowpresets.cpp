@@ -6,7 +6,6 @@
 #include <QJsonObject>
 #include <QSettings>
 
-void presetWriteToPref(const QJsonObject&, QString, QSettings&) { }
 
 QString MainWindow::presetTypeString(PresetType)
 {

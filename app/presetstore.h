@@ -1,0 +1,71 @@
+#pragma once
+
+// The ePTZ and Global presets in the preference store: their keys, the
+// snapshot and recall of a preset on a camera, and their JSON form for preset
+// files. Nothing here touches a widget; the main window adds the dialogs,
+// buttons and menus. Every function builds its own default QSettings.
+
+#include "app/apptypes.h"
+
+#include <QString>
+
+class DeviceInterface;
+class QJsonObject;
+class QSettings;
+
+// "Eptz", "Global", "Camera"; empty for any other value.
+QString presetTypeString(PresetType type);
+
+// Stores the value of key in object as an int under key, when object holds
+// it as a whole number; a value of another JSON type is skipped with a
+// warning, an absent key changes nothing.
+void presetWriteToPref(const QJsonObject& object, QString key, QSettings& settings);
+
+namespace presetstore {
+
+constexpr int PRESET_COUNT = 16;
+constexpr int NAME_MAX_LENGTH = 64;
+// Largest preset file read: a full export is about 60 KB.
+constexpr qint64 FILE_MAX_BYTES = 4 * 1024 * 1024;
+
+extern const char* const UNTITLED;
+
+QString availableKey(PresetType type, int index);
+QString nameKey(PresetType type, int index);
+// "Global<index>_<stem>_val1" or "_val2" of a preset message.
+QString globalValueKey(int index, int msg, int which);
+
+bool available(PresetType type, int index);
+void availableSet(PresetType type, int index, bool on);
+// The stored name, "untitled" when there is none.
+QString displayName(PresetType type, int index);
+// A name as it is stored: an empty one becomes "untitled", a long one is cut
+// to 64 characters.
+QString storedName(const QString& name);
+
+// Reads the ePTZ position (from the cache when it has one) into preset index.
+void eptzSet(DeviceInterface* device, int index);
+// Sends the stored position when it differs from the current one; true when sent.
+bool eptzRecall(DeviceInterface* device, int index);
+
+// The Global snapshot: output formats, every preset message that can be read
+// and the zoom speed.
+void globalCopy(DeviceInterface* device, int index);
+// The first part of a Global recall: the exposure mode, entering bright mode
+// (13) through shutter priority (10) from a mode that cannot switch to it
+// directly. False for a preset that is not set. *exposureChanged tells whether
+// a mode was sent, *exposureMode is the stored mode.
+bool globalPastePt1(DeviceInterface* device, int index, bool* exposureChanged, int* exposureMode);
+// The second part: zoom speed, then every preset message whose stored value
+// differs from the camera's, in message order.
+void globalPastePt2(DeviceInterface* device, int index);
+
+// All 16 ePTZ and Global presets as a flat object: every available key, and
+// the other keys of the presets that are set.
+void prefToJson(QJsonObject& object);
+// Merges the presets of object into the store, key by key. Only preset keys
+// of the right JSON type are taken; names are cut to 64 characters. Refuses
+// (writes nothing, returns false) an object with no usable available key.
+bool jsonToPref(const QJsonObject& object);
+
+} // namespace presetstore
