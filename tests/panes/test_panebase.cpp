@@ -22,6 +22,7 @@
 #include "panesapplication.h"
 #include "quvapp/quvmenu.h"
 #include "quvtest.h"
+#include "simulatedcameraset.h"
 
 using quvtest::CamSim;
 using quvtest::hexBytes;
@@ -188,8 +189,8 @@ private:
     // "T" or "") and, unless -1, the jog's speed.
     bool step(const std::function<void()>& action, const char* packets, int state, const char* checked, int jog = -1);
 
+    SimulatedCameraSet* m_cameras = nullptr;
     CamSim* m_sim = nullptr;
-    QObject* m_owner = nullptr;
     DeviceSet* m_set = nullptr;
     DeviceInterface* m_camera = nullptr;
     ZoomPane* m_pane = nullptr;
@@ -198,14 +199,11 @@ private:
 void TestPaneBase::initTestCase()
 {
     paneclock::setSourceForTesting(testClock);
-    m_sim = new CamSim;
-    QVERIFY(m_sim->isValid());
-    m_owner = new QObject;
-    m_set = new DeviceSet(m_owner);
-    m_set->deviceSetCreate(QList<SerialPortDesc> { SerialPortDesc::forDevicePath(m_sim->devicePath()) }, false);
-    QTRY_VERIFY_WITH_TIMEOUT(m_set->processingCount() == 0 && m_set->deviceSetCount() == 1, 30000);
-    m_camera = m_set->getAt(0);
-    QVERIFY(m_camera && m_camera->deviceOnline());
+    m_cameras = new SimulatedCameraSet;
+    m_camera = m_cameras->waitForCamera();
+    QVERIFY(m_camera);
+    m_sim = m_cameras->sim();
+    m_set = m_cameras->set();
 }
 
 void TestPaneBase::init()
@@ -232,9 +230,7 @@ void TestPaneBase::cleanup()
 
 void TestPaneBase::cleanupTestCase()
 {
-    delete m_set;
-    delete m_owner;
-    delete m_sim;
+    delete m_cameras;
     paneclock::setSourceForTesting(nullptr);
 }
 
