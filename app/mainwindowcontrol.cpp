@@ -9,6 +9,7 @@
 #include "device/deviceset.h"
 #include "panes/panebase.h"
 #include "panes/panecamera.h"
+#include "panes/paneeptz.h"
 #include "quvapp/quvmenu.h"
 
 #include <algorithm>
@@ -95,11 +96,6 @@ double curveValue(double v, const double (&output)[CURVE_POINTS])
         }
     }
     return 0; // not a number
-}
-
-void eptzDeltaXY(PaneBase* eptz, double dx, double dy)
-{
-    QMetaObject::invokeMethod(eptz, "slot_deltaXY", Q_ARG(double, dx), Q_ARG(double, dy));
 }
 
 } // namespace
@@ -252,8 +248,8 @@ void MainWindow::slot_controlButtonClick(int taqoOp)
 
 void MainWindow::slot_joystickXY(double x, double y, bool on, bool)
 {
-    if (PaneBase* eptz = paneEptz(); on && eptz)
-        eptzDeltaXY(eptz, curveValue(x, CURVE_X), curveValue(y, CURVE_Y));
+    if (auto* eptz = qobject_cast<PaneEptz*>(paneEptz()); on && eptz)
+        eptz->slot_deltaXY(curveValue(x, CURVE_X), curveValue(y, CURVE_Y));
 }
 
 void MainWindow::slot_joystickZ(double z, bool on, bool)

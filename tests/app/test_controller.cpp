@@ -23,6 +23,8 @@
 #include "app/sdljoystick.h"
 #include "camsim.h"
 #include "device/deviceinterface.h"
+#include "panes/paneeptz.h"
+#include "quvapp/quvdoublespinbox.h"
 #include "quvapp/quvmenu.h"
 #include "quvtest.h"
 #include "testwindow.h"
@@ -287,6 +289,14 @@ private slots:
         QVERIFY(rig.window.m_cameraButtons[0]->isChecked());
         rig.window.slot_controlButtonClick(202);
         QCOMPARE(rig.window.m_deviceSet->selectedIndex(), 2);
+
+        // The joystick's response curve, into the ePTZ pane whichever pane is shown.
+        auto* eptz = qobject_cast<PaneEptz*>(rig.window.m_panes.at(PaneTypeEptz));
+        const std::tuple<double, double, bool> sticks[] = { { 0.7, 0.4, true }, { -1.0, -0.6, true },
+            { 1.0, 1.0, false }, { NAN, 0.05, true }, { 0.35, 0.1, true } };
+        for (const auto& [x, y, on] : sticks)
+            rig.window.slot_joystickXY(x, y, on, false);
+        QCOMPARE(QPointF(eptz->spinX()->value(), eptz->spinY()->value()), QPointF(-315, -9));
 
         const bool deepScan = DeviceInterface::deepScanEnabled();
         QCOMPARE(choose(rig.window, "Use Deep Rescan"), deepScan);
