@@ -275,6 +275,14 @@ private slots:
             QVERIFY(rig.sim.waitForPacket(hexBytes("81 01 04 4D")));
             rig.sent("");
         }
+        // The controller: an exposure step; Z for the focus while 403 is held, else for the zoom.
+        rig.window.slot_controlButtonClick(307);
+        rig.window.slot_controlButtonPush(403, true);
+        rig.window.slot_joystickZ(0.5, true, false);
+        rig.window.slot_controlButtonPush(403, false);
+        rig.window.slot_joystickZ(0.5, true, false);
+        QVERIFY(rig.sim.waitForPacket(hexBytes("81 01 04 4D")) && rig.sim.waitForPacket(hexBytes("81 01 04 48")));
+        QCOMPARE(rig.sent("81 01 04 07"), QStringLiteral("23 23"));
     }
 
     void controllerAndMenu()
