@@ -41,6 +41,7 @@ public:
     using MainWindow::m_powerButton;
     using MainWindow::m_presetButtons;
     using MainWindow::m_presetType;
+    using MainWindow::m_presetTypeLabel;
     using MainWindow::m_shutterLabel;
     using MainWindow::m_statusDialog;
     using MainWindow::m_waitingLabel;
