@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/controlbase.h"
 #include "app/disableappsleep.h"
 #include "app/scanprogressdialog.h"
 #include "app/statusstrip.h"
@@ -8,7 +9,7 @@
 #include "device/deviceset.h"
 #include "device/taqonotifier.h"
 #include "media/mediaresources.h"
-#include "panes/panebase.h"
+#include "panes/panecamera.h"
 
 #include <algorithm>
 
@@ -152,15 +153,26 @@ MainWindow::MainWindow()
     m_controlThread->setObjectName(QStringLiteral("control"));
     m_pollTimer = new QTimer();
     m_pollTimer->setInterval(CONTROL_POLL_MS);
-    // The controller (ControlBase) joins here when it lands: taken from its
-    // GetInstance() on this thread, moved to the control thread before the
-    // poll timer, and connected by the rows of the table below marked
-    // "controller".
+    // Built here, so that SDL starts and the first joystick is set up on this thread.
+    m_controlBase = ControlBase::GetInstance();
+    m_controlBase->moveToThread(m_controlThread);
     m_pollTimer->moveToThread(m_controlThread);
+    link(m_controlBase, SIGNAL(sig_joystickXY(double, double, bool, bool)), this,
+        SLOT(slot_joystickXY(double, double, bool, bool)), Qt::QueuedConnection);
+    link(m_controlBase, SIGNAL(sig_joystickZ(double, bool, bool)), this, SLOT(slot_joystickZ(double, bool, bool)),
+        Qt::QueuedConnection);
+    link(m_controlBase, SIGNAL(sig_joystickS(double, bool, bool)), this, SLOT(slot_joystickS(double, bool, bool)),
+        Qt::QueuedConnection);
+    link(m_controlBase, SIGNAL(sig_buttonClick(int)), this, SLOT(slot_controlButtonClick(int)), Qt::QueuedConnection);
+    link(m_controlBase, SIGNAL(sig_buttonPush(int, bool)), this, SLOT(slot_controlButtonPush(int, bool)),
+        Qt::QueuedConnection);
     link(m_controlThread, SIGNAL(finished()), m_pollTimer, SLOT(stop()));
     link(m_controlThread, SIGNAL(finished()), m_pollTimer, SLOT(deleteLater()));
     link(m_controlThread, SIGNAL(finished()), m_controlThread, SLOT(deleteLater()));
+    link(m_controlThread, SIGNAL(finished()), m_controlBase, SLOT(deleteLater()));
+    link(m_pollTimer, SIGNAL(timeout()), m_controlBase, SLOT(slot_controlPoll()), Qt::DirectConnection);
     link(m_controlThread, SIGNAL(started()), m_pollTimer, SLOT(start()));
+    link(this, SIGNAL(sig_usbRescan()), m_controlBase, SLOT(slot_usbRescan()), Qt::QueuedConnection);
     m_controlThread->start();
 
     if (!pnpInstallUsbNotifier() && DeviceInterface::deepScanEnabled())
@@ -259,12 +271,11 @@ void MainWindow::uiSetup()
         m_cameraButtons[j] = button;
     }
 
-    // PaneCamera, PaneEptz and PaneSettings take these three places as they
-    // land; until then a bare PaneBase holds each place, so that the list
-    // stays indexed by PaneType.
+    // PaneEptz and PaneSettings take their places as they land; until then a
+    // bare PaneBase holds each, so that the list stays indexed by PaneType.
     const QRect paneArea = paneRect(m_paneFrame->width(), m_paneFrame->height());
-    for (PaneBase* pane : { new PaneBase(m_deviceSet, m_paneFrame), new PaneBase(m_deviceSet, m_paneFrame),
-             new PaneBase(m_deviceSet, m_paneFrame) }) {
+    for (PaneBase* pane : std::initializer_list<PaneBase*> { new PaneCamera(m_deviceSet, m_paneFrame),
+             new PaneBase(m_deviceSet, m_paneFrame), new PaneBase(m_deviceSet, m_paneFrame) }) {
         pane->setGeometry(paneArea);
         pane->uiSetup();
         m_panes.append(pane);
@@ -329,7 +340,10 @@ void MainWindow::selectPane(PaneType type)
     }
     m_paneButtons.at(type)->setChecked(true);
     m_paneType = type;
-    QSettings().setValue(QLatin1String(SELECTED_PANE_KEY), int(type));
+    // Written only when it changes: each write costs the start a flush to disk.
+    QSettings settings;
+    if (settings.value(QLatin1String(SELECTED_PANE_KEY)).toString() != QString::number(int(type)))
+        settings.setValue(QLatin1String(SELECTED_PANE_KEY), int(type));
 }
 
 void MainWindow::slot_selectPaneCamera()
@@ -374,9 +388,9 @@ void MainWindow::slot_about()
     qDebug() << "slot_about";
 }
 
-PaneBase* MainWindow::paneCamera() const
+PaneCamera* MainWindow::paneCamera() const
 {
-    return m_panes.size() == PANE_COUNT ? m_panes.at(PaneTypeCamera) : nullptr;
+    return m_panes.size() == PANE_COUNT ? static_cast<PaneCamera*>(m_panes.at(PaneTypeCamera)) : nullptr;
 }
 
 PaneBase* MainWindow::paneEptz() const
@@ -703,6 +717,5 @@ void MainWindow::syncInfo()
 {
     QLabel* const labels[StatusFieldCount] = { m_formatLabel, m_colorSpaceLabel, m_eptzLabel, m_joystickLabel,
         m_zoomLabel, m_focusLabel, m_shutterLabel, m_apertGainLabel };
-    const bool joystick = false;
-    statusstrip::refresh(labels, *m_deviceSet->get(), joystick);
+    statusstrip::refresh(labels, *m_deviceSet->get(), m_controlBase && m_controlBase->joystickAttached());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/apptypes.h"
+#include "app/controlmap.h"
 #include "device/serialportdesc.h"
 #include "panes/paneclock.h"
 #include "panes/panetypes.h"
@@ -14,6 +15,7 @@ class ControlBase;
 class DeviceSet;
 class DisableAppSleep;
 class PaneBase;
+class PaneCamera;
 class QCloseEvent;
 class QEvent;
 class QGroupBox;
@@ -120,11 +122,11 @@ public:
     // Keyboard and controller
     bool eventFilter(QObject* watched, QEvent* event) override;
     // One zoom step: 303 toward tele, 304 toward wide, 305 stop.
-    void cmdZoom(int taqoOp);
+    void cmdZoom(TaqoOp op);
     // The camera pane, the ePTZ pane, and the pane that takes zoom commands;
     // null while the pane list is not complete (before uiSetup has built it
     // and while the window is being torn down).
-    PaneBase* paneCamera() const;
+    PaneCamera* paneCamera() const;
     PaneBase* paneEptz() const;
     PaneBase* paneZoom() const;
 

@@ -20,7 +20,7 @@ void MainWindow::keyReleaseEvent(QKeyEvent* event)
     QDialog::keyReleaseEvent(event);
 }
 
-void MainWindow::cmdZoom(int) { }
+void MainWindow::cmdZoom(TaqoOp) { }
 void MainWindow::slot_controlButtonClick(int) { }
 void MainWindow::slot_controlButtonPush(int, bool) { }
 void MainWindow::slot_joystickS(double, bool, bool) { }

@@ -1,6 +1,7 @@
 #include "app/statusstrip.h"
 
 #include "device/deviceinterface.h"
+#include "panes/panecamera.h"
 #include "panes/segmentslider.h"
 
 #include <QLabel>
@@ -29,6 +30,9 @@ const FormatRow FORMATS[] = {
     { 29, "UHDp29.97", "1080p59.94" },
     { 30, "UHDp25", "1080p50" },
 };
+
+// The exposure mode in which the first value is the brightness, not the iris.
+constexpr int EXPOSURE_BRIGHT = 13;
 
 // The cached value of message, or fallback when there is none.
 int cached(const DeviceInterface& device, eViscaMsg message, int fallback)
@@ -92,6 +96,24 @@ QString zoomText(int zoom, int zoomMode)
     return SegmentSlider::valueString(zoom, scale);
 }
 
+QString focusText(int focus)
+{
+    return SegmentSlider::valueString(PaneCamera::convFocusViscaToUi(focus), SegSliderFocus) + QStringLiteral("mm");
+}
+
+QString shutterText(int shutter)
+{
+    return PaneCamera::convShutterViscaToString(shutter);
+}
+
+QString apertGainText(int exposureMode, int iris, int brightness, int gain)
+{
+    const QString first = exposureMode == EXPOSURE_BRIGHT
+        ? SegmentSlider::valueString(PaneCamera::convBrightViscaToUi(brightness), SegSliderIrisGain)
+        : SegmentSlider::valueString(PaneCamera::convApertViscaToUi(iris), SegSliderIris);
+    return QStringLiteral("%1/%2").arg(first, SegmentSlider::valueString(PaneCamera::convGainViscaToUi(gain), SegSliderGain));
+}
+
 void refresh(
     QLabel* const labels[windowlayout::StatusFieldCount], const DeviceInterface& device, bool joystickAttached)
 {
@@ -102,6 +124,12 @@ void refresh(
     setText(labels[StatusFormat], formatText(cached(device, ViscaMsg::VideoFormat, 0), eptz == VISCA_ON));
     setText(labels[StatusColorSpace], colorSpaceText(cached(device, ViscaMsg::ColorSpace, 2)));
     setText(labels[StatusZoom], zoomText(cached(device, ViscaMsg::ZoomValue, 0), cached(device, ViscaMsg::DigitalZoom, 3)));
+    setText(labels[StatusFocus], focusText(cached(device, ViscaMsg::FocusValue, 0)));
+    setText(labels[StatusShutter], shutterText(cached(device, ViscaMsg::Shutter, 0)));
+    const int gain = cached(device, ViscaMsg::Gain, 0);
+    const int mode = cached(device, ViscaMsg::ExposureMode, 3);
+    setText(labels[StatusApertGain],
+        apertGainText(mode, cached(device, ViscaMsg::Iris, 0), cached(device, ViscaMsg::Brightness, 0), gain));
 }
 
 } // namespace statusstrip

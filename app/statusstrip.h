@@ -22,6 +22,12 @@ QString colorSpaceText(int colorSpace);
 QString eptzText(int eptz);
 // Zoom position (message 3) in the scale of the digital-zoom mode (message 2).
 QString zoomText(int zoom, int zoomMode);
+// Focus (message 6), shutter (message 14), and iris (message 4) or, in
+// exposure mode 13, brightness (message 49), over gain (message 30).
+QString focusText(int focus);
+QString shutterText(int shutter);
+QString apertGainText(int exposureMode, int iris, int brightness, int gain);
+
 // Sets each label, in windowlayout::StatusField order, to its text from
 // device's cache (a value not cached shows its default), only where the text
 // changes.

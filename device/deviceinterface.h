@@ -83,6 +83,10 @@ public:
     // Request queues, served by the worker thread
     int viscaPush(eViscaMsg msg, int val1, int val2);
     int viscaPull(eViscaMsg msg, int val1);
+    // Drops a set of msg still waiting in the queue (one being written is not
+    // stopped); true when one was dropped. For a synchronous write that a
+    // late queued value must not undo.
+    bool viscaDropPush(eViscaMsg msg);
     void viscaClearQueues();
     // One serving pass; runs only on this device's worker thread.
     void viscaPop();

@@ -134,6 +134,9 @@ void DeviceSet::deviceSetCreate(const QList<SerialPortDesc>& ports, bool force)
             m_pending.append(device);
             queueMarker(device);
         } else {
+            // No list may keep a device that is gone: its marker would find freed memory.
+            m_pending.removeAll(device);
+            m_unplaced.removeAll(device);
             device->viscaSerialClose();
             delete device;
             device = nullptr;

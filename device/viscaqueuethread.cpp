@@ -45,6 +45,18 @@ int DeviceInterface::viscaPush(eViscaMsg msg, int val1, int val2)
     return 0;
 }
 
+bool DeviceInterface::viscaDropPush(eViscaMsg msg)
+{
+    QMutexLocker lock(&m_queueMutex);
+    // At most one is waiting: viscaPush replaces a waiting set in place.
+    const auto waiting = std::find_if(
+        m_setQueue.begin(), m_setQueue.end(), [msg](const ViscaData& request) { return request.msg == msg; });
+    if (waiting == m_setQueue.end())
+        return false;
+    m_setQueue.erase(waiting);
+    return true;
+}
+
 int DeviceInterface::viscaPull(eViscaMsg msg, int val1)
 {
     {

@@ -3,7 +3,6 @@
 // person to judge.
 
 #include "camsim.h"
-#include "panesapplication.h"
 #include "quvtest.h"
 #include "screengrab.h"
 #include "testwindow.h"
@@ -38,5 +37,5 @@ void TestAppScreenshot::views()
     QVERIFY(quvtest::stableScreenGrab().copy(frame).save(quvtest::artifactPath(QStringLiteral("app_camera.png"))));
 }
 
-QUV_TEST_MAIN_WITH(TestAppScreenshot, PanesApplication)
+QUV_TEST_MAIN_WITH(TestAppScreenshot, apptest::AppApplication)
 #include "test_appscreenshot.moc"

@@ -2,17 +2,14 @@
 // preferences it restores, its layout, the status dialog, the USB settle
 // countdown on a stepped clock, and shutdown.
 
-#include "app/scanprogressdialog.h"
 #include "app/windowlayout.h"
 #include "device/deviceinterface.h"
-#include "panes/panebase.h"
-#include "panesapplication.h"
+#include "panes/panecamera.h"
 #include "quvtest.h"
 #include "testwindow.h"
 
 #include <memory>
 
-#include <QGroupBox>
 #include <QSettings>
 
 using apptest::s_now_ms;
@@ -55,6 +52,11 @@ private slots:
 
 void TestMainWindow::startAndFirstScan()
 {
+    const QString sheet = qApp->styleSheet();
+    QVERIFY(sheet.contains(QLatin1String("QTempPushButton")) && !sheet.contains(QLatin1String("QPushButton")));
+    QVERIFY(sheet.contains(QLatin1String("QuvSlider")) && !sheet.contains(QLatin1String("QWidget")));
+    QVERIFY(sheet.endsWith(QLatin1String("margin: 17px 0px 0px 0px;}QStackedWidget {border-image: none; "
+                                         "background-color: transparent;}")));
     TestWindow window;
     QCOMPARE(window.size(), QSize(762, 572));
     QCOMPARE(window.minimumSize(), window.maximumSize());
@@ -113,6 +115,7 @@ void TestMainWindow::preferences()
     TestWindow window;
     QCOMPARE(checkedPreset(window)->text(), checked);
     QCOMPARE(int(window.m_paneType), shownPane);
+    QCOMPARE(QSettings().value(QStringLiteral("prefs/selected_pane")).toInt(), shownPane);
     QVERIFY(window.m_paneButtons.at(shownPane)->isChecked());
     for (int i = 0; i < 3; ++i)
         QCOMPARE(!window.m_panes.at(i)->isHidden(), i == shownPane);
@@ -143,7 +146,7 @@ void TestMainWindow::layout()
     QVERIFY(!window.m_warningLabel->isVisible());
 
     // The pane accessors give nothing while the pane list is incomplete.
-    QCOMPARE(window.paneCamera(), window.m_panes.at(0));
+    QCOMPARE(static_cast<PaneBase*>(window.paneCamera()), window.m_panes.at(0));
     window.m_paneType = PaneTypeEptz;
     QCOMPARE(window.paneZoom(), window.m_panes.at(1));
     PaneBase* last = window.m_panes.takeLast();
@@ -234,5 +237,5 @@ void TestMainWindow::shutdown()
     QCOMPARE(again.pos(), shown);
 }
 
-QUV_TEST_MAIN_WITH(TestMainWindow, PanesApplication)
+QUV_TEST_MAIN_WITH(TestMainWindow, apptest::AppApplication)
 #include "test_mainwindow.moc"

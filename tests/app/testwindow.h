@@ -3,16 +3,31 @@
 // The main window as the tests drive it: its members in reach, the panes'
 // clock stepped by hand, and the ports a rescan finds given by the test.
 
+#include "app/appstyle.h"
 #include "app/mainwindow.h"
+#include "app/scanprogressdialog.h"
 #include "device/deviceset.h"
 #include "panes/paneclock.h"
+#include "quvapp/quvapplication.h"
 
 #include <functional>
 
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 
 namespace apptest {
+
+// The application object with the program's own style sheet.
+class AppApplication : public QuvApplication
+{
+public:
+    AppApplication(int& argc, char** argv)
+        : QuvApplication(argc, argv, QuvStyleLookSlate)
+    {
+        setStyleSheet(applicationStyleSheet(getStyleSheet()));
+    }
+};
 
 inline uint64_t s_now_ms = 1000000;
 inline uint64_t testClock()
@@ -57,6 +72,10 @@ public:
     bool scan()
     {
         rescan(true);
+        return settle();
+    }
+    bool settle()
+    {
         return QTest::qWaitFor([this] { return m_deviceSet->processingCount() == 0 && !m_statusDialog; }, 30000);
     }
 

@@ -27,6 +27,7 @@ class TestDeviceQueues : public QObject
 
 private slots:
     void pushReplacesAWaitingSet();
+    void dropPushRemovesOnlyThatMessage();
     void pushedOpensCoalesce();
     void pullsAreNotCoalesced();
     void setsBeforeGets();
@@ -57,6 +58,24 @@ void TestDeviceQueues::pushReplacesAWaitingSet()
     int zoom = 0;
     QCOMPARE(camera.device->viscaGetAsync(3, zoom), 0);
     QCOMPARE(zoom, 200);
+}
+
+void TestDeviceQueues::dropPushRemovesOnlyThatMessage()
+{
+    SimDevice camera;
+    QVERIFY(camera.open());
+    camera.sim.addFault(CamSim::Rule(CamSim::Fault::Delay).ms(1500).times(1));
+    camera.device->viscaPush(30, 7, -1);
+    QVERIFY(camera.sim.waitForPackets(1));
+    // The set being written cannot be dropped; the waiting ones can, one message at a time.
+    QVERIFY(!camera.device->viscaDropPush(30));
+    camera.device->viscaPush(3, 100, -1);
+    camera.device->viscaPush(6, 5, -1);
+    QVERIFY(camera.device->viscaDropPush(3));
+    QVERIFY(!camera.device->viscaDropPush(3));
+    QVERIFY(Markers(camera.device.get()).drain());
+    QCOMPARE(camera.takeRecord(),
+        (QList<QByteArray> { hexBytes("81 01 04 4C 00 00 00 07 FF"), hexBytes("81 01 04 48 00 00 00 05 FF") }));
 }
 
 void TestDeviceQueues::pushedOpensCoalesce()

@@ -1,0 +1,262 @@
+// The main window with simulated cameras found by its rescans: camera
+// buttons and selection, the serial-failure box, power, restart, slot
+// swaps, a reload that meets a rescan, and the status strip.
+
+#include "app/statusstrip.h"
+#include "camsim.h"
+#include "device/deviceinterface.h"
+#include "quvtest.h"
+#include "testwindow.h"
+
+#include <memory>
+#include <vector>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QSettings>
+
+using apptest::TestWindow;
+using quvtest::CamSim;
+using quvtest::hexBytes;
+
+namespace {
+
+// Camera simulators reporting the given camera IDs, and the window that finds them.
+struct Rig
+{
+    explicit Rig(const QVector<int>& ids)
+    {
+        for (int id : ids) {
+            sims.push_back(std::make_unique<CamSim>());
+            sims.back()->setWord(hexBytes("04 22"), uint16_t(id));
+            window.ports.append(SerialPortDesc::forDevicePath(sims.back()->devicePath()));
+        }
+    }
+    CamSim& sim(int i) { return *sims.at(size_t(i)); }
+    // The first scan, when the countdown armed at start runs out.
+    bool start()
+    {
+        apptest::s_now_ms += 500;
+        window.slot_updateTimer();
+        return window.scans == 1 && window.settle();
+    }
+
+    std::vector<std::unique_ptr<CamSim>> sims;
+    TestWindow window;
+};
+
+// Waits for the packet while the window's timers run.
+bool received(CamSim& sim, const char* packet, int timeout_ms = 10000)
+{
+    return QTest::qWaitFor([&] { return sim.waitForPacket(hexBytes(packet), 0); }, timeout_ms);
+}
+
+} // namespace
+
+class TestDiscovery : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Only the test moves the clock: no countdown runs out by itself.
+    void initTestCase() { paneclock::setSourceForTesting(apptest::testClock); }
+    void init() { QSettings().clear(); }
+    void buttonsAndOpenFailure();
+    void powerAndRestart();
+    void slotSwap();
+    void reloadDuringRescan();
+    void statusTexts_data();
+    void statusTexts();
+    void statusStrip();
+};
+
+void TestDiscovery::buttonsAndOpenFailure()
+{
+    Rig rig({ 3, 0 });
+    rig.window.ports.append(SerialPortDesc::forDevicePath(QStringLiteral("/nonexistent/tty")));
+    QVERIFY(rig.start());
+    QPushButton* const* buttons = rig.window.m_cameraButtons;
+    QCOMPARE(buttons[0]->toolTip(), QStringLiteral("Slot 1: Select Camera \"Cam ?\""));
+    QCOMPARE(buttons[0]->text(), QStringLiteral("Cam ?"));
+    QVERIFY(buttons[0]->isChecked() && !buttons[0]->isHidden());
+    QCOMPARE(buttons[1]->toolTip(),
+        QStringLiteral(
+            "Slot 2: Camera Connection Error\nCheck camera data and power cables.\nWhen ready, select \"Rescan\""));
+    QCOMPARE(buttons[2]->toolTip(), QStringLiteral("Slot 3: No camera connected"));
+    QVERIFY(!buttons[2]->isEnabled() && buttons[3]->isEnabled() && buttons[2]->text().isEmpty());
+
+    // The offline camera: one box, however often it is asked for; "Rescan" scans.
+    const int scans = rig.window.scans;
+    int boxes = 0;
+    QTimer::singleShot(300, [&] {
+        QMessageBox* box = rig.window.m_openFailBox;
+        QVERIFY(box);
+        QCOMPARE(box->windowTitle(), QStringLiteral("Serial Connection Failed"));
+        rig.window.slot_openFail();
+        boxes = rig.window.findChildren<QMessageBox*>().size();
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == QLatin1String("Rescan"))
+                button->click();
+        }
+    });
+    buttons[1]->click();
+    QCOMPARE(rig.window.m_deviceSet->selectedIndex(), 1);
+    QTRY_COMPARE(rig.window.scans, scans + 1);
+    QCOMPARE(boxes, 1);
+    QVERIFY(!rig.window.m_openFailBox);
+}
+
+void TestDiscovery::powerAndRestart()
+{
+    Rig rig({ 0 });
+    QVERIFY(rig.start());
+    CamSim& sim = rig.sim(0);
+    QVERIFY(rig.window.m_powerButton->isChecked());
+    rig.window.m_powerButton->click();
+    QVERIFY(received(sim, "81 01 04 00 03 FF"));
+    sim.clearReceived();
+    rig.window.m_powerButton->click();
+    QVERIFY(received(sim, "81 01 04 00 02 FF"));
+    QVERIFY(!received(sim, "81 09 04 00 FF", 0));
+    // Switched on, the camera is read again two seconds later.
+    QVERIFY(received(sim, "81 09 04 00 FF"));
+
+    sim.clearReceived();
+    emit rig.window.sig_resync(ResyncRestart);
+    QVERIFY(received(sim, "81 01 04 19 03 FF"));
+    QCOMPARE(rig.window.m_statusDialog->findChild<QLabel*>(QStringLiteral("textLabel"))->text(),
+        QStringLiteral("Restarting TaqoCam..."));
+    QVERIFY(!received(sim, "88 30 01 FF", 0));
+    // Five seconds later the camera is opened and read again, and the dialog ends.
+    QVERIFY(received(sim, "88 30 01 FF", 15000));
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.window.m_statusDialog, 15000);
+}
+
+void TestDiscovery::slotSwap()
+{
+    Rig rig({ 2, 5 });
+    QVERIFY(rig.start());
+    DeviceSet& set = *rig.window.m_deviceSet;
+    DeviceInterface* moving = set.getAt(2);
+    DeviceInterface* staying = set.getAt(5);
+    rig.window.m_cameraButtons[2]->click();
+    QCOMPARE(set.selectedIndex(), 2);
+
+    // The settings pane gave the selected camera ID 5: it moves to slot 5,
+    // and the camera that was there takes ID 2 with slot 2.
+    moving->viscaSet(ViscaMsg::CameraId, 5, -1);
+    emit rig.window.sig_resync(ResyncSlot);
+    QCOMPARE(set.getAt(5), moving);
+    QCOMPARE(set.getAt(2), staying);
+    QCOMPARE(set.selectedIndex(), 5);
+    QCOMPARE(QSettings().value(QStringLiteral("prefs/selectedDevice")).toInt(), 5);
+    QVERIFY(rig.window.m_cameraButtons[5]->isChecked());
+    QVERIFY(received(rig.sim(1), "81 01 04 22 00 00 00 02 FF"));
+    QTRY_COMPARE(rig.sim(1).word(hexBytes("04 22")), uint16_t(2));
+
+    // An ID outside the slots is replaced by the slot's number.
+    moving->viscaSet(ViscaMsg::CameraId, 9, -1);
+    rig.sim(0).clearReceived();
+    emit rig.window.sig_resync(ResyncSlot);
+    QVERIFY(received(rig.sim(0), "81 01 04 22 00 00 00 05 FF"));
+    QCOMPARE(set.getAt(5), moving);
+}
+
+void TestDiscovery::reloadDuringRescan()
+{
+    Rig rig({ 0 });
+    QVERIFY(rig.start());
+    // A rebuild that starts while the ports are listed puts the scan off to a fresh countdown.
+    rig.window.onScan = [&] {
+        rig.window.onScan = nullptr;
+        rig.window.m_deviceSet->deviceSetReloadSelected();
+    };
+    QVERIFY(rig.window.scan());
+    apptest::s_now_ms += 500;
+    rig.window.slot_updateTimer();
+    QCOMPARE(rig.window.scans, 3);
+    QVERIFY(rig.window.settle());
+
+    // The window hidden, the last camera unplugged while a reload is due.
+    rig.window.hide();
+    rig.window.ports.clear();
+    rig.window.onScan = [&] {
+        rig.sim(0).hangUp();
+        QTimer::singleShot(0, &rig.window, &MainWindow::slot_pnpReloadOne);
+    };
+    QVERIFY(rig.window.scan());
+    rig.window.onScan = nullptr;
+    QCOMPARE(rig.window.m_deviceSet->deviceSetCount(), 0);
+    QVERIFY(rig.window.m_paneFrame->isHidden() && !rig.window.m_heroLabel->isHidden());
+
+    // The put-off reload finds no camera: it ends the factory default too.
+    rig.window.m_factoryDefaultPending = true;
+    QTRY_VERIFY(!rig.window.m_factoryDefaultPending);
+    QVERIFY(!rig.window.m_statusDialog);
+
+    // Later scans still work.
+    CamSim again;
+    rig.window.ports = { SerialPortDesc::forDevicePath(again.devicePath()) };
+    QVERIFY(rig.window.scan());
+    QCOMPARE(rig.window.m_deviceSet->deviceSetCount(), 1);
+}
+
+void TestDiscovery::statusTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("UHD, ePTZ off") << statusstrip::formatText(29, false) << "UHDp29.97";
+    QTest::newRow("UHD, ePTZ on") << statusstrip::formatText(30, true) << "1080p50";
+    QTest::newRow("720p50") << statusstrip::formatText(12, true) << "720p50";
+    QTest::newRow("unknown format") << statusstrip::formatText(2, false) << "-----";
+    QTest::newRow("RGB") << statusstrip::colorSpaceText(1) << "RGB";
+    QTest::newRow("unknown colour space") << statusstrip::colorSpaceText(2) << "---";
+    QTest::newRow("ePTZ unknown") << statusstrip::eptzText(0) << "";
+    QTest::newRow("optical zoom") << statusstrip::zoomText(16384, 3) << "12.0x";
+    QTest::newRow("digital zoom") << statusstrip::zoomText(31424, 2) << "144x";
+    QTest::newRow("super zoom") << statusstrip::zoomText(22976, 4) << "20.0x";
+    QTest::newRow("focus") << statusstrip::focusText(0) << "1500mm";
+    QTest::newRow("shutter") << statusstrip::shutterText(21) << "1/10000";
+    QTest::newRow("brightness over gain") << statusstrip::apertGainText(13, 10, 32, 5) << "1.8/45/12dB";
+    QTest::newRow("iris over gain") << statusstrip::apertGainText(3, 10, 32, 5) << "f5.6/12dB";
+}
+
+void TestDiscovery::statusTexts()
+{
+    QFETCH(QString, text);
+    QTEST(text, "expected");
+}
+
+void TestDiscovery::statusStrip()
+{
+    Rig rig({ 0 });
+    QVERIFY(rig.start());
+    TestWindow& window = rig.window;
+    DeviceInterface* camera = window.m_deviceSet->get();
+    camera->viscaSet(ViscaMsg::VideoFormat, 29, -1);
+    camera->viscaSet(ViscaMsg::EptOnOff, VISCA_OFF, -1);
+    window.slot_updateTimer();
+    QCOMPARE(window.m_formatLabel->text(), QStringLiteral("UHDp29.97"));
+    QCOMPARE(window.m_eptzLabel->text(), QStringLiteral("EPTZ Off"));
+    QCOMPARE(window.m_joystickLabel->text(), QStringLiteral("Joystick Off"));
+    camera->viscaSet(ViscaMsg::EptOnOff, VISCA_ON, -1);
+    window.slot_updateTimer();
+    QCOMPARE(window.m_formatLabel->text(), QStringLiteral("1080p59.94"));
+    QCOMPARE(window.m_eptzLabel->text(), QStringLiteral("EPTZ On"));
+
+    // A warning stays at least three seconds; another post restarts the time.
+    window.slot_postWarning(WarningFocusDuringAutoZoom);
+    QCOMPARE(window.m_warningLabel->text(), statusstrip::warningText(WarningFocusDuringAutoZoom));
+    QVERIFY(window.m_warningLabel->isVisible());
+    apptest::s_now_ms += 2000;
+    window.slot_postWarning(WarningType(1));
+    apptest::s_now_ms += 2900;
+    window.slot_updateTimer();
+    QVERIFY(window.m_warningLabel->isVisible());
+    apptest::s_now_ms += 101;
+    window.slot_updateTimer();
+    QVERIFY(!window.m_warningLabel->isVisible());
+}
+
+QUV_TEST_MAIN_WITH(TestDiscovery, apptest::AppApplication)
+#include "test_discovery.moc"
