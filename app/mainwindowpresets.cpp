@@ -60,7 +60,7 @@ const PresetAction RECALL_ACTIONS[KIND_COUNT]
 struct MenuRow
 {
     const char* text;
-    int data;
+    int data = 0;
 };
 enum PresetMenuChoice : int
 {
@@ -83,11 +83,11 @@ enum KindMenuChoice : int
     ChoiceClearAll,
 };
 const MenuRow KIND_MENU[] = {
-    { nullptr, 0 },
+    { nullptr },
     { "ePTZ", PresetTypeEptz },
     { "Global", PresetTypeGlobal },
     { "Camera", PresetTypeCamera },
-    { nullptr, 0 },
+    { nullptr },
     { "Import...", ChoiceImport },
     { "Export...", ChoiceExport },
     { "Clear All...", ChoiceClearAll },
