@@ -10,6 +10,7 @@
 #include "device/taqonotifier.h"
 #include "media/mediaresources.h"
 #include "panes/panecamera.h"
+#include "panes/panesettings.h"
 
 #include <algorithm>
 
@@ -106,7 +107,6 @@ QPushButton* flatButton(QWidget* parent, const QString& name, const QRect& rect,
     button->setObjectName(name);
     button->setFlat(true);
     button->setCheckable(true);
-    button->setAutoDefault(false);
     button->setGeometry(rect);
     button->setStyleSheet(sheet);
     return button;
@@ -219,6 +219,7 @@ void MainWindow::uiSetup()
     m_paneFrame->setGeometry(PANE_FRAME.rect());
 
     m_powerButton = flatButton(this, QLatin1String(POWER_BUTTON.name), POWER_BUTTON.rect(), powerSheet());
+    m_powerButton->setAutoDefault(false);
 
     m_heroLabel = pictureLabel(this, HERO);
     m_heroLabel->setToolTip(QLatin1String(HERO.toolTip));
@@ -252,6 +253,7 @@ void MainWindow::uiSetup()
         QPushButton* button = flatButton(this, QStringLiteral("presetButton%1").arg(i),
             QRect(presetButtonX(i), PRESET_BUTTON_Y, PRESET_BUTTON_WIDTH, PRESET_BUTTON_HEIGHT), presetSheet());
         button->setText(QString::number(i + 1));
+        button->setAutoDefault(false);
         button->setContextMenuPolicy(Qt::CustomContextMenu);
         presetGroup->addButton(button);
         link(button, SIGNAL(clicked()), this, SLOT(slot_presetSelect()));
@@ -264,6 +266,7 @@ void MainWindow::uiSetup()
         QPushButton* button = flatButton(this, QStringLiteral("cameraButton%1").arg(j),
             QRect(cameraButtonX(j), CAMERA_BUTTON_Y, CAMERA_BUTTON_WIDTH, CAMERA_BUTTON_HEIGHT), cameraSheet());
         button->setToolTip(QStringLiteral("Select Camera %1").arg(j + 1));
+        button->setAutoDefault(false);
         button->setContextMenuPolicy(Qt::CustomContextMenu);
         cameraGroup->addButton(button);
         link(button, SIGNAL(toggled(bool)), this, SLOT(slot_selectCamera(bool)));
@@ -271,11 +274,11 @@ void MainWindow::uiSetup()
         m_cameraButtons[j] = button;
     }
 
-    // PaneEptz and PaneSettings take their places as they land; until then a
-    // bare PaneBase holds each, so that the list stays indexed by PaneType.
+    // PaneEptz takes its place as it lands; until then a bare PaneBase holds
+    // it, so that the list stays indexed by PaneType.
     const QRect paneArea = paneRect(m_paneFrame->width(), m_paneFrame->height());
     for (PaneBase* pane : std::initializer_list<PaneBase*> { new PaneCamera(m_deviceSet, m_paneFrame),
-             new PaneBase(m_deviceSet, m_paneFrame), new PaneBase(m_deviceSet, m_paneFrame) }) {
+             new PaneBase(m_deviceSet, m_paneFrame), new PaneSettings(m_deviceSet, m_paneFrame) }) {
         pane->setGeometry(paneArea);
         pane->uiSetup();
         m_panes.append(pane);

@@ -174,6 +174,8 @@ protected:
     // deep scan of the system's ports. A test may list other lines here.
     virtual QList<SerialPortDesc> serialPorts();
 
+public:
+    // The window's state, open to its tests.
     DeviceSet* m_deviceSet = nullptr;
     PaneType m_paneType = PaneTypeCamera;
     PresetType m_presetType = PresetTypeEptz;

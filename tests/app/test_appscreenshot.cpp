@@ -3,7 +3,6 @@
 // presets 1, 3 and 6 set and the menu of preset 12 open. All are saved for a
 // person to judge.
 
-#include "camsim.h"
 #include "quvtest.h"
 #include "screengrab.h"
 #include "testwindow.h"
@@ -26,18 +25,13 @@ void TestAppScreenshot::views()
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         QSKIP("needs an X server (run under xvfb-run with QT_QPA_PLATFORM=xcb)");
 
-    quvtest::CamSim sim;
-    QVERIFY(sim.isValid());
-    sim.setWord(quvtest::hexBytes("04 22"), 0);
-    apptest::TestWindow window;
-    window.move(10, 10);
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    const QRect frame = window.frameGeometry();
+    paneclock::setSourceForTesting(apptest::testClock);
+    apptest::Rig rig({ 0 });
+    rig.window.move(10, 10);
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+    const QRect frame = rig.window.frameGeometry();
     QVERIFY(quvtest::stableScreenGrab().copy(frame).save(quvtest::artifactPath(QStringLiteral("app_nocamera.png"))));
-
-    window.ports = { SerialPortDesc::forDevicePath(sim.devicePath(), QStringLiteral("SN0")) };
-    QVERIFY(window.scan());
-    QVERIFY(!window.m_cameraButtons[0]->isHidden());
+    QVERIFY(rig.start());
     QVERIFY(quvtest::stableScreenGrab().copy(frame).save(quvtest::artifactPath(QStringLiteral("app_camera.png"))));
 
     for (int i : { 0, 2, 5 })

@@ -1,25 +1,55 @@
-// The sleep guard against a private message bus with a stand-in service:
+// The sleep guard against a private dbus-daemon with a stand-in service:
 // logind's inhibitor held by its descriptor, the PowerManagement fallback,
 // and no bus at all.
 
 #include "app/disableappsleep.h"
 #include "quvtest.h"
 
+#include <atomic>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusUnixFileDescriptor>
+#include <QDBusVirtualObject>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QThread>
 
 namespace {
 
-const QString NO_BUS = QStringLiteral("unix:path=/nonexistent/bus");
-
-// Starts program and waits for its first line of output.
-QString firstLine(QProcess& process, const QString& program, const QStringList& arguments)
+// Answers every call on its own thread: Inhibit with four arguments (logind)
+// with a pipe's write end, whose read end it keeps; Inhibit with two
+// (PowerManagement) with the cookie 42.
+class Inhibitors : public QDBusVirtualObject
 {
-    process.start(program, arguments);
-    return QTest::qWaitFor([&] { return process.canReadLine(); }, 10000) ? QString::fromUtf8(process.readLine()).trimmed()
-                                                                         : QString();
-}
+public:
+    QString introspect(const QString&) const override { return QString(); }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
+    {
+        QStringList arguments;
+        for (const QVariant& argument : message.arguments())
+            arguments.append(argument.toString());
+        QVariant answer = 42u;
+        int ends[2];
+        if (arguments.size() == 4 && pipe(ends) == 0) {
+            answer = QVariant::fromValue(QDBusUnixFileDescriptor(ends[1]));
+            close(ends[1]);
+            fcntl(ends[0], F_SETFL, O_NONBLOCK);
+            readEnd = ends[0];
+        }
+        QMutexLocker lock(&mutex);
+        calls.append(message.member() + QLatin1Char(' ') + arguments.join(QLatin1Char('|')));
+        return connection.send(message.member() == QLatin1String("Inhibit") ? message.createReply(answer)
+                                                                            : message.createReply());
+    }
+
+    QMutex mutex;
+    QStringList calls;
+    std::atomic<int> readEnd { -1 };
+};
 
 } // namespace
 
@@ -34,48 +64,54 @@ private slots:
 
 void TestSleepGuard::guard_data()
 {
-    QTest::addColumn<QString>("service");
+    QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("systemBus");
     QTest::addColumn<bool>("sessionBus");
     QTest::addColumn<QStringList>("calls");
-    const QStringList logind { "Inhibit idle|QUV Taqo Control|Batch processing files|block", "released" };
-    const QStringList power { "Inhibit QUV Taqo Control|Batch processing files", "UnInhibit 42" };
-    QTest::newRow("logind") << "logind" << true << true << logind;
-    QTest::newRow("power management") << "pm" << false << true << power;
-    QTest::newRow("no logind on the system bus") << "pm" << true << true << power;
-    QTest::newRow("no bus") << "pm" << false << false << QStringList();
+    const QString logind = QStringLiteral("/org/freedesktop/login1");
+    const QString power = QStringLiteral("/org/freedesktop/PowerManagement/Inhibit");
+    const QStringList cookie { "Inhibit QUV Taqo Control|Batch processing files", "UnInhibit 42" };
+    QTest::newRow("logind") << logind << true << true
+                            << QStringList { "Inhibit idle|QUV Taqo Control|Batch processing files|block" };
+    QTest::newRow("power management") << power << false << true << cookie;
+    QTest::newRow("no logind on the system bus") << power << true << true << cookie;
+    QTest::newRow("no bus") << power << false << false << QStringList();
 }
 
 void TestSleepGuard::guard()
 {
-    QFETCH(QString, service);
+    QFETCH(QString, path);
     QFETCH(QStringList, calls);
     QProcess daemon;
-    const QString address = firstLine(daemon, QStringLiteral("dbus-daemon"),
-        { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address") });
-    if (address.isEmpty())
+    daemon.start(QStringLiteral("dbus-daemon"), { "--session", "--nofork", "--print-address" });
+    if (!QTest::qWaitFor([&] { return daemon.canReadLine(); }, 10000))
         QSKIP("dbus-daemon cannot be started (Debian package dbus)");
-    QProcess fake;
-    QCOMPARE(firstLine(fake, QStringLiteral(FAKE_SLEEP_SERVICE), { address, service }), QStringLiteral("ready"));
+    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("fake"));
+    QThread serviceThread;
+    Inhibitors fake;
+    fake.moveToThread(&serviceThread);
+    serviceThread.start();
+    const auto stop = qScopeGuard([&] {
+        QDBusConnection::disconnectFromBus(QStringLiteral("fake"));
+        serviceThread.quit();
+        serviceThread.wait();
+    });
+    QVERIFY(bus.registerVirtualObject(path, &fake));
+    QVERIFY(bus.registerService(path.contains(QLatin1String("login1")) ? "org.freedesktop.login1"
+                                                                       : "org.freedesktop.PowerManagement"));
 
     QFETCH(bool, systemBus);
     QFETCH(bool, sessionBus);
-    auto guard = std::make_unique<DisableAppSleep>(systemBus ? address : NO_BUS, sessionBus ? address : NO_BUS);
-    auto next = [&] {
-        return QTest::qWaitFor([&] { return fake.canReadLine(); }, calls.isEmpty() ? 500 : 10000)
-            ? QString::fromUtf8(fake.readLine()).trimmed()
-            : QString();
-    };
-    QCOMPARE(next(), calls.value(0));
-    QVERIFY(!fake.canReadLine());
+    const QString none = QStringLiteral("unix:path=/nonexistent/bus");
+    auto guard = std::make_unique<DisableAppSleep>(systemBus ? address : none, sessionBus ? address : none);
+    char byte;
+    QCOMPARE(fake.calls, calls.mid(0, 1));
+    QVERIFY(fake.readEnd < 0 || read(fake.readEnd, &byte, 1) < 0);
     guard.reset();
-    QCOMPARE(next(), calls.value(1));
-    QVERIFY(!fake.waitForReadyRead(200));
-
-    fake.kill();
-    daemon.kill();
-    fake.waitForFinished();
-    daemon.waitForFinished();
+    QTRY_COMPARE(fake.calls, calls);
+    // logind's inhibition ends as its descriptor closes.
+    QTRY_VERIFY(fake.readEnd < 0 || read(fake.readEnd, &byte, 1) == 0);
 }
 
 QUV_TEST_MAIN(TestSleepGuard)

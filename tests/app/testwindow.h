@@ -6,11 +6,14 @@
 #include "app/appstyle.h"
 #include "app/mainwindow.h"
 #include "app/scanprogressdialog.h"
+#include "camsim.h"
 #include "device/deviceset.h"
 #include "panes/paneclock.h"
 #include "quvapp/quvapplication.h"
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include <QGroupBox>
 #include <QLabel>
@@ -38,36 +41,26 @@ inline uint64_t testClock()
 class TestWindow : public MainWindow
 {
 public:
-    using MainWindow::m_apertGainLabel;
-    using MainWindow::m_cameraButtons;
-    using MainWindow::m_colorSpaceLabel;
-    using MainWindow::m_deviceSet;
-    using MainWindow::m_eptzLabel;
-    using MainWindow::m_factoryDefaultPending;
-    using MainWindow::m_focusLabel;
-    using MainWindow::m_formatLabel;
-    using MainWindow::m_heroLabel;
-    using MainWindow::m_joystickLabel;
-    using MainWindow::m_openFailBox;
-    using MainWindow::m_paneButtons;
-    using MainWindow::m_paneFrame;
-    using MainWindow::m_panes;
-    using MainWindow::m_paneType;
-    using MainWindow::m_powerButton;
-    using MainWindow::m_presetButtons;
-    using MainWindow::m_presetType;
-    using MainWindow::m_presetTypeLabel;
-    using MainWindow::m_shutterLabel;
-    using MainWindow::m_statusDialog;
-    using MainWindow::m_waitingLabel;
-    using MainWindow::m_warningLabel;
-    using MainWindow::m_zoomLabel;
-
     // What the next rescans find, and what runs while a scan lists them.
     QList<SerialPortDesc> ports;
     std::function<void()> onScan;
     int scans = 0;
 
+    // Moves the clock on and runs one tick.
+    void tick(int step_ms)
+    {
+        s_now_ms += uint64_t(step_ms);
+        slot_updateTimer();
+    }
+    // The status strip's texts from left to right.
+    QString strip() const
+    {
+        QStringList texts;
+        for (QLabel* label : { m_formatLabel, m_colorSpaceLabel, m_eptzLabel, m_joystickLabel, m_apertGainLabel,
+                 m_shutterLabel, m_focusLabel, m_zoomLabel })
+            texts.append(label->text());
+        return texts.join(QLatin1Char('|'));
+    }
     // Runs a rescan now and waits until the set has placed every camera.
     bool scan()
     {
@@ -87,6 +80,29 @@ protected:
             onScan();
         return ports;
     }
+};
+
+// Camera simulators reporting the given camera IDs, and the window that finds them.
+struct Rig
+{
+    explicit Rig(const QVector<int>& ids)
+    {
+        for (int id : ids) {
+            sims.push_back(std::make_unique<quvtest::CamSim>());
+            sims.back()->setWord(quvtest::hexBytes("04 22"), uint16_t(id));
+            window.ports.append(SerialPortDesc::forDevicePath(sims.back()->devicePath()));
+        }
+    }
+    quvtest::CamSim& sim(int i) { return *sims.at(size_t(i)); }
+    // The first scan, when the countdown armed at start runs out.
+    bool start()
+    {
+        window.tick(500);
+        return window.scans == 1 && window.settle();
+    }
+
+    std::vector<std::unique_ptr<quvtest::CamSim>> sims;
+    TestWindow window;
 };
 
 } // namespace apptest

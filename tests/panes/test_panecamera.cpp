@@ -75,14 +75,6 @@ const Scenario kScenarios[] = {
 };
 // clang-format on
 
-// Rows of a table, for a test that fetches the row's index.
-template<typename Row, size_t N> void addRows(const Row (&rows)[N], const char* (*name)(const Row&))
-{
-    QTest::addColumn<int>("row");
-    for (size_t i = 0; i < N; ++i)
-        QTest::newRow(name(rows[i])) << int(i);
-}
-
 } // namespace
 
 class TestPaneCamera : public QObject
@@ -95,10 +87,7 @@ private slots:
     void cleanup();
     void cleanupTestCase();
     void conversions();
-    void scenarios_data()
-    {
-        addRows<Scenario>(kScenarios, [](const Scenario& s) { return s.name; });
-    }
+    void scenarios_data() { quvtest::addRows(kScenarios); }
     void scenarios();
     void autoExposureOffReturnsToSavedMode_data();
     void autoExposureOffReturnsToSavedMode();

@@ -92,9 +92,6 @@ QList<QByteArray> packetsStartingWith(const QList<QByteArray>& packets, const QB
 CamSim::CamSim(int cameras)
     : m_cameras(std::clamp(cameras, 1, 7))
 {
-    m_values.assign(size_t(m_cameras), defaultValues());
-    m_memory.resize(size_t(m_cameras));
-
     if (openpty(&m_master, &m_slave, nullptr, nullptr, nullptr) == 0) {
         // Raw like a serial line, so nothing echoes or edits the bytes before the code under test opens it.
         termios settings;
@@ -113,6 +110,23 @@ CamSim::CamSim(int cameras)
     } else {
         m_master = m_slave = -1;
     }
+    m_lineMade = !m_path.isEmpty();
+    start();
+}
+
+CamSim::CamSim(int cameras, int fd)
+    : m_cameras(std::clamp(cameras, 1, 7))
+    , m_master(fd)
+{
+    m_lineMade = m_master >= 0 && fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK) == 0
+        && fcntl(m_master, F_SETFD, FD_CLOEXEC) == 0;
+    start();
+}
+
+void CamSim::start()
+{
+    m_values.assign(size_t(m_cameras), defaultValues());
+    m_memory.resize(size_t(m_cameras));
     if (pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0)
         m_wake[0] = m_wake[1] = -1;
 
@@ -137,7 +151,7 @@ CamSim::~CamSim()
 
 bool CamSim::isValid() const
 {
-    return !m_path.isEmpty() && m_wake[0] >= 0;
+    return m_lineMade && m_wake[0] >= 0;
 }
 
 QString CamSim::devicePath() const
@@ -366,11 +380,13 @@ void CamSim::run()
         if (count == 2 && m_master >= 0) {
             if (fds[1].revents & POLLOUT)
                 m_blocked = false;
-            if (fds[1].revents & POLLIN) {
+            if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
                 char buffer[4096];
                 const ssize_t n = read(m_master, buffer, sizeof buffer);
                 if (n > 0)
                     receive(buffer, int(n), Clock::now());
+                else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+                    closeLine(); // a socket's peer hung up (a pseudo-terminal's never does: we hold its slave)
             }
         }
     }

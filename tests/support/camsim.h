@@ -141,6 +141,10 @@ public:
     static constexpr int64_t BYTE_TIME_9600_NS = 1041667;
 
     explicit CamSim(int cameras = 1);
+    // Serves fd, a connected stream socket (the host end of an emulated serial
+    // adapter), in place of a pseudo-terminal, and takes it over. devicePath()
+    // is empty; the peer closing the socket or hangUp() ends the line.
+    CamSim(int cameras, int fd);
     ~CamSim();
 
     CamSim(const CamSim&) = delete;
@@ -195,6 +199,7 @@ private:
     };
     using Values = QMap<QByteArray, QByteArray>;
 
+    void start();
     void run();
     void wake();
     void closeLine();
@@ -214,6 +219,7 @@ private:
     const int m_cameras;
     int m_master = -1;
     int m_slave = -1;
+    bool m_lineMade = false;
     int m_wake[2] = { -1, -1 };
     QString m_path;
 

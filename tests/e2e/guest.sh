@@ -1,0 +1,44 @@
+# Runs in the guest (bash, chrooted into the host's root) on the serial console:
+# starts udevd, then reads commands from the console, one a line, and answers
+# each with a line "@@ <exit status>". /tmp/out is the host's results folder.
+# QUV_UDEV: the unpacked udev package.
+export PATH=$QUV_UDEV/bin:$PATH HOME=/tmp XDG_RUNTIME_DIR=/tmp/runtime XDG_CONFIG_HOME=/tmp/out/config
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+stty -echo -onlcr
+
+start_udev() {
+    mkdir -p /run/udev/rules.d
+    cp "$QUV_UDEV"/lib/udev/rules.d/* /run/udev/rules.d/
+    systemd-udevd --daemon 2>/tmp/out/udevd.log
+    udevadm trigger --action=add --subsystem-match=usb --subsystem-match=tty && udevadm settle --timeout=30
+}
+
+# The virtual X server; returns once it takes clients.
+start_x() {
+    mkfifo /tmp/xready
+    Xvfb -displayfd 5 -nolisten tcp -screen 0 1024x768x24 5>/tmp/xready 2>/tmp/out/xvfb.log &
+    read -r display </tmp/xready && export DISPLAY=:$display QT_QPA_PLATFORM=xcb QT_XCB_GL_INTEGRATION=none
+}
+
+# start_app <program>: its Qt messages, each with the seconds since its start, go to /tmp/out/app.log.
+start_app() {
+    QT_MESSAGE_PATTERN='%{time process} %{message}' "$1" >/tmp/out/app.log 2>&1 &
+}
+
+# A key press and release in the application's window.
+key() {
+    timeout 20 xdotool search --sync --name '^QUV TaqoControl$' windowfocus --sync key "$1"
+}
+
+# click <x> <y>: a left click at that point of the application's window.
+click() {
+    timeout 20 xdotool search --sync --name '^QUV TaqoControl$' mousemove --window %1 "$1" "$2" click 1
+}
+
+start_udev
+udevadm monitor -u -s usb -s tty >/tmp/out/udev-events.log 2>&1 &
+echo "@@ ready"
+while IFS= read -r line; do
+    eval "$line"
+    echo "@@ $?"
+done

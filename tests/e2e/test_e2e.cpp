@@ -1,0 +1,371 @@
+// End to end on a real kernel: a qemu guest runs the host's root over 9p, its
+// kernel drives two emulated USB serial adapters (FTDI IDs), udevd runs in it,
+// and the camera simulator plays the cameras on the host ends of the adapters.
+// The guest's script (guest.sh) answers commands on the serial console.
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <memory>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QDeadlineTimer>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QSettings>
+
+#include "camsim.h"
+#include "quvtest.h"
+#include "screengrab.h"
+
+using quvtest::CamSim;
+using quvtest::hexBytes;
+
+namespace {
+
+constexpr int ADAPTERS = 2;
+constexpr int BOOT_MS = 120000; // boot and udev under emulation, on a loaded machine
+constexpr int GUEST_MS = 30000; // one console command
+
+// Adapter i (0, 1) on USB port i + 1 with serial number "CAM-<i + 1>", its host end the socket line<i>.
+QJsonObject adapter(int i)
+{
+    return { { "driver", "usb-serial" }, { "id", QString("adapter%1").arg(i) }, { "chardev", QString("line%1").arg(i) },
+        { "bus", "xhci.0" }, { "port", QString::number(i + 1) }, { "serial", QString("CAM-%1").arg(i + 1) } };
+}
+
+QString json(const QJsonObject& object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+} // namespace
+
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void startFindsBothCameras();
+    void keyReachesSelectedCamera();
+    void unplugFallsBackAndReplugRescansOnce();
+    void cablePullMidExchange();
+    void burstGivesOneRescan();
+    void cleanupTestCase();
+
+private:
+    bool guest(const QString& command, int timeout_ms = GUEST_MS);
+    bool qmp(const QString& command, const QJsonObject& arguments = {});
+    QJsonObject qmpMessage(const QDeadlineTimer& deadline);
+    bool plug(int i);
+    bool unplug(int i);
+    bool select(int slot);
+    // The application's log from line `from` on: seconds since its start and the text of each line.
+    QList<QPair<double, QString>> log(int from = 0) const;
+    int logLines() const { return log().size(); }
+    int count(const QString& text, int from) const;
+    int selectedSlot() const;
+    // Adapter i's camera was re-read and placed: its camera ID is read by the re-read and again by the placement.
+    bool placed(int i) const { return m_sims[i]->received().count(hexBytes("81 09 04 22 FF")) >= 2; }
+
+    QTemporaryDir m_dir { QDir::tempPath() + "/quv-e2e-XXXXXX" };
+    QProcess m_qemu;
+    QLocalSocket m_qmp;
+    QByteArray m_console;
+    QList<QJsonObject> m_events; // from qemu, in their order
+    std::unique_ptr<CamSim> m_sims[ADAPTERS];
+};
+
+void TestEndToEnd::initTestCase()
+{
+    const QString vm = qEnvironmentVariable("QUV_E2E_VM");
+    QVERIFY2(QFile::exists(vm + "/ready"), "run through CTest: tests/e2e/vmsetup prepares the guest");
+    QVERIFY(m_dir.isValid());
+    QDir(m_dir.path()).mkdir("out");
+    const QString append = QString("console=ttyS0 loglevel=1 panic=-1 QUV_GUEST=%1 QUV_UDEV=%2/udev")
+                               .arg(qEnvironmentVariable("QUV_E2E_GUEST"), vm);
+    QStringList args { "-nodefaults", "-no-user-config", "-display", "none", "-no-reboot", "-accel", "tcg", "-smp", "2",
+        "-m", "1024", "-kernel", vm + "/vmlinux", "-initrd", vm + "/initrd.img", "-append", append, "-chardev",
+        "stdio,id=console", "-serial", "chardev:console", "-qmp",
+        "unix:" + m_dir.filePath("qmp") + ",server=on,wait=off", "-virtfs",
+        "local,path=/,mount_tag=host,security_model=none,readonly=on,multidevs=remap", "-virtfs",
+        "local,path=" + m_dir.filePath("out") + ",mount_tag=out,security_model=none", "-device", "qemu-xhci,id=xhci" };
+    for (int i = 0; i < ADAPTERS; ++i)
+        args << "-chardev"
+             << QString("socket,id=line%1,path=%2,server=on,wait=off")
+                    .arg(i)
+                    .arg(m_dir.filePath(QString("line%1").arg(i)))
+             << "-device" << json(adapter(i));
+    m_qemu.setProcessChannelMode(QProcess::MergedChannels);
+    m_qemu.start("qemu-system-x86_64", args);
+    QVERIFY2(m_qemu.waitForStarted(), qPrintable(m_qemu.errorString()));
+
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_dir.filePath("qmp")), 10000);
+    m_qmp.connectToServer(m_dir.filePath("qmp"));
+    QVERIFY(m_qmp.waitForConnected(10000));
+    QVERIFY(qmp("qmp_capabilities"));
+    for (int i = 0; i < ADAPTERS; ++i)
+        QVERIFY(plug(i));
+    QVERIFY2(guest(QString(), BOOT_MS), "the guest did not come up");
+    QVERIFY(guest("udevadm wait --timeout=20 /dev/ttyUSB0 /dev/ttyUSB1 && start_x && start_app "
+        + qEnvironmentVariable("QUV_E2E_APP")));
+}
+
+// The first scan keeps both adapters by their USB IDs, re-reads both cameras
+// and places each in the slot of its camera ID: the first adapter's camera has
+// ID 2, the second's 1. Slot 0 stays empty, so slot 1 is selected.
+void TestEndToEnd::startFindsBothCameras()
+{
+    QTRY_VERIFY_WITH_TIMEOUT(placed(0) && placed(1) && selectedSlot() == 1, 30000);
+    for (int i = 0; i < ADAPTERS; ++i) {
+        const QList<QByteArray> inquiries = quvtest::packetsStartingWith(m_sims[i]->received(), hexBytes("81 09"));
+        QVERIFY2(QSet<QByteArray>(inquiries.begin(), inquiries.end()).size() > 40,
+            qPrintable(QString::number(inquiries.size())));
+    }
+    QVERIFY(select(2));
+    QCOMPARE(count("sig_usbRescan", 0), 1);
+    QVERIFY(guest(QString("\"%1\" --grab /tmp/out/screen.png").arg(QCoreApplication::applicationFilePath())));
+    QFile::remove(quvtest::artifactPath("e2e-main-window.png"));
+    QVERIFY(QFile::copy(m_dir.filePath("out/screen.png"), quvtest::artifactPath("e2e-main-window.png")));
+}
+
+// "L" starts the selected camera (slot 2, the first adapter's) zooming toward tele, "K" stops it.
+void TestEndToEnd::keyReachesSelectedCamera()
+{
+    QSKIP("the application does not take keys yet");
+    for (const auto& sim : m_sims)
+        sim->clearReceived();
+    QVERIFY(guest("key L"));
+    QVERIFY(m_sims[0]->waitForPacket(hexBytes("81 01 04 07 20 FF")));
+    QVERIFY(guest("key K"));
+    QVERIFY(m_sims[0]->waitForPacket(hexBytes("81 01 04 07 00 FF")));
+    QVERIFY(quvtest::packetsStartingWith(m_sims[1]->received(), hexBytes("81 01")).isEmpty());
+}
+
+// The selected camera's adapter goes: the window falls back to the other
+// camera. It comes back: one rescan, 500 ms after the last USB event, and the
+// camera is in its slot again.
+void TestEndToEnd::unplugFallsBackAndReplugRescansOnce()
+{
+    int mark = logLines();
+    QVERIFY(unplug(0));
+    QTRY_VERIFY_WITH_TIMEOUT(selectedSlot() == 1, 10000);
+    QCOMPARE(count("sig_usbRescan", mark), 1);
+    mark = logLines();
+    m_sims[0]->clearReceived();
+    QVERIFY(qmp("device_add", adapter(0)));
+    QTRY_VERIFY_WITH_TIMEOUT(placed(0), 20000);
+    QVERIFY(select(2));
+    QCOMPARE(count("sig_usbRescan", mark), 1);
+    double lastEvent = 0, rescan = 0;
+    for (const auto& line : log(mark)) {
+        if (line.second.startsWith("pnpCallback"))
+            lastEvent = line.first;
+        else if (line.second == "sig_usbRescan")
+            rescan = line.first;
+    }
+    QVERIFY2(rescan - lastEvent >= 0.5 && rescan - lastEvent < 1.5, qPrintable(QString::number(rescan - lastEvent)));
+}
+
+// The line of the selected camera (slot 2) drops in the middle of the re-read
+// that the other adapter's removal starts: the camera goes offline at once.
+// Both come back and are re-read and placed.
+void TestEndToEnd::cablePullMidExchange()
+{
+    m_sims[0]->addFault(CamSim::Rule(CamSim::Fault::HangUp).matching(hexBytes("09 04 4B")));
+    const int mark = logLines();
+    QVERIFY(unplug(1));
+    QTRY_VERIFY_WITH_TIMEOUT(m_sims[0]->isHungUp(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(count("serial device lost", mark) == 1, 3000);
+    m_sims[1]->clearReceived();
+    QVERIFY(plug(0));
+    QVERIFY(qmp("device_add", adapter(1)));
+    QTRY_VERIFY_WITH_TIMEOUT(placed(0) && placed(1), 20000);
+    QVERIFY(select(1));
+    QVERIFY(select(2));
+}
+
+// Both adapters go and come back at once: one rescan for the burst of events.
+void TestEndToEnd::burstGivesOneRescan()
+{
+    const int mark = logLines();
+    for (int i = 0; i < ADAPTERS; ++i) {
+        m_sims[i]->clearReceived();
+        QVERIFY(unplug(i));
+    }
+    for (int i = 0; i < ADAPTERS; ++i)
+        QVERIFY(qmp("device_add", adapter(i)));
+    QTRY_VERIFY_WITH_TIMEOUT(placed(0) && placed(1), 20000);
+    QVERIFY(select(1));
+    QCOMPARE(count("pnpCallback", mark), 4);
+    QCOMPARE(count("sig_usbRescan", mark), 1);
+}
+
+void TestEndToEnd::cleanupTestCase()
+{
+    if (m_qmp.state() == QLocalSocket::ConnectedState)
+        qmp("quit");
+    if (!m_qemu.waitForFinished(10000))
+        m_qemu.kill();
+    m_qemu.waitForFinished();
+    m_console += m_qemu.readAll();
+    QFile console(quvtest::artifactPath("e2e-console.log"));
+    if (console.open(QIODevice::WriteOnly))
+        console.write(m_console);
+    QFile::remove(quvtest::artifactPath("e2e-app.log"));
+    QFile::copy(m_dir.filePath("out/app.log"), quvtest::artifactPath("e2e-app.log"));
+    QFile::remove(quvtest::artifactPath("e2e-udev-events.log"));
+    QFile::copy(m_dir.filePath("out/udev-events.log"), quvtest::artifactPath("e2e-udev-events.log"));
+}
+
+// Runs a command in the guest's shell; true when it exits with 0. A null command waits for the shell's start.
+bool TestEndToEnd::guest(const QString& command, int timeout_ms)
+{
+    const int start = m_console.size();
+    if (!command.isNull())
+        m_qemu.write(command.toUtf8() + '\n');
+    const QRegularExpression end(
+        command.isNull() ? "^@@ ready\r?$" : "^@@ (\\d+)\r?$", QRegularExpression::MultilineOption);
+    const QDeadlineTimer deadline(timeout_ms);
+    QRegularExpressionMatch match;
+    while (!(match = end.match(QString::fromUtf8(m_console.mid(start)))).hasMatch()) {
+        if (deadline.hasExpired() || m_qemu.state() != QProcess::Running) {
+            qWarning().noquote() << "guest:" << command << "got no answer:\n" << m_console.mid(start);
+            return false;
+        }
+        m_qemu.waitForReadyRead(100);
+        m_console += m_qemu.readAll();
+    }
+    return match.captured(1).toInt() == 0;
+}
+
+// Runs a QMP command; true when qemu returns success.
+bool TestEndToEnd::qmp(const QString& command, const QJsonObject& arguments)
+{
+    QJsonObject request { { "execute", command } };
+    if (!arguments.isEmpty())
+        request.insert("arguments", arguments);
+    m_qmp.write(json(request).toUtf8() + '\n');
+    const QDeadlineTimer deadline(GUEST_MS);
+    QJsonObject reply;
+    while (!reply.contains("return") && !reply.contains("error") && !deadline.hasExpired())
+        reply = qmpMessage(deadline);
+    if (!reply.contains("return"))
+        qWarning() << "qmp:" << command << reply;
+    return reply.contains("return");
+}
+
+// The next message from qemu (empty at the deadline); events are also kept.
+QJsonObject TestEndToEnd::qmpMessage(const QDeadlineTimer& deadline)
+{
+    while (!m_qmp.canReadLine() && !deadline.hasExpired())
+        m_qmp.waitForReadyRead(100);
+    const QJsonObject message = QJsonDocument::fromJson(m_qmp.readLine()).object();
+    if (message.contains("event"))
+        m_events.append(message);
+    return message;
+}
+
+// Takes adapter i out (QMP device_del) and waits until qemu has let it go.
+bool TestEndToEnd::unplug(int i)
+{
+    const QString id = QString("adapter%1").arg(i);
+    m_events.clear();
+    const auto deleted = [&] {
+        return std::any_of(m_events.begin(), m_events.end(), [&](const QJsonObject& event) {
+            return event["event"] == "DEVICE_DELETED" && event["data"].toObject()["device"] == id;
+        });
+    };
+    const QDeadlineTimer deadline(GUEST_MS);
+    if (!qmp("device_del", { { "id", id } }))
+        return false;
+    while (!deleted() && !deadline.hasExpired())
+        qmpMessage(deadline);
+    return deleted();
+}
+
+// Clicks the camera button of slot (0..7) until the selection moves there: its button is enabled once its camera is in.
+bool TestEndToEnd::select(int slot)
+{
+    const QDeadlineTimer deadline(GUEST_MS);
+    while (selectedSlot() != slot && !deadline.hasExpired()) {
+        if (!guest(QString("click %1 478").arg(qRound(93 + slot * 521.0 / 7) + 27)))
+            return false;
+        const QDeadlineTimer settle(1000);
+        while (selectedSlot() != slot && !settle.hasExpired())
+            QTest::qWait(50);
+    }
+    return selectedSlot() == slot;
+}
+
+QList<QPair<double, QString>> TestEndToEnd::log(int from) const
+{
+    QFile file(m_dir.filePath("out/app.log"));
+    QList<QPair<double, QString>> lines;
+    if (!file.open(QIODevice::ReadOnly))
+        return lines;
+    const QRegularExpression pattern("^\\s*(\\d+\\.\\d+) (.*)$");
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QRegularExpressionMatch match = pattern.match(QString::fromUtf8(line));
+        if (match.hasMatch())
+            lines.append({ match.captured(1).toDouble(), match.captured(2) });
+    }
+    return lines.mid(from);
+}
+
+int TestEndToEnd::count(const QString& text, int from) const
+{
+    const auto lines = log(from);
+    return int(std::count_if(lines.begin(), lines.end(), [&](const auto& line) { return line.second.contains(text); }));
+}
+
+int TestEndToEnd::selectedSlot() const
+{
+    return QSettings(m_dir.filePath("out/config/quv/QUV Taqo Control.conf"), QSettings::IniFormat)
+        .value("prefs/selectedDevice", -1)
+        .toInt();
+}
+
+// Connects a fresh simulator to adapter i's host end: the adapter attaches in the guest.
+bool TestEndToEnd::plug(int i)
+{
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    qstrncpy(address.sun_path, qPrintable(m_dir.filePath(QString("line%1").arg(i))), sizeof address.sun_path);
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        qWarning() << "cannot connect to adapter" << i << strerror(errno);
+        if (fd >= 0)
+            close(fd);
+        return false;
+    }
+    m_sims[i] = std::make_unique<CamSim>(1, fd);
+    m_sims[i]->setWord(hexBytes("04 22"), uint16_t(2 - i));
+    return m_sims[i]->isValid();
+}
+
+int main(int argc, char** argv)
+{
+    // Inside the guest: a picture of its X screen.
+    if (argc == 3 && qstrcmp(argv[1], "--grab") == 0) {
+        QGuiApplication app(argc, argv);
+        return quvtest::stableScreenGrab().save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+    }
+    // A simulator may write to an adapter that has just gone away.
+    std::signal(SIGPIPE, SIG_IGN);
+    quvtest::Environment environment;
+    QCoreApplication app(argc, argv);
+    environment.applicationCreated();
+    TestEndToEnd test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_e2e.moc"
