@@ -36,7 +36,7 @@ void TestAppScreenshot::views()
 
     for (int i : { 0, 2, 5 })
         QSettings().setValue(QStringLiteral("Eptz%1_preset_available").arg(i), 1);
-    window.presetUiUpdateAll();
+    rig.window.presetUiUpdateAll();
     const QImage closed = quvtest::stableScreenGrab();
     QTimer::singleShot(0, [&] {
         const auto close = qScopeGuard([] {
@@ -49,7 +49,7 @@ void TestAppScreenshot::views()
         QTRY_VERIFY(quvtest::grabScreen().copy(menu) != closed.copy(menu));
         QVERIFY(quvtest::stableScreenGrab().copy(frame).save(quvtest::artifactPath(QStringLiteral("app_presets.png"))));
     });
-    QPushButton* button = window.m_presetButtons[11];
+    QPushButton* button = rig.window.m_presetButtons[11];
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(12, 10), button->mapToGlobal(QPoint(12, 10)));
     QApplication::sendEvent(button, &event);
 }

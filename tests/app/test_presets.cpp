@@ -361,12 +361,11 @@ void TestPresets::clearAll()
 
 void TestPresets::cameraPresets()
 {
-    quvtest::CamSim sim;
-    QVERIFY(sim.isValid());
     QSettings().setValue("prefs/presetType_selected", 2);
-    TestWindow window;
-    window.ports = { SerialPortDesc::forDevicePath(sim.devicePath(), "SN0") };
-    QVERIFY(window.scan());
+    apptest::Rig rig({ 0 });
+    QVERIFY(rig.start());
+    TestWindow& window = rig.window;
+    quvtest::CamSim& sim = rig.sim(0);
     sim.clearReceived();
     choose(window.m_presetButtons[5], "Set");
     QVERIFY(window.m_presetButtons[5]->isChecked());
