@@ -12,6 +12,8 @@
 #include "panes/panecamera.h"
 #include "quvapp/quvmenu.h"
 
+#include <functional>
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFileDialog>
@@ -191,7 +193,7 @@ void MainWindow::presetUiUpdateAll()
 void MainWindow::presetSet(int index)
 {
     if (isKind(m_presetType))
-        (this->*SET_ACTIONS[m_presetType])(index);
+        std::invoke(SET_ACTIONS[m_presetType], this, index);
     QPushButton* button = m_presetButtons[index];
     const bool blocked = button->blockSignals(true);
     button->setChecked(true);
@@ -202,7 +204,7 @@ void MainWindow::presetSet(int index)
 void MainWindow::presetRecall(int index)
 {
     if (isKind(m_presetType))
-        (this->*RECALL_ACTIONS[m_presetType])(index);
+        std::invoke(RECALL_ACTIONS[m_presetType], this, index);
     QSettings().setValue(QLatin1String(PRESET_INDEX_KEY), index);
 }
 
