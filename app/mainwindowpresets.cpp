@@ -29,14 +29,13 @@
 namespace {
 
 using presetstore::PRESET_COUNT;
+using presetstore::PRESET_INDEX_KEY;
+using presetstore::PRESET_TYPE_KEY;
+using presetstore::SAVED_PRESET_KEY;
 
 constexpr int KIND_COUNT = 3;
 // The camera reloads this long after a Camera preset recall was queued.
 constexpr int CAMERA_RECALL_RELOAD_MS = 100;
-
-const char* const PRESET_INDEX_KEY = "prefs/presetIndex_selected";
-const char* const SAVED_PRESET_KEY = "prefs/saved_preset";
-const char* const PRESET_TYPE_KEY = "prefs/presetType_selected";
 
 // A preset button's number: black while empty, light grey once set.
 const char* const TEXT_EMPTY = "color:rgb(0,0,0)";

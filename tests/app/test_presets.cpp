@@ -5,6 +5,7 @@
 
 #include "app/presetfile.h"
 #include "app/presetstore.h"
+#include "panes/panecamera.h"
 #include "quvapp/quvmenu.h"
 #include "quvtest.h"
 #include "tests/device/simdevice.h"
@@ -386,6 +387,18 @@ void TestPresets::cameraPresets()
     QVERIFY(window.m_presetButtons[13]->isChecked() && window.settle());
     window.m_presetButtons[7]->click();
     QVERIFY(sim.waitForPacket(hexBytes("81 01 04 3F 02 07 FF")) && window.settle());
+
+    // Global: a snapshot in bright mode recalled on the camera in manual mode, shown in the camera pane.
+    window.m_presetType = PresetTypeGlobal;
+    presetstore::availableSet(PresetTypeGlobal, 2, true);
+    sim.setValue(hexBytes("04 39"), hexBytes("0D"));
+    window.m_deviceSet->get()->deviceInvalidateCache();
+    window.presetSet(2);
+    sim.setValue(hexBytes("04 39"), hexBytes("03"));
+    window.m_deviceSet->get()->deviceInvalidateCache();
+    window.presetRecall(2);
+    QVERIFY(sim.waitForPacket(hexBytes("81 01 04 39 0A FF")) && sim.waitForPacket(hexBytes("81 01 04 39 0D FF")));
+    QVERIFY(qobject_cast<PaneCamera*>(window.paneCamera())->brightButton()->isChecked());
 
     // Preset file failures are told in a warning box.
     QString shown;
