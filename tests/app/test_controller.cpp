@@ -267,6 +267,11 @@ private slots:
             QVERIFY(rig.sim.waitForPacket(hexBytes("81 01 04 4D")));
             rig.sent("");
         }
+        const std::pair<const char*, int> presetKeys[] = { { "1", 0 }, { "0", 9 }, { "!", 10 }, { "^", 15 } };
+        for (const auto& [text, index] : presetKeys) {
+            QTest::keyClicks(&rig.window, text);
+            QCOMPARE(QSettings().value("prefs/presetIndex_selected").toInt(), index);
+        }
         // The controller: an exposure step; Z for the focus while 403 is held, else for the zoom.
         rig.window.slot_controlButtonClick(307);
         rig.window.slot_controlButtonPush(403, true);
@@ -283,7 +288,7 @@ private slots:
         QVERIFY(rig.window.scan());
         rig.window.slot_controlButtonPush(404, true);
         rig.window.slot_controlButtonClick(202);
-        QVERIFY(!rig.window.m_cameraButtons[2]->isChecked());
+        QVERIFY(!rig.window.m_cameraButtons[2]->isChecked() && rig.window.m_presetButtons[2]->isChecked());
         rig.window.slot_controlButtonPush(404, false);
         rig.window.slot_controlButtonClick(201); // an empty slot
         QVERIFY(rig.window.m_cameraButtons[0]->isChecked());
@@ -304,13 +309,15 @@ private slots:
         DeviceInterface::setDeepScanEnabled(deepScan);
         choose(rig.window, "Rescan for TaqoCams");
         QCOMPARE(DeviceInterface::deepScanEnabled(), deepScan);
-        const std::pair<const char*, const char*> items[]
-            = { { "Lens Initialize", "81 01 04 19 01 FF" }, { "Set Default", "81 01 04 3F 01 7F FF" },
-                  { "Refresh UI Controls", "81 09 04 00 FF" }, { "QUV Factory Default", "81 01 04 3F 00 7F FF" } };
+        const std::pair<const char*, const char*> items[] = { { "Lens Initialize", "81 01 04 19 01 FF" },
+            { "Set Default", "81 01 04 3F 01 7F FF" }, { "Refresh UI Controls", "81 09 04 00 FF" },
+            { "Recall Default", "81 01 04 3F 02 7F FF" }, { "QUV Factory Default", "81 01 04 3F 00 7F FF" } };
         for (const auto& [item, packet] : items) {
             choose(rig.window, item);
             QVERIFY2(rig.other.waitForPacket(hexBytes(packet)), item);
         }
+        // After the recall's reload, picture flip off.
+        QTRY_VERIFY_WITH_TIMEOUT(rig.other.waitForPacket(hexBytes("81 01 04 66 02 FF"), 0), 10000);
         choose(rig.window, "About...");
         QCOMPARE(rig.window.m_statusDialog->windowTitle(), QStringLiteral("About TaqoControl"));
     }
