@@ -292,6 +292,10 @@ bool DeviceInterface::readCache(eViscaMsg msg, int& val1, int& val2) const
     return true;
 }
 
+// The program's V flip reads the camera's picture-flip switch inverted: value 3
+// (VISCA's off) counts as flipped, and so does a camera that cannot be read.
+// The "V Flip Image" switch, the ePTZ and spot mirroring and the factory reset
+// all rely on this sense, and viscaSetVFlip writes it back the same way.
 bool DeviceInterface::viscaGetVFlip()
 {
     int flip = VISCA_OFF;

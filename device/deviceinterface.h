@@ -83,6 +83,9 @@ public:
     // Request queues, served by the worker thread
     int viscaPush(eViscaMsg msg, int val1, int val2);
     int viscaPull(eViscaMsg msg, int val1);
+    // The values of a set of msg still waiting in the queue (not yet taken by
+    // the worker); false when there is none.
+    bool viscaPushWaiting(eViscaMsg msg, int& val1, int& val2);
     // Drops a set of msg still waiting in the queue (one being written is not
     // stopped); true when one was dropped. For a synchronous write that a
     // late queued value must not undo.
@@ -130,6 +133,8 @@ private:
     void closeIfDeviceGone();
     // Mirrors the descriptor for the lock-free online test.
     void publishLinkState();
+    // The set of msg waiting in the set queue, or its end; the caller holds the queue mutex.
+    QList<ViscaData>::iterator waitingSet(eViscaMsg msg);
     bool takeRequest(QList<ViscaData>& queue, ViscaData& request);
 
     mutable QRecursiveMutex m_deviceMutex;

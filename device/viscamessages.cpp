@@ -1,70 +1,20 @@
-// The camera messages: which VISCA call each code makes, how its values are
-// converted both ways, its preset-key stem and whether a Global preset keeps it.
+// The camera messages: one row per message code with its preset-key stem,
+// whether a Global preset keeps it, and the VISCA calls that set and read it
+// with the conversions of the values both ways.
 
 #include "device/deviceinterface.h"
 
 #include <cstdio>
+#include <iterator>
 
 namespace {
 
-// Preset-key stems, by code 0..54; null where a code has none.
-const char* const PRESET_STEMS[ViscaMsg::Count] = {
-    "visca_ept_onoff", // 0
-    "visca_ept_position", // 1
-    "visca_dzoom", // 2
-    "visca_zoom_value", // 3
-    "visca_iris_value", // 4
-    "visca_auto_exp_mode", // 5
-    "visca_focus_value", // 6
-    "visca_focus_auto", // 7
-    "visca_video_format", // 8
-    "visca_color_space", // 9
-    "visca_baud_rate", // 10
-    "visca_delay_mode", // 11
-    "visca_reset", // 12
-    "visca_set_address", // 13
-    "visca_shutter_value", // 14
-    nullptr, // 15 zoom stop
-    "visca_zoom_wide_speed", // 16
-    "visca_zoom_tele_speed", // 17
-    "visca_power", // 18
-    "visca_cam_stabilizer", // 19
-    "visca_nr", // 20
-    "visca_nr_2d3d", // 21
-    "visca_backlight", // 22
-    "visca_icr", // 23
-    "visca_osd", // 24
-    "visca_flipv", // 25
-    "visca_fliph", // 26
-    "visca_colorbar", // 27
-    "visca_wb", // 28
-    "visca_wb_trigger", // 29
-    "visca_gain", // 30
-    "visca_mem_set", // 31 (memory reset shares the stem of memory set)
-    "visca_mem_set", // 32
-    "visca_mem_recall", // 33
-    nullptr, // 34 lens initialisation
-    "visca_mute", // 35
-    nullptr, // 36 camera ID
-    "visca_spot_focus_on", // 37
-    "visca_spot_focus_pos", // 38
-    "visca_spot_ae_on", // 39
-    "visca_spot_ae_pos", // 40
-    "visca_reset_wb_rgain", // 41
-    "visca_reset_wb_bgain", // 42
-    "visca_wb_rgain", // 43
-    "visca_wb_bgain", // 44
-    "visca_temperature", // 45
-    "visca_gamma_mode", // 46
-    "visca_gamma_pattern", // 47
-    "visca_gamma_offset", // 48
-    "visca_bright_value", // 49
-    "visca_user_reg_0", // 50
-    "visca_user_reg_1", // 51
-    "visca_user_reg_2", // 52
-    "visca_exp_comp_on", // 53
-    "visca_exp_comp_value", // 54
-};
+using Port = ViscaPort*;
+using Camera = ViscaCameraInfo*;
+// A set call: the caller's two values, converted for the library.
+using SetCall = uint32_t (*)(Port, Camera, int val1, int val2);
+// A get call: the values it reads, stored only on success.
+using GetCall = uint32_t (*)(Port, Camera, int& val1, int& val2);
 
 uint8_t byteOf(int value)
 {
@@ -76,39 +26,93 @@ uint16_t wordOf(int value)
     return uint16_t(value & 0xFFFF);
 }
 
-int16_t signedWordOf(int value)
+// ---- Set adapters
+
+template<auto Set> uint32_t setNothing(Port port, Camera camera, int, int)
 {
-    return int16_t(uint16_t(value & 0xFFFF));
+    return Set(port, camera);
 }
 
-// A get whose library output is a single 8-bit value.
-template<typename Get, typename... Extra>
-uint32_t getByte(Get get, ViscaPort* port, ViscaCameraInfo* camera, int& val1, Extra... extra)
+template<auto Set> uint32_t setByte(Port port, Camera camera, int val1, int)
 {
-    uint8_t value = 0;
-    const uint32_t result = get(port, camera, extra..., &value);
+    return Set(port, camera, byteOf(val1));
+}
+
+template<auto Set> uint32_t setWord(Port port, Camera camera, int val1, int)
+{
+    return Set(port, camera, wordOf(val1));
+}
+
+// The library keeps the bits it needs of a 32-bit value itself.
+template<auto Set> uint32_t setValue(Port port, Camera camera, int val1, int)
+{
+    return Set(port, camera, uint32_t(val1));
+}
+
+template<auto Set> uint32_t setBytePair(Port port, Camera camera, int val1, int val2)
+{
+    return Set(port, camera, byteOf(val1), byteOf(val2));
+}
+
+template<uint8_t Register> uint32_t setRegister(Port port, Camera camera, int val1, int)
+{
+    return VISCA_set_register(port, camera, Register, byteOf(val1));
+}
+
+template<uint8_t Register> uint32_t setUserRegister(Port port, Camera camera, int val1, int)
+{
+    return VISCA_set_user_register(port, camera, Register, wordOf(val1));
+}
+
+uint32_t setEptPosition(Port port, Camera camera, int val1, int val2)
+{
+    return VISCA_set_ept_position(port, camera, uint32_t(val1), uint32_t(val2));
+}
+
+uint32_t setAddress(Port port, Camera, int, int)
+{
+    int32_t cameras = 0; // the count is not used
+    return VISCA_set_address(port, &cameras);
+}
+
+// VISCA_ON switches spot exposure on; any other value switches it off.
+uint32_t setSpotExposure(Port port, Camera camera, int val1, int)
+{
+    return val1 == VISCA_ON ? VISCA_set_spot_ae_on(port, camera) : VISCA_set_spot_ae_off(port, camera);
+}
+
+uint32_t setGammaOffset(Port port, Camera camera, int val1, int)
+{
+    return VISCA_set_gamma_offset(port, camera, int16_t(wordOf(val1)));
+}
+
+// ---- Get adapters
+
+template<typename Value, auto Get, typename... Extra>
+uint32_t getOne(Port port, Camera camera, int& val1, Extra... extra)
+{
+    Value value = 0;
+    const uint32_t result = Get(port, camera, extra..., &value);
     if (result == VISCA_SUCCESS)
-        val1 = value;
+        val1 = value; // a signed value is sign-extended
     return result;
 }
 
-// A get whose library output is a single 16-bit value.
-template<typename Get, typename... Extra>
-uint32_t getWord(Get get, ViscaPort* port, ViscaCameraInfo* camera, int& val1, Extra... extra)
+template<auto Get> uint32_t getByte(Port port, Camera camera, int& val1, int&)
 {
-    uint16_t value = 0;
-    const uint32_t result = get(port, camera, extra..., &value);
-    if (result == VISCA_SUCCESS)
-        val1 = value;
-    return result;
+    return getOne<uint8_t, Get>(port, camera, val1);
 }
 
-// A get with two 8-bit outputs.
-template<typename Get> uint32_t getBytePair(Get get, ViscaPort* port, ViscaCameraInfo* camera, int& val1, int& val2)
+template<auto Get> uint32_t getWord(Port port, Camera camera, int& val1, int&)
+{
+    return getOne<uint16_t, Get>(port, camera, val1);
+}
+
+template<auto Get> uint32_t getBytePair(Port port, Camera camera, int& val1, int& val2)
 {
     uint8_t a = 0;
     uint8_t b = 0;
-    const uint32_t result = get(port, camera, &a, &b);
+    const uint32_t result = Get(port, camera, &a, &b);
     if (result == VISCA_SUCCESS) {
         val1 = a;
         val2 = b;
@@ -116,336 +120,166 @@ template<typename Get> uint32_t getBytePair(Get get, ViscaPort* port, ViscaCamer
     return result;
 }
 
+template<uint8_t Register> uint32_t getRegister(Port port, Camera camera, int& val1, int&)
+{
+    return getOne<uint8_t, VISCA_get_register>(port, camera, val1, Register);
+}
+
+template<uint8_t Register> uint32_t getUserRegister(Port port, Camera camera, int& val1, int&)
+{
+    return getOne<uint16_t, VISCA_get_user_register>(port, camera, val1, Register);
+}
+
+uint32_t getEptPosition(Port port, Camera camera, int& val1, int& val2)
+{
+    int32_t x = 0;
+    uint32_t y = 0;
+    const uint32_t result = VISCA_get_ept_position(port, camera, &x, &y);
+    if (result == VISCA_SUCCESS) {
+        val1 = x;
+        val2 = int(y);
+    }
+    return result;
+}
+
+uint32_t getGammaOffset(Port port, Camera camera, int& val1, int&)
+{
+    return getOne<int16_t, VISCA_get_gamma_offset>(port, camera, val1);
+}
+
+// ---- The table
+
+struct Message
+{
+    eViscaMsg msg;
+    const char* stem; // preset key; null where the message has none
+    bool global; // kept by a Global preset
+    SetCall set; // null: nothing to send
+    GetCall get; // null: no inquiry (a read sends nothing and succeeds)
+};
+
+using namespace ViscaMsg;
+
+// clang-format off
+constexpr Message MESSAGES[] = {
+    { EptOnOff, "visca_ept_onoff", false, setByte<VISCA_set_ept_onoff>, getByte<VISCA_get_ept_onoff> },
+    { EptPosition, "visca_ept_position", true, setEptPosition, getEptPosition },
+    { DigitalZoom, "visca_dzoom", true, setValue<VISCA_set_dzoom>, getByte<VISCA_get_dzoom> },
+    { ZoomValue, "visca_zoom_value", true, setValue<VISCA_set_zoom_value>, getWord<VISCA_get_zoom_value> },
+    { Iris, "visca_iris_value", true, setValue<VISCA_set_iris_value>, getWord<VISCA_get_iris_value> },
+    { ExposureMode, "visca_auto_exp_mode", true, setByte<VISCA_set_auto_exp_mode>, getByte<VISCA_get_auto_exp_mode> },
+    { FocusValue, "visca_focus_value", true, setValue<VISCA_set_focus_value>, getWord<VISCA_get_focus_value> },
+    { FocusMode, "visca_focus_auto", true, setByte<VISCA_set_focus_auto>, getByte<VISCA_get_focus_auto> },
+    { VideoFormat, "visca_video_format", false, setRegister<0x72>, getRegister<0x72> },
+    { ColorSpace, "visca_color_space", false, setRegister<0x60>, getRegister<0x60> },
+    { BaudRate, "visca_baud_rate", false, setRegister<0x00>, getRegister<0x00> },
+    { DelayMode, "visca_delay_mode", false, setRegister<0x75>, getRegister<0x75> },
+    { CameraReset, "visca_reset", false, setNothing<VISCA_set_reset>, nullptr },
+    { AddressSet, "visca_set_address", false, setAddress, nullptr },
+    { Shutter, "visca_shutter_value", true, setByte<VISCA_set_shutter_value>, getWord<VISCA_get_shutter_value> },
+    { ZoomStop, nullptr, false, setNothing<VISCA_set_zoom_stop>, nullptr },
+    { ZoomWide, "visca_zoom_wide_speed", false, setValue<VISCA_set_zoom_wide_speed>, nullptr },
+    { ZoomTele, "visca_zoom_tele_speed", false, setValue<VISCA_set_zoom_tele_speed>, nullptr },
+    { Power, "visca_power", true, setByte<VISCA_set_power>, getByte<VISCA_get_power> },
+    { Stabilizer, "visca_cam_stabilizer", true, setByte<VISCA_set_cam_stabilizer>, getByte<VISCA_get_cam_stabilizer> },
+    { NoiseReduction, "visca_nr", true, setByte<VISCA_set_noise_reduction>, getByte<VISCA_get_noise_reduction> },
+    { NoiseReduction2d3d, "visca_nr_2d3d", true, setBytePair<VISCA_set_nr_2d3d>, getBytePair<VISCA_get_nr_2d3d> },
+    { Backlight, "visca_backlight", true, setByte<VISCA_set_backlight_comp>, getByte<VISCA_get_backlight_comp> },
+    { InfraredCut, "visca_icr", true, setByte<VISCA_set_icr>, getByte<VISCA_get_icr> },
+    { Display, "visca_osd", true, setByte<VISCA_set_display>, getByte<VISCA_get_display> },
+    { FlipV, "visca_flipv", true, setByte<VISCA_set_pictureflip>, getByte<VISCA_get_pictureflip> },
+    { FlipH, "visca_fliph", true, setByte<VISCA_set_mirror>, getByte<VISCA_get_mirror> },
+    { ColorBar, "visca_colorbar", true, setByte<VISCA_set_colorbar>, getByte<VISCA_get_colorbar> },
+    { WhiteBalance, "visca_wb", true, setValue<VISCA_set_whitebal_mode>, getByte<VISCA_get_whitebal_mode> },
+    { WhiteBalanceTrigger, "visca_wb_trigger", false, setNothing<VISCA_set_whitebal_one_push>, nullptr },
+    { Gain, "visca_gain", true, setValue<VISCA_set_gain_value>, getWord<VISCA_get_gain_value> },
+    // Memory reset shares the stem of memory set.
+    { MemoryReset, "visca_mem_set", false, setByte<VISCA_memory_reset>, nullptr },
+    { MemorySet, "visca_mem_set", false, setByte<VISCA_memory_set>, nullptr },
+    { MemoryRecall, "visca_mem_recall", false, setByte<VISCA_memory_recall>, nullptr },
+    { LensInitialize, nullptr, false, setNothing<VISCA_lens_initialize>, nullptr },
+    { Mute, "visca_mute", true, setByte<VISCA_set_mute>, getByte<VISCA_get_mute> },
+    { CameraId, nullptr, false, setWord<VISCA_set_camera_id>, getWord<VISCA_get_id> },
+    { SpotFocusOn, "visca_spot_focus_on", true, setByte<VISCA_set_spot_focus_on>, getByte<VISCA_get_spot_focus_on> },
+    { SpotFocusPosition, "visca_spot_focus_pos", true, setBytePair<VISCA_set_spot_focus_pos>,
+        getBytePair<VISCA_get_spot_focus_pos> },
+    { SpotExposureOn, "visca_spot_ae_on", true, setSpotExposure, getByte<VISCA_get_spot_ae_on> },
+    { SpotExposurePosition, "visca_spot_ae_pos", true, setBytePair<VISCA_set_spot_ae_position>,
+        getBytePair<VISCA_get_spot_ae_pos> },
+    { RedGainReset, "visca_reset_wb_rgain", false, setNothing<VISCA_set_rgain_reset>, nullptr },
+    { BlueGainReset, "visca_reset_wb_bgain", false, setNothing<VISCA_set_bgain_reset>, nullptr },
+    { RedGain, "visca_wb_rgain", true, setValue<VISCA_set_rgain_value>, getWord<VISCA_get_rgain_value> },
+    { BlueGain, "visca_wb_bgain", true, setValue<VISCA_set_bgain_value>, getWord<VISCA_get_bgain_value> },
+    { Temperature, "visca_temperature", false, nullptr, getByte<VISCA_get_temperture> },
+    { GammaMode, "visca_gamma_mode", true, setByte<VISCA_set_gamma_mode>, getByte<VISCA_get_gamma_mode> },
+    { GammaPattern, "visca_gamma_pattern", true, setWord<VISCA_set_gamma_pattern>, getWord<VISCA_get_gamma_pattern> },
+    { GammaOffset, "visca_gamma_offset", true, setGammaOffset, getGammaOffset },
+    { Brightness, "visca_bright_value", true, setValue<VISCA_set_bright_value>, getWord<VISCA_get_bright_value> },
+    { UserRegister0, "visca_user_reg_0", false, setUserRegister<0>, getUserRegister<0> },
+    { UserRegister1, "visca_user_reg_1", false, setUserRegister<1>, getUserRegister<1> },
+    { UserRegister2, "visca_user_reg_2", false, setUserRegister<2>, getUserRegister<2> },
+    { ExposureCompOn, "visca_exp_comp_on", true, setByte<VISCA_set_exp_comp_power>, getByte<VISCA_get_exp_comp_power> },
+    { ExposureCompValue, "visca_exp_comp_value", true, setValue<VISCA_set_exp_comp_value>,
+        getWord<VISCA_get_exp_comp_value> },
+};
+// clang-format on
+
+// Row i holds code i: the value cache and the codes the panes pass rely on it.
+constexpr bool rowsInCodeOrder()
+{
+    for (int i = 0; i < int(std::size(MESSAGES)); ++i) {
+        if (MESSAGES[i].msg != i)
+            return false;
+    }
+    return std::size(MESSAGES) == size_t(Count);
+}
+static_assert(rowsInCodeOrder(), "one row per camera message, in code order");
+
+const Message* messageOf(eViscaMsg msg)
+{
+    return msg >= 0 && msg < Count ? &MESSAGES[msg] : nullptr;
+}
+
 } // namespace
 
 int DeviceInterface::dispatchSet(eViscaMsg msg, int val1, int val2)
 {
-    ViscaPort* port = &m_serial;
-    ViscaCameraInfo* camera = &m_camera;
-    switch (msg) {
-    case ViscaMsg::SerialOpen:
+    if (msg == ViscaMsg::SerialOpen)
         return viscaSerialOpen() ? 0 : 255;
-    case ViscaMsg::SerialClose:
+    if (msg == ViscaMsg::SerialClose) {
         viscaSerialClose();
         return 0;
-    case 0:
-        return VISCA_set_ept_onoff(port, camera, byteOf(val1));
-    case 1:
-        return VISCA_set_ept_position(port, camera, uint32_t(val1), uint32_t(val2));
-    case 2:
-        return VISCA_set_dzoom(port, camera, uint32_t(val1));
-    case 3:
-        return VISCA_set_zoom_value(port, camera, uint32_t(val1));
-    case 4:
-        return VISCA_set_iris_value(port, camera, uint32_t(val1));
-    case 5:
-        return VISCA_set_auto_exp_mode(port, camera, byteOf(val1));
-    case 6:
-        return VISCA_set_focus_value(port, camera, uint32_t(val1));
-    case 7:
-        return VISCA_set_focus_auto(port, camera, byteOf(val1));
-    case 8:
-        return VISCA_set_register(port, camera, 0x72, byteOf(val1));
-    case 9:
-        return VISCA_set_register(port, camera, 0x60, byteOf(val1));
-    case 10:
-        return VISCA_set_register(port, camera, 0x00, byteOf(val1));
-    case 11:
-        return VISCA_set_register(port, camera, 0x75, byteOf(val1));
-    case 12:
-        return VISCA_set_reset(port, camera);
-    case 13: {
-        int32_t cameras = 0; // the count is not used
-        return VISCA_set_address(port, &cameras);
     }
-    case 14:
-        return VISCA_set_shutter_value(port, camera, byteOf(val1));
-    case 15:
-        return VISCA_set_zoom_stop(port, camera);
-    case 16:
-        return VISCA_set_zoom_wide_speed(port, camera, uint32_t(val1));
-    case 17:
-        return VISCA_set_zoom_tele_speed(port, camera, uint32_t(val1));
-    case 18:
-        return VISCA_set_power(port, camera, byteOf(val1));
-    case 19:
-        return VISCA_set_cam_stabilizer(port, camera, byteOf(val1));
-    case 20:
-        return VISCA_set_noise_reduction(port, camera, byteOf(val1));
-    case 21:
-        return VISCA_set_nr_2d3d(port, camera, byteOf(val1), byteOf(val2));
-    case 22:
-        return VISCA_set_backlight_comp(port, camera, byteOf(val1));
-    case 23:
-        return VISCA_set_icr(port, camera, byteOf(val1));
-    case 24:
-        return VISCA_set_display(port, camera, byteOf(val1));
-    case 25:
-        return VISCA_set_pictureflip(port, camera, byteOf(val1));
-    case 26:
-        return VISCA_set_mirror(port, camera, byteOf(val1));
-    case 27:
-        return VISCA_set_colorbar(port, camera, byteOf(val1));
-    case 28:
-        return VISCA_set_whitebal_mode(port, camera, uint32_t(val1));
-    case 29:
-        return VISCA_set_whitebal_one_push(port, camera);
-    case 30:
-        return VISCA_set_gain_value(port, camera, uint32_t(val1));
-    case 31:
-        return VISCA_memory_reset(port, camera, byteOf(val1));
-    case 32:
-        return VISCA_memory_set(port, camera, byteOf(val1));
-    case 33:
-        return VISCA_memory_recall(port, camera, byteOf(val1));
-    case 34:
-        return VISCA_lens_initialize(port, camera);
-    case 35:
-        return VISCA_set_mute(port, camera, byteOf(val1));
-    case 36:
-        return VISCA_set_camera_id(port, camera, wordOf(val1));
-    case 37:
-        return VISCA_set_spot_focus_on(port, camera, byteOf(val1));
-    case 38:
-        return VISCA_set_spot_focus_pos(port, camera, byteOf(val1), byteOf(val2));
-    case 39:
-        return val1 == VISCA_ON ? VISCA_set_spot_ae_on(port, camera) : VISCA_set_spot_ae_off(port, camera);
-    case 40:
-        return VISCA_set_spot_ae_position(port, camera, byteOf(val1), byteOf(val2));
-    case 41:
-        return VISCA_set_rgain_reset(port, camera);
-    case 42:
-        return VISCA_set_bgain_reset(port, camera);
-    case 43:
-        return VISCA_set_rgain_value(port, camera, uint32_t(val1));
-    case 44:
-        return VISCA_set_bgain_value(port, camera, uint32_t(val1));
-    case 46:
-        return VISCA_set_gamma_mode(port, camera, byteOf(val1));
-    case 47:
-        return VISCA_set_gamma_pattern(port, camera, wordOf(val1));
-    case 48:
-        return VISCA_set_gamma_offset(port, camera, signedWordOf(val1));
-    case 49:
-        return VISCA_set_bright_value(port, camera, uint32_t(val1));
-    case 50:
-        return VISCA_set_user_register(port, camera, 0, wordOf(val1));
-    case 51:
-        return VISCA_set_user_register(port, camera, 1, wordOf(val1));
-    case 52:
-        return VISCA_set_user_register(port, camera, 2, wordOf(val1));
-    case 53:
-        return VISCA_set_exp_comp_power(port, camera, byteOf(val1));
-    case 54:
-        return VISCA_set_exp_comp_value(port, camera, uint32_t(val1));
-    default:
+    const Message* message = messageOf(msg);
+    if (!message || !message->set) {
         std::printf("** viscaSet - msg not handled error - msg=%d val1=%d val2=%d\n", msg, val1, val2);
         std::fflush(stdout);
         return 0;
     }
+    return int(message->set(&m_serial, &m_camera, val1, val2));
 }
 
 int DeviceInterface::dispatchGet(eViscaMsg msg, int& val1, int& val2)
 {
-    ViscaPort* port = &m_serial;
-    ViscaCameraInfo* camera = &m_camera;
-    uint32_t result = VISCA_SUCCESS;
-    switch (msg) {
-    case 0:
-        result = getByte(VISCA_get_ept_onoff, port, camera, val1);
-        break;
-    case 1: {
-        int32_t x = 0;
-        uint32_t y = 0;
-        result = VISCA_get_ept_position(port, camera, &x, &y);
-        if (result == VISCA_SUCCESS) {
-            val1 = x;
-            val2 = int(y);
-        }
-        break;
-    }
-    case 2:
-        result = getByte(VISCA_get_dzoom, port, camera, val1);
-        break;
-    case 3:
-        result = getWord(VISCA_get_zoom_value, port, camera, val1);
-        break;
-    case 4:
-        result = getWord(VISCA_get_iris_value, port, camera, val1);
-        break;
-    case 5:
-        result = getByte(VISCA_get_auto_exp_mode, port, camera, val1);
-        break;
-    case 6:
-        result = getWord(VISCA_get_focus_value, port, camera, val1);
-        break;
-    case 7:
-        result = getByte(VISCA_get_focus_auto, port, camera, val1);
-        break;
-    case 8:
-        result = getByte(VISCA_get_register, port, camera, val1, uint8_t(0x72));
-        break;
-    case 9:
-        result = getByte(VISCA_get_register, port, camera, val1, uint8_t(0x60));
-        break;
-    case 10:
-        result = getByte(VISCA_get_register, port, camera, val1, uint8_t(0x00));
-        break;
-    case 11:
-        result = getByte(VISCA_get_register, port, camera, val1, uint8_t(0x75));
-        break;
-    case 14:
-        result = getWord(VISCA_get_shutter_value, port, camera, val1);
-        break;
-    case 18:
-        result = getByte(VISCA_get_power, port, camera, val1);
-        break;
-    case 19:
-        result = getByte(VISCA_get_cam_stabilizer, port, camera, val1);
-        break;
-    case 20:
-        result = getByte(VISCA_get_noise_reduction, port, camera, val1);
-        break;
-    case 21:
-        result = getBytePair(VISCA_get_nr_2d3d, port, camera, val1, val2);
-        break;
-    case 22:
-        result = getByte(VISCA_get_backlight_comp, port, camera, val1);
-        break;
-    case 23:
-        result = getByte(VISCA_get_icr, port, camera, val1);
-        break;
-    case 24:
-        result = getByte(VISCA_get_display, port, camera, val1);
-        break;
-    case 25:
-        result = getByte(VISCA_get_pictureflip, port, camera, val1);
-        break;
-    case 26:
-        result = getByte(VISCA_get_mirror, port, camera, val1);
-        break;
-    case 27:
-        result = getByte(VISCA_get_colorbar, port, camera, val1);
-        break;
-    case 28:
-        result = getByte(VISCA_get_whitebal_mode, port, camera, val1);
-        break;
-    case 30:
-        result = getWord(VISCA_get_gain_value, port, camera, val1);
-        break;
-    case 35:
-        result = getByte(VISCA_get_mute, port, camera, val1);
-        break;
-    case 36:
-        result = getWord(VISCA_get_id, port, camera, val1);
-        break;
-    case 37:
-        result = getByte(VISCA_get_spot_focus_on, port, camera, val1);
-        break;
-    case 38:
-        result = getBytePair(VISCA_get_spot_focus_pos, port, camera, val1, val2);
-        break;
-    case 39:
-        result = getByte(VISCA_get_spot_ae_on, port, camera, val1);
-        break;
-    case 40:
-        result = getBytePair(VISCA_get_spot_ae_pos, port, camera, val1, val2);
-        break;
-    case 43:
-        result = getWord(VISCA_get_rgain_value, port, camera, val1);
-        break;
-    case 44:
-        result = getWord(VISCA_get_bgain_value, port, camera, val1);
-        break;
-    case 45:
-        result = getByte(VISCA_get_temperture, port, camera, val1);
-        break;
-    case 46:
-        result = getByte(VISCA_get_gamma_mode, port, camera, val1);
-        break;
-    case 47:
-        result = getWord(VISCA_get_gamma_pattern, port, camera, val1);
-        break;
-    case 48: {
-        int16_t offset = 0;
-        result = VISCA_get_gamma_offset(port, camera, &offset);
-        if (result == VISCA_SUCCESS)
-            val1 = offset; // sign-extended
-        break;
-    }
-    case 49:
-        result = getWord(VISCA_get_bright_value, port, camera, val1);
-        break;
-    case 50:
-        result = getWord(VISCA_get_user_register, port, camera, val1, uint8_t(0));
-        break;
-    case 51:
-        result = getWord(VISCA_get_user_register, port, camera, val1, uint8_t(1));
-        break;
-    case 52:
-        result = getWord(VISCA_get_user_register, port, camera, val1, uint8_t(2));
-        break;
-    case 53:
-        result = getByte(VISCA_get_exp_comp_power, port, camera, val1);
-        break;
-    case 54:
-        result = getWord(VISCA_get_exp_comp_value, port, camera, val1);
-        break;
-    default:
-        break; // no get call: nothing is sent and the values stay
-    }
-    return result == VISCA_SUCCESS ? 0 : 255;
+    const Message* message = messageOf(msg);
+    if (!message || !message->get)
+        return 0; // nothing is sent and the values stay
+    return message->get(&m_serial, &m_camera, val1, val2) == VISCA_SUCCESS ? 0 : 255;
 }
 
 QString DeviceInterface::viscaPresetName(eViscaMsg msg)
 {
-    const char* stem = (msg >= 0 && msg < ViscaMsg::Count) ? PRESET_STEMS[msg] : nullptr;
-    if (!stem) {
+    const Message* message = messageOf(msg);
+    if (!message || !message->stem) {
         std::printf("viscaPresetName msg not handled=%d\n", msg);
         std::fflush(stdout);
         return QString();
     }
-    return QString::fromLatin1(stem);
+    return QString::fromLatin1(message->stem);
 }
 
 bool DeviceInterface::viscaIsPreset(eViscaMsg msg)
 {
-    switch (msg) {
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-    case 6:
-    case 7:
-    case 14:
-    case 18:
-    case 19:
-    case 20:
-    case 21:
-    case 22:
-    case 23:
-    case 24:
-    case 25:
-    case 26:
-    case 27:
-    case 28:
-    case 30:
-    case 35:
-    case 37:
-    case 38:
-    case 39:
-    case 40:
-    case 43:
-    case 44:
-    case 46:
-    case 47:
-    case 48:
-    case 49:
-    case 53:
-    case 54:
-        return true;
-    default:
-        return false;
-    }
+    const Message* message = messageOf(msg);
+    return message && message->global;
 }

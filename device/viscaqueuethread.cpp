@@ -34,8 +34,7 @@ int DeviceInterface::viscaPush(eViscaMsg msg, int val1, int val2)
     {
         QMutexLocker lock(&m_queueMutex);
         // A newer value for a message still waiting replaces it in place.
-        auto waiting = std::find_if(
-            m_setQueue.begin(), m_setQueue.end(), [msg](const ViscaData& request) { return request.msg == msg; });
+        const auto waiting = waitingSet(msg);
         if (waiting != m_setQueue.end())
             *waiting = ViscaData { msg, val1, val2 };
         else
@@ -49,11 +48,21 @@ bool DeviceInterface::viscaDropPush(eViscaMsg msg)
 {
     QMutexLocker lock(&m_queueMutex);
     // At most one is waiting: viscaPush replaces a waiting set in place.
-    const auto waiting = std::find_if(
-        m_setQueue.begin(), m_setQueue.end(), [msg](const ViscaData& request) { return request.msg == msg; });
+    const auto waiting = waitingSet(msg);
     if (waiting == m_setQueue.end())
         return false;
     m_setQueue.erase(waiting);
+    return true;
+}
+
+bool DeviceInterface::viscaPushWaiting(eViscaMsg msg, int& val1, int& val2)
+{
+    QMutexLocker lock(&m_queueMutex);
+    const auto waiting = waitingSet(msg);
+    if (waiting == m_setQueue.end())
+        return false;
+    val1 = waiting->val1;
+    val2 = waiting->val2;
     return true;
 }
 
@@ -72,6 +81,12 @@ void DeviceInterface::viscaClearQueues()
     QMutexLocker lock(&m_queueMutex);
     m_setQueue.clear();
     m_getQueue.clear();
+}
+
+QList<DeviceInterface::ViscaData>::iterator DeviceInterface::waitingSet(eViscaMsg msg)
+{
+    return std::find_if(
+        m_setQueue.begin(), m_setQueue.end(), [msg](const ViscaData& request) { return request.msg == msg; });
 }
 
 bool DeviceInterface::takeRequest(QList<ViscaData>& queue, ViscaData& request)

@@ -195,16 +195,20 @@ constexpr LayoutRow kLayout[] = {
 };
 // clang-format on
 
-constexpr bool layoutInControlOrder()
+constexpr bool layoutWellFormed()
 {
     int row = 0;
     for (const LayoutRow& entry : kLayout) {
         if (entry.control != row++)
             return false;
+        // Only a slider has a kind and a first position, only a mode button a mode.
+        const bool slider = entry.kind == Kind::Slider;
+        if ((!slider && entry.value != 0) || (!slider && entry.kind != Kind::ModeButton && entry.kindOrMode != 0))
+            return false;
     }
     return row == ControlCount;
 }
-static_assert(layoutInControlOrder(), "one layout row per control, in Control order");
+static_assert(layoutWellFormed(), "one layout row per control, in Control order");
 
 const char* const kCaptionSheet = "color: rgb(146,146,146)";
 const char* const kToggleSheet = "QPushButton{background:none;border:0;margin:0;padding:0;border-image:none;}";

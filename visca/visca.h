@@ -113,8 +113,9 @@ int64_t VISCA_uclock();
 uint32_t VISCA_set_address(ViscaPort* port, int32_t* count);
 // Interface clear (8x 01 00 01 FF).
 uint32_t VISCA_clear(ViscaPort* port, ViscaCameraInfo* camera);
-// Version inquiry (8x 09 00 02 FF); fills vendor, model, rom_version and
-// socket_num from a 10-byte reply, else 255.
+// Version inquiry (8x 09 00 02 FF) to camera 1..7 (any other address is
+// refused, nothing written); fills vendor, model, rom_version and socket_num
+// from a 10-byte reply, else 255.
 uint32_t VISCA_get_camera_info(ViscaPort* port, ViscaCameraInfo* camera);
 
 // ---------------------------------------------------------------------------

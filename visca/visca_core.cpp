@@ -474,15 +474,19 @@ uint32_t VISCA_clear(ViscaPort* port, ViscaCameraInfo* camera)
 
 uint32_t VISCA_get_camera_info(ViscaPort* port, ViscaCameraInfo* camera)
 {
-    // Built by hand: the controller address and the checks of _VISCA_send_packet do not apply.
+    // Built by hand: the controller address does not go into the header. Only
+    // cameras 1..7 have a header of their own: 8 is the broadcast, and an
+    // address with higher bits (0x7F, -1) would make the header a terminator.
+    port->last_error = VISCA_ERROR_NONE;
+    if (camera->address < 1 || camera->address > 7)
+        return fail(port, VISCA_ERROR_REFUSED);
     ViscaPacket packet;
     _VISCA_init_packet(&packet);
-    packet.bytes[0] = 0x80 | (camera->address & 0xFF);
+    packet.bytes[0] = 0x80 | camera->address;
     _VISCA_append_byte(&packet, 0x09);
     _VISCA_append_byte(&packet, 0x00);
     _VISCA_append_byte(&packet, 0x02);
     _VISCA_append_byte(&packet, VISCA_TERMINATOR);
-    port->last_error = VISCA_ERROR_NONE;
     if (isOpen(port))
         tcflush(port->fd, TCIFLUSH);
     if (_VISCA_write_packet_data(port, camera, &packet) != VISCA_SUCCESS)

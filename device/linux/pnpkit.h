@@ -58,8 +58,10 @@ EventRoute routeForAction(const std::string& action);
 
 // The location ID of a USB device: the bus number in the top byte, then one
 // nibble per port from the root hub down ("1.4.2" on bus 2 gives 0x02142000;
-// a root hub, port path "0", has only the bus). False when the bus is not
-// 1..255, or the path is not "0" or 1 to 6 ports of 1..15 joined by dots.
+// a root hub, port path "0", has only the bus). A port above 15 does not fit
+// its nibble and reads 15; levels below the sixth are left out. False when
+// the bus is not 1..255, or the path is not "0" or ports of 1..255 joined by
+// dots.
 bool usbLocationId(unsigned busNumber, const std::string& portPath, UInt32* locationId);
 
 // ---- Ports

@@ -26,99 +26,37 @@ class TestDeviceQueues : public QObject
     Q_OBJECT
 
 private slots:
-    void pushReplacesAWaitingSet();
-    void dropPushRemovesOnlyThatMessage();
-    void pushedOpensCoalesce();
-    void pullsAreNotCoalesced();
-    void setsBeforeGets();
+    void servingOrder();
     void setDuringAGetPassWaitsForIt();
     void markerAfterTheReRead();
-    void destroyWhileIdle();
     void destroyDuringAnExchange();
     void popOnTheWrongThread();
 };
 
-void TestDeviceQueues::pushReplacesAWaitingSet()
-{
-    SimDevice camera;
-    QVERIFY(camera.open());
-    // The first write is held up (well within its budget): the next three wait in the queue.
-    camera.sim.addFault(CamSim::Rule(CamSim::Fault::Delay).ms(1500).times(1));
-    camera.device->viscaPush(30, 7, -1);
-    QVERIFY(camera.sim.waitForPackets(1));
-    camera.device->viscaPush(3, 100, -1);
-    camera.device->viscaPush(6, 5, -1);
-    camera.device->viscaPush(3, 200, -1);
-    QVERIFY(Markers(camera.device.get()).drain());
-
-    const QList<QByteArray> record = camera.takeRecord();
-    QCOMPARE(record.size(), 3);
-    QCOMPARE(hexString(record.at(1)), QStringLiteral("81 01 04 47 00 00 0C 08 FF"));
-    QCOMPARE(hexString(record.at(2)), QStringLiteral("81 01 04 48 00 00 00 05 FF"));
-    int zoom = 0;
-    QCOMPARE(camera.device->viscaGetAsync(3, zoom), 0);
-    QCOMPARE(zoom, 200);
-}
-
-void TestDeviceQueues::dropPushRemovesOnlyThatMessage()
-{
-    SimDevice camera;
-    QVERIFY(camera.open());
-    camera.sim.addFault(CamSim::Rule(CamSim::Fault::Delay).ms(1500).times(1));
-    camera.device->viscaPush(30, 7, -1);
-    QVERIFY(camera.sim.waitForPackets(1));
-    // The set being written cannot be dropped; the waiting ones can, one message at a time.
-    QVERIFY(!camera.device->viscaDropPush(30));
-    camera.device->viscaPush(3, 100, -1);
-    camera.device->viscaPush(6, 5, -1);
-    QVERIFY(camera.device->viscaDropPush(3));
-    QVERIFY(!camera.device->viscaDropPush(3));
-    QVERIFY(Markers(camera.device.get()).drain());
-    QCOMPARE(camera.takeRecord(),
-        (QList<QByteArray> { hexBytes("81 01 04 4C 00 00 00 07 FF"), hexBytes("81 01 04 48 00 00 00 05 FF") }));
-}
-
-void TestDeviceQueues::pushedOpensCoalesce()
-{
-    CamSim sim;
-    DeviceInterface device(nullptr, SerialPortDesc::forDevicePath(sim.devicePath()));
-    sim.addFault(CamSim::Rule(CamSim::Fault::Delay).matching(hexBytes("30 01")).ms(1500).times(1));
-    device.viscaPush(ViscaMsg::SerialOpen, -1, -1);
-    QVERIFY(sim.waitForPackets(1));
-    device.viscaPush(ViscaMsg::SerialOpen, -1, -1);
-    device.viscaPush(ViscaMsg::SerialOpen, -1, -1);
-    QVERIFY(Markers(&device).drain());
-    QVERIFY(device.deviceOnline());
-    // The first open, then one more for the two that waited.
-    QCOMPARE(packetsStartingWith(sim.received(), hexBytes("88 30 01 FF")).size(), 2);
-}
-
-void TestDeviceQueues::pullsAreNotCoalesced()
-{
-    SimDevice camera;
-    QVERIFY(camera.open());
-    camera.device->viscaPull(3, -1);
-    camera.device->viscaPull(3, -1);
-    camera.device->viscaPull(ViscaMsg::Nothing, -1);
-    QVERIFY(Markers(camera.device.get()).drain());
-    QCOMPARE(camera.takeRecord(), (QList<QByteArray> { hexBytes("81 09 04 47 FF"), hexBytes("81 09 04 47 FF") }));
-}
-
-void TestDeviceQueues::setsBeforeGets()
+void TestDeviceQueues::servingOrder()
 {
     // Requests queued while the worker is busy: every set of the next pass goes
-    // before its gets, whatever the order they were queued in.
+    // before its gets, whatever the order they were queued in; a newer value
+    // replaces a set still waiting, in its place; gets are never merged.
     SimDevice camera;
     QVERIFY(camera.open());
     camera.sim.addFault(CamSim::Rule(CamSim::Fault::Delay).ms(1500).times(1));
-    camera.device->viscaPush(18, 2, -1);
+    QCOMPARE(camera.device->viscaPush(ViscaMsg::Power, 2, -1), 0);
     QVERIFY(camera.sim.waitForPackets(1));
+    // The set being written cannot be dropped; a waiting one can, one message at a time.
+    QVERIFY(!camera.device->viscaDropPush(ViscaMsg::Power));
+    camera.device->viscaPush(ViscaMsg::Gain, 7, -1);
+    QVERIFY(camera.device->viscaDropPush(ViscaMsg::Gain));
+    QVERIFY(!camera.device->viscaDropPush(ViscaMsg::Gain));
     Markers markers(camera.device.get());
-    camera.device->viscaPull(3, -1);
-    camera.device->viscaPush(6, 1, -1);
-    camera.device->viscaPull(6, -1);
+    QCOMPARE(camera.device->viscaPull(ViscaMsg::ZoomValue, -1), 0);
+    camera.device->viscaPush(ViscaMsg::ZoomValue, 100, -1);
+    camera.device->viscaPush(ViscaMsg::FocusValue, 1, -1);
+    camera.device->viscaPull(ViscaMsg::FocusValue, -1);
     camera.device->viscaPush(ViscaMsg::Nothing, 0, 0);
-    camera.device->viscaPush(3, 2, -1);
+    camera.device->viscaPull(ViscaMsg::Nothing, -1);
+    camera.device->viscaPush(ViscaMsg::ZoomValue, 200, -1);
+    camera.device->viscaPull(ViscaMsg::ZoomValue, -1);
     camera.device->viscaPull(ViscaMsg::Marker, 9);
     QVERIFY(markers.waitFor(1));
     QCOMPARE(markers.ids(), QList<int> { 9 });
@@ -127,8 +65,11 @@ void TestDeviceQueues::setsBeforeGets()
     for (const QByteArray& packet : camera.takeRecord())
         record.append(hexString(packet));
     QCOMPARE(record,
-        (QStringList { "81 01 04 00 02 FF", "81 01 04 48 00 00 00 01 FF", "81 01 04 47 00 00 00 02 FF",
-            "81 09 04 47 FF", "81 09 04 48 FF" }));
+        (QStringList { "81 01 04 00 02 FF", "81 01 04 47 00 00 0C 08 FF", "81 01 04 48 00 00 00 01 FF",
+            "81 09 04 47 FF", "81 09 04 48 FF", "81 09 04 47 FF" }));
+    int zoom = 0;
+    QCOMPARE(camera.device->viscaGetAsync(ViscaMsg::ZoomValue, zoom), 0);
+    QCOMPARE(zoom, 200);
 }
 
 void TestDeviceQueues::setDuringAGetPassWaitsForIt()
@@ -142,7 +83,7 @@ void TestDeviceQueues::setDuringAGetPassWaitsForIt()
         camera.device->viscaPull(msg, -1);
     camera.device->viscaPull(ViscaMsg::Marker, 3);
     QVERIFY(camera.sim.waitForPackets(2));
-    camera.device->viscaPush(3, 0x1234, -1);
+    camera.device->viscaPush(ViscaMsg::ZoomValue, 0x1234, -1);
     QVERIFY(markers.waitFor(1));
     // The write comes in the next pass; a second marker waits for it.
     QVERIFY(markers.drain());
@@ -175,25 +116,16 @@ void TestDeviceQueues::markerAfterTheReRead()
     }
 }
 
-void TestDeviceQueues::destroyWhileIdle()
-{
-    SimDevice camera;
-    QVERIFY(camera.open());
-    QVERIFY(Markers(camera.device.get()).drain());
-    camera.device.reset(); // joins an idle worker; the test's time limit bounds it
-    QVERIFY(camera.takeRecord().isEmpty());
-}
-
 void TestDeviceQueues::destroyDuringAnExchange()
 {
     SimDevice camera;
     QVERIFY(camera.open());
     camera.sim.addFault(CamSim::Rule(CamSim::Fault::Silence).matching(hexBytes("09 04 47")).times(1));
-    camera.device->viscaPull(3, -1);
+    camera.device->viscaPull(ViscaMsg::ZoomValue, -1);
     QVERIFY(camera.sim.waitForPackets(1));
     for (int msg = 4; msg < ViscaMsg::Count; ++msg)
         camera.device->viscaPull(msg, -1);
-    camera.device->viscaPush(18, 2, -1);
+    camera.device->viscaPush(ViscaMsg::Power, 2, -1);
 
     // Returns once the silent exchange has run out its budget; nothing queued is served.
     quvtest::CaptureFd out(1);
@@ -212,7 +144,7 @@ void TestDeviceQueues::popOnTheWrongThread()
         QCOMPARE(out.text(), QByteArray("Bad thread - exit"));
     }
     // The worker still serves the device.
-    camera.device->viscaPull(3, -1);
+    camera.device->viscaPull(ViscaMsg::ZoomValue, -1);
     QVERIFY(Markers(camera.device.get()).drain());
     QCOMPARE(camera.takeRecord(), QList<QByteArray> { hexBytes("81 09 04 47 FF") });
 }

@@ -3,7 +3,6 @@
 # each with a line "@@ <exit status>". /tmp/out is the host's results folder.
 # QUV_UDEV: the unpacked udev package.
 export PATH=$QUV_UDEV/bin:$PATH HOME=/tmp XDG_RUNTIME_DIR=/tmp/runtime XDG_CONFIG_HOME=/tmp/out/config
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 stty -echo -onlcr
 
 start_udev() {
@@ -25,15 +24,19 @@ start_app() {
     QT_MESSAGE_PATTERN='%{time process} %{message}' "$1" >/tmp/out/app.log 2>&1 &
 }
 
-# A key press and release in the application's window.
-key() {
-    timeout 20 xdotool search --sync --name '^QUV TaqoControl$' windowfocus --sync key "$1"
+# The application's window, searched for once: a search fails when another window vanishes under it.
+window() {
+    for attempt in 1 2 3; do
+        [[ -n $win ]] || win=$(timeout 20 xdotool search --sync --name '^QUV TaqoControl$' 2>/dev/null | head -1)
+    done
+    [[ -n $win ]]
 }
 
+# A key press and release in the application's window.
+key() { window && xdotool windowfocus --sync "$win" key "$1"; }
+
 # click <x> <y>: a left click at that point of the application's window.
-click() {
-    timeout 20 xdotool search --sync --name '^QUV TaqoControl$' mousemove --window %1 "$1" "$2" click 1
-}
+click() { window && xdotool mousemove --window "$win" "$1" "$2" click 1; }
 
 start_udev
 udevadm monitor -u -s usb -s tty >/tmp/out/udev-events.log 2>&1 &

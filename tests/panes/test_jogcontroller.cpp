@@ -56,6 +56,8 @@ private slots:
     void holdActsWhileHeld();
     void dragFollowsThePointer();
     void setters();
+    void paintedArrows_data();
+    void paintedArrows();
 
 private:
     JogController* makeJog(QWidget* parent = nullptr);
@@ -212,6 +214,42 @@ void TestJogController::setters()
     QCOMPARE(spy.count(), 0);
     QCOMPARE(jog->value(), 5);
     QCOMPARE(jog->zoomingState(), 1);
+}
+
+void TestJogController::paintedArrows_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("value");
+    QTest::newRow("stopped") << 0 << 5;
+    QTest::newRow("wide 3") << 1 << 3;
+    QTest::newRow("tele 0") << 2 << 0;
+    QTest::newRow("tele 7") << 2 << 7;
+}
+
+void TestJogController::paintedArrows()
+{
+    // The arrows from the centre up to the speed light up on the side the zoom runs to; the centre icon with them.
+    QFETCH(int, state);
+    QFETCH(int, value);
+    std::unique_ptr<JogController> jog(makeJog());
+    const QImage stopped = jog->grab().toImage();
+    jog->setZoomingState(state);
+    jog->setValue(value);
+    const QImage image = jog->grab().toImage();
+    // Lit: blue pixels in the arrow's square (17 px from y = 5).
+    const auto lit = [&image](int x) {
+        int blue = 0;
+        for (int px = x; px < x + 17; ++px) {
+            for (int py = 5; py < 22; ++py)
+                blue += QColor(image.pixel(px, py)).blue() > QColor(image.pixel(px, py)).red() + 60;
+        }
+        return blue > 10;
+    };
+    for (int i = 0; i < 8; ++i) {
+        QCOMPARE(lit(jog->xPosForZoomInValue(i)), state == 2 && i <= value);
+        QCOMPARE(lit(jog->xPosForZoomOutValue(i)), state == 1 && i <= value);
+    }
+    QCOMPARE(image.copy(170, 0, 24, 27) == stopped.copy(170, 0, 24, 27), state == 0);
 }
 
 QUV_TEST_MAIN_WITH(TestJogController, PanesApplication)

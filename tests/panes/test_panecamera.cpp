@@ -2,6 +2,7 @@
 // the packets on the wire; re-read windows run on a stepped test clock.
 
 #include <QContextMenuEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
@@ -16,6 +17,7 @@
 #include "panesapplication.h"
 #include "quvapp/quvcombobox.h"
 #include "quvtest.h"
+#include "simulatedcameraset.h"
 
 using quvtest::hexBytes;
 
@@ -45,9 +47,10 @@ const Conversion kConversions[] = {
 };
 
 // The camera's exposure mode, iris (or bright level) and gain, a user action
-// (a mode button's caption, a TaqoOp, or none for a re-read), the sets it sends
-// and what the pane shows then (see TestPaneCamera::shown).
-struct Scenario { const char* name; int aeMode, iris, gain; const char* action, *sent, *shown; };
+// (a mode button's caption, a TaqoOp, or none for a re-read), the sets it sends,
+// what the pane shows then (see TestPaneCamera::shown), and the exposure mode
+// stored in the preferences that automatic exposure off returns to.
+struct Scenario { const char* name; int aeMode, iris, gain; const char* action, *sent, *shown, *stored = ""; };
 const Scenario kScenarios[] = {
     { "automatic", 0, 10, 5, "", "", "auto t3 6/4" },
     { "manual", 3, 10, 5, "", "", "3 t3 6/4 asgm" },
@@ -72,16 +75,15 @@ const Scenario kScenarios[] = {
     { "bright darker", 13, 10, 5, "306", "4D 00 00 00 09", "13 t4 5/4 am" },
     { "automatic: beep", 0, 10, 5, "307", "", "auto t3 6/4" },
     { "shutter priority: beep", 10, 10, 5, "306", "", "10 t3 6/4 sm" },
+    { "off: no stored mode", 0, 10, 5, "300", "39 03", "3 t3 6/4 asgm" },
+    { "off: stored 11", 0, 10, 5, "300", "39 0B", "11 t3 6/4 am w", "11" },
+    { "off: stored 13", 0, 10, 5, "300", "39 0D", "13 t4 6/4 am w", "13" },
+    { "off: stored 10", 0, 10, 5, "300", "39 0A", "10 t3 6/4 sm w", "10" },
+    { "off: stored 0 refused", 0, 10, 5, "300", "39 03", "3 t3 6/4 asgm", "0" },
+    { "off: stored 99 refused", 0, 10, 5, "300", "39 03", "3 t3 6/4 asgm", "99" },
+    { "off: stored text refused", 0, 10, 5, "300", "39 03", "3 t3 6/4 asgm", "abc" },
 };
 // clang-format on
-
-// Rows of a table, for a test that fetches the row's index.
-template<typename Row, size_t N> void addRows(const Row (&rows)[N], const char* (*name)(const Row&))
-{
-    QTest::addColumn<int>("row");
-    for (size_t i = 0; i < N; ++i)
-        QTest::newRow(name(rows[i])) << int(i);
-}
 
 } // namespace
 
@@ -95,19 +97,14 @@ private slots:
     void cleanup();
     void cleanupTestCase();
     void conversions();
-    void scenarios_data()
-    {
-        addRows<Scenario>(kScenarios, [](const Scenario& s) { return s.name; });
-    }
+    void scenarios_data() { quvtest::addRows(kScenarios); }
     void scenarios();
-    void autoExposureOffReturnsToSavedMode_data();
-    void autoExposureOffReturnsToSavedMode();
     void joystickAxes_data();
     void joystickAxes();
     void focus();
     void exposureRereadWindow_data();
     void exposureRereadWindow();
-    void rightClickPassesOn();
+    void layoutAndRightClick();
 
 private:
     // The packets since the last call once the queued sets are served, zoom
@@ -117,8 +114,8 @@ private:
     QString shown() const;
     void showCamera(int aeMode, int iris, int gain);
 
+    SimulatedCameraSet* m_cameras = nullptr;
     quvtest::CamSim* m_sim = nullptr;
-    QObject* m_owner = nullptr;
     DeviceSet* m_set = nullptr;
     DeviceInterface* m_camera = nullptr;
     PaneCamera* m_pane = nullptr;
@@ -127,14 +124,11 @@ private:
 void TestPaneCamera::initTestCase()
 {
     paneclock::setSourceForTesting(testClock);
-    m_sim = new quvtest::CamSim;
-    QVERIFY(m_sim->isValid());
-    m_owner = new QObject;
-    m_set = new DeviceSet(m_owner);
-    m_set->deviceSetCreate(QList<SerialPortDesc> { SerialPortDesc::forDevicePath(m_sim->devicePath()) }, false);
-    QTRY_VERIFY_WITH_TIMEOUT(m_set->processingCount() == 0 && m_set->deviceSetCount() == 1, 30000);
-    m_camera = m_set->getAt(0);
-    QVERIFY(m_camera && m_camera->deviceOnline());
+    m_cameras = new SimulatedCameraSet;
+    m_camera = m_cameras->waitForCamera();
+    QVERIFY(m_camera);
+    m_sim = m_cameras->sim();
+    m_set = m_cameras->set();
 }
 
 void TestPaneCamera::init()
@@ -158,9 +152,7 @@ void TestPaneCamera::cleanup()
 
 void TestPaneCamera::cleanupTestCase()
 {
-    delete m_set;
-    delete m_owner;
-    delete m_sim;
+    delete m_cameras;
     paneclock::setSourceForTesting(nullptr);
 }
 
@@ -228,6 +220,10 @@ void TestPaneCamera::scenarios()
     QFETCH(int, row);
     const Scenario& s = kScenarios[row];
     const QString action = QString::fromLatin1(s.action);
+    QSettings().remove("prefs/saved_aeMode");
+    if (*s.stored)
+        QSettings().setValue("prefs/saved_aeMode", s.stored);
+    m_pane->preferenceRead();
     showCamera(action.isEmpty() ? 3 : s.aeMode, s.iris, s.gain);
     s_now_ms += 5000;
     QSignalSpy moved(m_pane->apertureSlider(), &QSlider::valueChanged);
@@ -251,36 +247,8 @@ void TestPaneCamera::scenarios()
     const int checked = shown().section(' ', 0, 0).toInt();
     if (checked != 0)
         QCOMPARE(m_pane->savedAeMode(), checked);
-}
-
-void TestPaneCamera::autoExposureOffReturnsToSavedMode_data()
-{
-    QTest::addColumn<QVariant>("stored");
-    QTest::addColumn<int>("off");
-    const QVariant stored[] = { QVariant(), 11, 13, 10, 0, 99, "abc" };
-    for (const QVariant& value : stored) {
-        const bool manual = QList<QVariant> { 10, 11, 13 }.contains(value);
-        QTest::addRow("stored %s", qPrintable(value.toString())) << value << (manual ? value.toInt() : 3);
-    }
-}
-
-void TestPaneCamera::autoExposureOffReturnsToSavedMode()
-{
-    QFETCH(QVariant, stored);
-    QFETCH(int, off);
-    QSettings().clear();
-    if (stored.isValid())
-        QSettings().setValue("prefs/saved_aeMode", stored);
-    PaneCamera pane(m_set, nullptr);
-    pane.uiSetup();
-    pane.preferenceRead();
-    pane.autoExposureToggle()->click();
-    const QString on = wire().section(" | ", 0, 0);
-    pane.buttonClick(300);
-    QCOMPARE(on + " + " + wire().section(" | ", 0, 0),
-        QString("81 01 04 39 00 FF + 81 01 04 39 %1 FF").arg(off, 2, 16, QLatin1Char('0')).toUpper());
-    pane.preferenceWrite();
-    QCOMPARE(QSettings().value("prefs/saved_aeMode").toInt(), off);
+    m_pane->preferenceWrite();
+    QCOMPARE(QSettings().value("prefs/saved_aeMode").toInt(), m_pane->savedAeMode());
 }
 
 void TestPaneCamera::joystickAxes_data()
@@ -402,6 +370,7 @@ void TestPaneCamera::exposureRereadWindow_data()
     QTest::newRow("shutter priority") << 10 << "39 4B 4C 39";
     QTest::newRow("iris priority") << 11 << "4A 4C 39";
     QTest::newRow("manual") << 3 << "";
+    QTest::newRow("bright") << 13 << "";
 }
 
 void TestPaneCamera::exposureRereadWindow()
@@ -420,6 +389,11 @@ void TestPaneCamera::exposureRereadWindow()
         m_pane->uiTimerUpdate();
         QCOMPARE(wire().remove("81 09 04 ").remove(" FF").remove("| "), t < 1200 ? tick : QString());
     }
+    // Dragged sliders queue their values (the bright level in bright mode).
+    m_pane->gainSlider()->setValue(7);
+    m_pane->apertureSlider()->setValue(9);
+    QCOMPARE(
+        wire(), QString("81 01 04 4C 00 00 00 08 FF | 81 01 04 %1 00 00 00 0D FF").arg(aeMode == 13 ? "4D" : "4B"));
     // Releasing the aperture in iris priority opens it too; a hidden pane reads nothing.
     emit m_pane->apertureSlider()->sliderReleased();
     QCOMPARE(m_pane->aeRereadDeadline_ms(), aeMode == 11 ? s_now_ms + 1200 : start + 1200);
@@ -433,8 +407,30 @@ void TestPaneCamera::exposureRereadWindow()
     QVERIFY(!m_pane->shutterCombo()->itemChecked(15));
 }
 
-void TestPaneCamera::rightClickPassesOn()
+void TestPaneCamera::layoutAndRightClick()
 {
+    // Four rows 80 px apart (the last one the zoom group): an icon at 28, a 441 px
+    // slider at 111 and a caption under its left end; the mode buttons a 2 x 2 grid.
+    const QList<SegmentSlider*> sliders { m_pane->apertureSlider(), m_pane->gainSlider(), m_pane->focusSlider(),
+        m_pane->zoomSlider() };
+    for (QLabel* label : m_pane->findChildren<QLabel*>()) {
+        const int row = (label->y() - 16) / 80;
+        if (label->width() == 60 && !label->pixmap(Qt::ReturnByValue).isNull())
+            QCOMPARE(label->geometry(), QRect(28, sliders[row]->y(), 60, 60));
+        else if (QStringList { "f14", "0dB", "10mm", "Wide" }.contains(label->text()))
+            QCOMPARE(label->pos(), sliders[row]->pos() + QPoint(0, 48));
+    }
+    for (int row = 0; row < 4; ++row)
+        QCOMPARE(sliders[row]->geometry(), QRect(111, 16 + 80 * row, 441, 60));
+    const QRect a = m_pane->irisPriorityButton()->geometry(), s = m_pane->shutterPriorityButton()->geometry();
+    QCOMPARE(m_pane->manualButton()->geometry(), a.translated(0, 23));
+    QCOMPARE(m_pane->brightButton()->geometry(), s.translated(0, 23));
+    QCOMPARE(s, a.translated(34, 0));
+    // The shutter list: one row per speed, carrying its camera value.
+    QCOMPARE(m_pane->shutterCombo()->count(), 22);
+    for (int i = 0; i < 22; ++i)
+        QCOMPARE(m_pane->shutterCombo()->itemData(i).toInt(), i);
+
     // A right click on the pane reaches the parent (the main window's menu).
     QWidget parent;
     parent.setContextMenuPolicy(Qt::CustomContextMenu);

@@ -181,9 +181,10 @@ void TestQuvComboBox::modelFlags()
     QCOMPARE(model.flags(5), kDefaultFlags);
     QCOMPARE(model.flags(6), Qt::ItemFlags(Qt::ItemIsEnabled));
 
-    // Views hear of a change of flags.
+    // Views hear of a change of flags of a row they show.
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     model.setFlags(2, Qt::ItemFlags());
+    model.setFlags(3, Qt::ItemFlags());
     QCOMPARE(changed.count(), 1);
     QCOMPARE(changed.at(0).at(0).toModelIndex().row(), 2);
 }
@@ -262,6 +263,9 @@ void TestQuvComboBox::checkingByRowAndByData()
     QVERIFY(!combo.itemChecked(4));
     QCOMPARE(checkedRows(combo), QList<int>());
 
+    combo.setMatchingItemChecked(QVariant(0), true, false);
+    QCOMPARE(checkedRows(combo), QList<int>({ 0 }));
+    combo.setItemChecked(0, false);
     combo.setMatchingItemChecked(QVariant(1), true, false);
     QCOMPARE(checkedRows(combo), QList<int>({ 1 }));
     combo.setMatchingItemChecked(QVariant(1), true, true);

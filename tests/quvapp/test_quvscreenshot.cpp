@@ -9,7 +9,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
-#include <QLineEdit>
 #include <QScreen>
 
 #include "quvapp/quvcombobox.h"
@@ -64,13 +63,6 @@ void TestQuvScreenshot::slateForm()
     gain->setDecimals(0);
     gain->setValueNoSignal(127);
 
-    addLabel(QStringLiteral("Camera name"), 14, 110);
-    auto* name = new QLineEdit(QStringLiteral("Cam 1"), group);
-    name->setGeometry(100, 108, 148, 24);
-    auto* port = new QLineEdit(QStringLiteral("/dev/ttyUSB0"), group);
-    port->setGeometry(256, 108, 148, 24);
-    port->setEnabled(false);
-
     addLabel(QStringLiteral("Shutter"), 290, 16);
     auto* shutter = new QuvComboBox(group);
     shutter->setGeometry(350, 16, 110, 20);
@@ -114,9 +106,7 @@ void TestQuvScreenshot::slateForm()
     QuvMenu menu;
     menu.addAction(QStringLiteral("Set"), QVariant(0));
     menu.addAction(QStringLiteral("Recall"), QVariant(1));
-    menu.addAction(QStringLiteral("Clear"), QVariant(2));
     menu.addSeparator();
-    menu.addAction(QStringLiteral("Rename..."), QVariant(3));
     menu.addAction(QStringLiteral("Export..."), QVariant(4));
     menu.setMatchingItemChecked(QVariant(1), true, false);
     menu.setMatchingItemEnabled(QVariant(4), false, false);

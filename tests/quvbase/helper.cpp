@@ -2,12 +2,8 @@
 // and reports on standard output; the exit status says whether it went as
 // the command expects (0) or not (non-zero). A crash shows as a signal.
 //
-//   shm-map <name> <size>            maps the segment and touches every byte;
-//                                    prints "refused" or "mapped <size>"
 //   log-open-race <segment> <file>   prints "ready", waits for <file> to exist,
 //                                    then opens the log with a client reference
-//   log-report <segment> <count> <tag>  opens the log and reports <count>
-//                                    messages "<tag> <i>"
 //   log-close-race <segment> <rounds>  closes and reopens the log <rounds>
 //                                    times while another thread reports into it
 //                                    and reads it; prints "ok"
@@ -16,26 +12,20 @@
 //   thread-kill-waiting              kills a thread while it waits in another
 //                                    thread object's Stop, then stops that
 //                                    object; prints "ok"
-//   thread-nice                      checks the nice values of the priorities
-//                                    against the process's own; prints "ok <nice>"
 
-#include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <pthread.h>
 #include <string>
-#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
 #include "quvbase/system/quvlock.h"
 #include "quvbase/system/quvlog.h"
 #include "quvbase/system/quvlog_p.h"
-#include "quvbase/system/quvmemory.h"
 #include "quvbase/system/quvthread.h"
 #include "quvbase/system/quvtime.h"
 
@@ -54,22 +44,6 @@ bool waitUntil(const std::function<bool()>& done)
     return true;
 }
 
-int shmMap(const char* name, size_t size)
-{
-    size_t mapped = size;
-    auto* bytes = static_cast<volatile unsigned char*>(QUVMemory::AllocateShared(&mapped, name));
-    if (!bytes) {
-        std::printf("refused\n");
-        return 0;
-    }
-    // A mapping beyond the object's end would fault here (SIGBUS).
-    for (size_t i = 0; i < mapped; ++i)
-        bytes[i] = bytes[i];
-    QUVMemory::FreeShared(const_cast<unsigned char*>(bytes));
-    std::printf("mapped %zu\n", mapped);
-    return 0;
-}
-
 int logOpenRace(const char* segment, const char* startFile)
 {
     quvlog_internal::setSegmentName(segment);
@@ -83,21 +57,6 @@ int logOpenRace(const char* segment, const char* startFile)
     std::printf("%d\n", status);
     QUVDebug::Close(false);
     return status == QUV_STATUS_SUCCESS ? 0 : 5;
-}
-
-int logReport(const char* segment, int count, const char* tag)
-{
-    quvlog_internal::setSegmentName(segment);
-    const QUVStatus status = QUVDebug::Open(false);
-    if (status != QUV_STATUS_SUCCESS) {
-        std::printf("open %d\n", status);
-        return 6;
-    }
-    for (int i = 0; i < count; ++i)
-        QUVDebug::Report(0, 6, __FILE__, __LINE__, "%s %d", tag, i);
-    QUVDebug::Close(false);
-    std::printf("reported %d\n", count);
-    return 0;
 }
 
 int logCloseRace(const char* segment, int rounds)
@@ -276,78 +235,20 @@ int threadKillWaiting()
     return 0;
 }
 
-// Records its kernel id, then waits to be stopped.
-void recordIdUntilTerminated(QUVThread* thread, void* tid)
-{
-    static_cast<std::atomic<pid_t>*>(tid)->store(pid_t(QUVThread::GetThreadId()));
-    while (!thread->Terminate())
-        QUVTime::SleepInMicroseconds(500);
-}
-
-int niceOf(pid_t tid)
-{
-    errno = 0;
-    return getpriority(PRIO_PROCESS, id_t(tid));
-}
-
-int threadNice()
-{
-    // Started by the test at a raised nice value: the one every priority
-    // counts from.
-    const int own = niceOf(0);
-    std::atomic<pid_t> threadId { 0 };
-    QUVThread thread;
-    if (thread.Attach(&recordIdUntilTerminated, &threadId) != QUV_STATUS_SUCCESS
-        || thread.Start() != QUV_STATUS_SUCCESS)
-        return 30;
-    if (!waitUntil([&threadId] { return threadId.load() != 0; }))
-        return 31;
-    const pid_t tid = threadId.load();
-
-    // Normal is the process's own value and never needs privilege; lower
-    // priorities go up from it, as far as Linux goes (19).
-    if (niceOf(tid) != own || thread.SetPriority(2) != QUV_STATUS_SUCCESS || niceOf(tid) != own) {
-        std::printf("normal: nice %d, own %d\n", niceOf(tid), own);
-        return 32;
-    }
-    if (thread.SetPriority(1) != QUV_STATUS_SUCCESS || niceOf(tid) != std::min(own + 10, 19)) {
-        std::printf("lowest: nice %d, own %d\n", niceOf(tid), own);
-        return 33;
-    }
-    // Above normal needs privilege: applied where permitted, else refused
-    // with the nice value kept.
-    const int before = niceOf(tid);
-    const QUVStatus above = thread.SetPriority(5);
-    if (niceOf(tid) != (above == QUV_STATUS_SUCCESS ? own - 5 : before)) {
-        std::printf("above normal: nice %d, own %d\n", niceOf(tid), own);
-        return 34;
-    }
-    if (thread.Stop(QUV_LOCK_WAIT_FOREVER) != QUV_STATUS_SUCCESS)
-        return 35;
-    std::printf("ok %d\n", own);
-    return 0;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     const std::string command = argc > 1 ? argv[1] : "";
     int result = 100;
-    if (command == "shm-map" && argc == 4)
-        result = shmMap(argv[2], std::strtoul(argv[3], nullptr, 10));
-    else if (command == "log-open-race" && argc == 4)
+    if (command == "log-open-race" && argc == 4)
         result = logOpenRace(argv[2], argv[3]);
-    else if (command == "log-report" && argc == 5)
-        result = logReport(argv[2], std::atoi(argv[3]), argv[4]);
     else if (command == "log-close-race" && argc == 4)
         result = logCloseRace(argv[2], std::atoi(argv[3]));
     else if (command == "thread-kill" && argc == 2)
         result = threadKill();
     else if (command == "thread-kill-waiting" && argc == 2)
         result = threadKillWaiting();
-    else if (command == "thread-nice" && argc == 2)
-        result = threadNice();
     else
         std::fprintf(stderr, "quvbase_helper: unknown command\n");
     std::fflush(stdout);

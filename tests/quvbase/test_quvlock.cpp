@@ -88,7 +88,6 @@ class TestQuvLock : public QObject
 private slots:
     void recursionAndOwnership();
     void timeouts();
-    void waitForeverGetsTheFreedLock();
     void contention();
 };
 
@@ -140,25 +139,6 @@ void TestQuvLock::timeouts()
     QCOMPARE(holder.call([&] { return lock.Unlock(); }), QUV_STATUS_SUCCESS);
     QCOMPARE(lock.Lock(0), QUV_STATUS_SUCCESS);
     QCOMPARE(lock.Unlock(), QUV_STATUS_SUCCESS);
-}
-
-void TestQuvLock::waitForeverGetsTheFreedLock()
-{
-    QUVLock lock("forever");
-    Worker holder;
-    QCOMPARE(holder.call([&] { return lock.Lock(0); }), QUV_STATUS_SUCCESS);
-
-    std::atomic<QUVStatus> waited { QUV_STATUS_UNKNOWN };
-    std::thread waiter([&] {
-        const QUVStatus status = lock.Lock(QUV_LOCK_WAIT_FOREVER);
-        waited.store(status);
-        if (status == QUV_STATUS_SUCCESS)
-            lock.Unlock();
-    });
-    QCOMPARE(waited.load(), QUV_STATUS_UNKNOWN);
-    QCOMPARE(holder.call([&] { return lock.Unlock(); }), QUV_STATUS_SUCCESS);
-    QTRY_COMPARE_WITH_TIMEOUT(waited.load(), QUV_STATUS_SUCCESS, 10000);
-    waiter.join();
 }
 
 void TestQuvLock::contention()

@@ -10,23 +10,27 @@
 #include <unistd.h>
 #include <vector>
 
+#include <QDir>
 #include <QFile>
 
-#include "quvbasetest.h"
 #include "quvtest.h"
 
 #include "quvbase/system/quvmemory.h"
 
 namespace {
 
-using quvbasetest::runHelper;
-
 bool mappedInThisProcess(const std::string& name)
 {
     QFile maps(QStringLiteral("/proc/self/maps"));
-    if (!maps.open(QIODevice::ReadOnly))
-        return false;
-    return maps.readAll().contains(QByteArray("/dev/shm/") + QByteArray::fromStdString(name));
+    return maps.open(QIODevice::ReadOnly)
+        && maps.readAll().contains(QByteArray("/dev/shm/") + QByteArray::fromStdString(name));
+}
+
+int openDescriptors()
+{
+    return QDir(QStringLiteral("/proc/self/fd"))
+        .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)
+        .size();
 }
 
 using FileStatus = struct stat;
@@ -61,16 +65,11 @@ class TestQuvMemory : public QObject
 private slots:
     void cleanup();
     void heapBlocks();
-    void sharedSizesArePages_data();
-    void sharedSizesArePages();
-    void ownerOnlyWhateverTheUmask_data();
-    void ownerOnlyWhateverTheUmask();
-    void otherUsersSegmentIsRefused();
+    void sharedSegments_data();
+    void sharedSegments();
+    void refused_data();
+    void refused();
     void sharedReferenceCounting();
-    void sharedBadArguments_data();
-    void sharedBadArguments();
-    void staleSmallerSegmentIsRefused();
-    void largerExistingSegmentIsMapped();
 
 private:
     std::string segmentName(const char* tag)
@@ -93,90 +92,107 @@ void TestQuvMemory::cleanup()
 void TestQuvMemory::heapBlocks()
 {
     QVERIFY(!QUVMemory::Allocate(0));
+    void* block = QUVMemory::Allocate(10);
+    QVERIFY(block);
+    QUVMemory::Free(block);
     // Alignments must be powers of two of at least a pointer's size.
-    void* aligned = QUVMemory::AllocateAligned(100, 64);
-    QCOMPARE(reinterpret_cast<uintptr_t>(aligned) % 64, uintptr_t(0));
-    QUVMemory::FreeAligned(aligned);
+    for (size_t alignment : { 8, 64 }) {
+        void* aligned = QUVMemory::AllocateAligned(100, alignment);
+        QVERIFY(aligned);
+        QCOMPARE(reinterpret_cast<uintptr_t>(aligned) % alignment, uintptr_t(0));
+        QUVMemory::FreeAligned(aligned);
+    }
     QVERIFY(!QUVMemory::AllocateAligned(0, 64));
     QVERIFY(!QUVMemory::AllocateAligned(100, 4));
     QVERIFY(!QUVMemory::AllocateAligned(100, 24));
-    QVERIFY(!QUVMemory::AllocateAligned(100, 0));
 }
 
-void TestQuvMemory::sharedSizesArePages_data()
+void TestQuvMemory::sharedSegments_data()
 {
     QTest::addColumn<qulonglong>("requested");
+    QTest::addColumn<qlonglong>("existing"); // the size of a segment made beforehand; 0: none
+    QTest::addColumn<int>("existingMode");
+    QTest::addColumn<uint>("umask");
     QTest::addColumn<qulonglong>("mapped");
+    QTest::addColumn<qlonglong>("size"); // the segment's size afterwards
 
-    QTest::newRow("1") << 1ull << 4096ull;
-    QTest::newRow("4096") << 4096ull << 4096ull;
-    QTest::newRow("4097") << 4097ull << 8192ull;
+    // Whole pages, owner-only whatever the umask; an existing larger segment keeps its size.
+    QTest::newRow("1") << 1ull << 0ll << 0 << 022u << 4096ull << 4096ll;
+    QTest::newRow("4096") << 4096ull << 0ll << 0 << 0u << 4096ull << 4096ll;
+    QTest::newRow("4097, umask too narrow for the owner") << 4097ull << 0ll << 0 << 0277u << 8192ull << 8192ll;
+    QTest::newRow("own segment left open to all") << 100ull << 4096ll << 0666 << 0u << 4096ull << 4096ll;
+    QTest::newRow("larger existing segment") << 100ull << 16384ll << 0600 << 0u << 4096ull << 16384ll;
 }
 
-void TestQuvMemory::sharedSizesArePages()
+void TestQuvMemory::sharedSegments()
 {
     QFETCH(qulonglong, requested);
+    QFETCH(qlonglong, existing);
+    QFETCH(int, existingMode);
+    QFETCH(uint, umask);
     QFETCH(qulonglong, mapped);
+    QFETCH(qlonglong, size);
 
     const std::string name = segmentName("size");
-    size_t size = requested;
-    auto* bytes = static_cast<unsigned char*>(QUVMemory::AllocateShared(&size, name.c_str()));
+    if (existing > 0)
+        QVERIFY(makeSegment(name, off_t(existing), mode_t(existingMode)));
+    const mode_t saved = ::umask(mode_t(umask));
+    size_t length = requested;
+    auto* bytes = static_cast<unsigned char*>(QUVMemory::AllocateShared(&length, name.c_str()));
+    ::umask(saved);
     QVERIFY(bytes);
-    QCOMPARE(qulonglong(size), mapped);
-    // Every byte of the mapping can be touched.
-    std::memset(bytes, 0xA5, size);
-    QCOMPARE(qulonglong(statusOf(name).st_size), mapped);
-    QUVMemory::FreeShared(bytes);
-}
-
-void TestQuvMemory::ownerOnlyWhateverTheUmask_data()
-{
-    QTest::addColumn<uint>("mask");
-    QTest::addColumn<int>("existingMode");
-
-    QTest::newRow("umask 0") << 0u << -1;
-    QTest::newRow("umask 0277, too narrow for the owner") << 0277u << -1;
-    QTest::newRow("own segment left open to all") << 0u << 0666;
-}
-
-void TestQuvMemory::ownerOnlyWhateverTheUmask()
-{
-    QFETCH(uint, mask);
-    QFETCH(int, existingMode);
-
-    const std::string name = segmentName("mode");
-    if (existingMode >= 0)
-        QVERIFY(makeSegment(name, 4096, mode_t(existingMode)));
-
-    const mode_t saved = umask(mode_t(mask));
-    size_t size = 4096;
-    void* bytes = QUVMemory::AllocateShared(&size, name.c_str());
-    umask(saved);
-    QVERIFY(bytes);
+    QCOMPARE(qulonglong(length), mapped);
+    std::memset(bytes, 0xA5, length); // every byte of the mapping can be touched
     QUVMemory::FreeShared(bytes);
     const FileStatus status = statusOf(name);
+    QCOMPARE(qlonglong(status.st_size), size);
     QCOMPARE(status.st_mode & 07777, mode_t(0600));
     QCOMPARE(status.st_uid, geteuid());
 }
 
-void TestQuvMemory::otherUsersSegmentIsRefused()
+void TestQuvMemory::refused_data()
 {
-    // Another local user made the segment first, open to everyone, so as to
-    // read or steer what this user's programs keep there. Making a segment
-    // of another user takes root.
-    if (geteuid() != 0)
-        QSKIP("giving a segment to another user takes root");
-    constexpr uid_t otherUser = 54321;
-    const std::string name = segmentName("other");
-    QVERIFY(makeSegment(name, 4096, 0666, otherUser));
+    QTest::addColumn<bool>("nullSize");
+    QTest::addColumn<qulonglong>("size");
+    QTest::addColumn<QByteArray>("tag"); // empty: a null name
+    QTest::addColumn<qlonglong>("existing"); // the size of a segment made beforehand; 0: none
+    QTest::addColumn<bool>("foreign"); // made by another user
 
-    size_t size = 4096;
-    QVERIFY(!QUVMemory::AllocateShared(&size, name.c_str()));
+    QTest::newRow("null size") << true << 4096ull << QByteArray("bad") << 0ll << false;
+    QTest::newRow("size 0") << false << 0ull << QByteArray("bad") << 0ll << false;
+    QTest::newRow("null name") << false << 4096ull << QByteArray() << 0ll << false;
+    QTest::newRow("size that wraps") << false << ~0ull << QByteArray("bad") << 0ll << false;
+    QTest::newRow("size beyond any object") << false << (1ull << 63) << QByteArray("bad") << 0ll << false;
+    // Mapping the requested length of a smaller segment would fault past its end.
+    QTest::newRow("stale smaller segment") << false << 8192ull << QByteArray("stale") << 4096ll << false;
+    // Another local user made it first, open to everyone, to read or steer what is kept there.
+    QTest::newRow("another user's segment") << false << 4096ull << QByteArray("other") << 4096ll << true;
+}
+
+void TestQuvMemory::refused()
+{
+    QFETCH(bool, nullSize);
+    QFETCH(qulonglong, size);
+    QFETCH(QByteArray, tag);
+    QFETCH(qlonglong, existing);
+    QFETCH(bool, foreign);
+    if (foreign && geteuid() != 0)
+        QSKIP("giving a segment to another user takes root");
+
+    const std::string name = segmentName(tag.isEmpty() ? "null" : tag.constData());
+    if (existing > 0)
+        QVERIFY(makeSegment(name, off_t(existing), foreign ? 0666 : 0600, foreign ? 54321 : uid_t(-1)));
+    const FileStatus before = statusOf(name);
+    const int descriptors = openDescriptors();
+    size_t value = size;
+    QVERIFY(!QUVMemory::AllocateShared(nullSize ? nullptr : &value, tag.isEmpty() ? nullptr : name.c_str()));
+    // Nothing is left behind: no segment made, none changed, no descriptor open.
+    QCOMPARE(openDescriptors(), descriptors);
     QVERIFY(!mappedInThisProcess(name));
-    // The segment is left as it was.
-    const FileStatus status = statusOf(name);
-    QCOMPARE(status.st_uid, otherUser);
-    QCOMPARE(status.st_mode & 07777, mode_t(0666));
+    const FileStatus after = statusOf(name);
+    QCOMPARE(after.st_size, before.st_size);
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(after.st_uid, before.st_uid);
 }
 
 void TestQuvMemory::sharedReferenceCounting()
@@ -193,6 +209,7 @@ void TestQuvMemory::sharedReferenceCounting()
 
     // An address that was never handed out changes nothing.
     int local = 0;
+    const int descriptors = openDescriptors();
     QUVMemory::FreeShared(&local);
     QUVMemory::FreeShared(first + 1);
     QUVMemory::FreeShared(first);
@@ -201,6 +218,7 @@ void TestQuvMemory::sharedReferenceCounting()
     first[0] = 2;
     QUVMemory::FreeShared(first);
     QVERIFY(!mappedInThisProcess(name));
+    QCOMPARE(openDescriptors(), descriptors - 1);
 
     // The segment and its bytes outlive the mapping.
     size = 1;
@@ -209,69 +227,6 @@ void TestQuvMemory::sharedReferenceCounting()
     QCOMPARE(int(again[0]), 2);
     QCOMPARE(int(again[4095]), 1);
     QUVMemory::FreeShared(again);
-}
-
-void TestQuvMemory::sharedBadArguments_data()
-{
-    QTest::addColumn<bool>("nullSize");
-    QTest::addColumn<qulonglong>("size");
-    QTest::addColumn<bool>("nullName");
-
-    QTest::newRow("null size") << true << 4096ull << false;
-    QTest::newRow("size 0") << false << 0ull << false;
-    QTest::newRow("null name") << false << 4096ull << true;
-    QTest::newRow("size that wraps") << false << ~0ull << false;
-    QTest::newRow("size beyond any object") << false << (1ull << 63) << false;
-}
-
-void TestQuvMemory::sharedBadArguments()
-{
-    QFETCH(bool, nullSize);
-    QFETCH(qulonglong, size);
-    QFETCH(bool, nullName);
-
-    const std::string name = segmentName("bad");
-    size_t value = size;
-    QVERIFY(!QUVMemory::AllocateShared(nullSize ? nullptr : &value, nullName ? nullptr : name.c_str()));
-    // A refused request leaves no segment behind.
-    QCOMPARE(qlonglong(statusOf(name).st_size), -1ll);
-}
-
-void TestQuvMemory::staleSmallerSegmentIsRefused()
-{
-    // A segment left with a smaller size (by another program or an older
-    // build): mapping the requested length would fault past its end.
-    const std::string name = segmentName("stale");
-    QVERIFY(makeSegment(name, 4096));
-
-    QByteArray output;
-    QCOMPARE(
-        runHelper({ QStringLiteral("shm-map"), QString::fromStdString(name), QStringLiteral("8192") }, &output), 0);
-    QCOMPARE(output, QByteArray("refused\n"));
-
-    size_t size = 8192;
-    QVERIFY(!QUVMemory::AllocateShared(&size, name.c_str()));
-    QVERIFY(!mappedInThisProcess(name));
-
-    // The same segment at its own size is fine.
-    QCOMPARE(
-        runHelper({ QStringLiteral("shm-map"), QString::fromStdString(name), QStringLiteral("4096") }, &output), 0);
-    QCOMPARE(output, QByteArray("mapped 4096\n"));
-    QCOMPARE(qlonglong(statusOf(name).st_size), 4096ll);
-}
-
-void TestQuvMemory::largerExistingSegmentIsMapped()
-{
-    // An existing segment keeps its size; the mapping has the requested one.
-    const std::string name = segmentName("larger");
-    QVERIFY(makeSegment(name, 16384));
-
-    size_t size = 100;
-    void* bytes = QUVMemory::AllocateShared(&size, name.c_str());
-    QVERIFY(bytes);
-    QCOMPARE(size, size_t(4096));
-    QUVMemory::FreeShared(bytes);
-    QCOMPARE(qlonglong(statusOf(name).st_size), 16384ll);
 }
 
 QUV_TEST_MAIN(TestQuvMemory)

@@ -70,6 +70,8 @@ void TestQuvString::integers_data()
     QTest::newRow("stoi keeps the low 32 bits") << "stoi" << QByteArray("99999999999") << 10 << 1215752191ll << 11;
     QTest::newRow("stoi lone sign") << "stoi" << QByteArray("-") << 10 << 0ll << 0;
     QTest::newRow("stoi base 37") << "stoi" << QByteArray("12") << 37 << 0ll << 0;
+    QTest::newRow("stol base 2") << "stol" << QByteArray("1012") << 2 << 5ll << 3;
+    QTest::newRow("stoul base 36") << "stoul" << QByteArray("zz") << 36 << 1295ll << 2;
     QTest::newRow("stoul bad base") << "stoul" << QByteArray("12") << 1 << 0ll << 0;
     QTest::newRow("stol saturates") << "stol" << QByteArray("99999999999999999999") << 10 << qlonglong(LONG_MAX) << 20;
     QTest::newRow("stoul hex") << "stoul" << QByteArray("ffz") << 16 << 255ll << 2;
@@ -419,6 +421,10 @@ void TestQuvString::runTimeAverage()
     const int64_t second = average.MarkDeltaTime();
     QVERIFY(second >= 0 && uint64_t(second) <= QUVTime::GetSystemMicroseconds() - before);
     QCOMPARE(average.Average(), (first + second) / 2);
+    average.Resize(2);
+    QCOMPARE(average.LastValue(), int64_t(-1));
+    QUVTime::Sleep(2);
+    QVERIFY(average.MarkDeltaAverage() >= 1900);
 }
 
 QUV_TEST_MAIN(TestQuvString)

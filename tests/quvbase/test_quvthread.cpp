@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QProcess>
 
 #include "quvbasetest.h"
 #include "quvtest.h"
@@ -143,26 +142,6 @@ void deleteOwnObject(QUVThread* thread, void* context)
     deletion->deleted.store(true);
 }
 
-// A helper whose nice value is raised before it runs, as nice(1) does.
-class NicedProcess : public QProcess
-{
-public:
-    explicit NicedProcess(int nice)
-        : m_nice(nice)
-    { }
-
-protected:
-    void setupChildProcess() override
-    {
-        // Runs in the child between fork and exec. Failing (going below the
-        // parent's value unprivileged), the child keeps the parent's value.
-        setpriority(PRIO_PROCESS, 0, m_nice);
-    }
-
-private:
-    int m_nice;
-};
-
 QByteArray threadComm(uint64_t tid)
 {
     QFile file(QStringLiteral("/proc/self/task/%1/comm").arg(tid));
@@ -191,7 +170,6 @@ private slots:
     void destroyingStopsTheThread();
     void threadDeletesItsOwnObject();
     void priorityOfARunningThread();
-    void prioritiesFollowTheProcessNice();
     void names_data();
     void names();
     void killInAHelper();
@@ -370,19 +348,6 @@ void TestQuvThread::priorityOfARunningThread()
     QVERIFY(normal == QUV_STATUS_SUCCESS || normal == QUV_STATUS_FAIL);
     QCOMPARE(sched_getscheduler(pid_t(tid)), SCHED_OTHER);
     QCOMPARE(thread.Stop(0xFFFFFFFFu), QUV_STATUS_SUCCESS);
-}
-
-void TestQuvThread::prioritiesFollowTheProcessNice()
-{
-    // A program started with nice(1) at 12: normal keeps a thread there
-    // (taking it to 0 would need privilege, and fail on every Start), and the
-    // other priorities move with it.
-    auto helper = quvbasetest::startHelper({ QStringLiteral("thread-nice") }, std::make_unique<NicedProcess>(12));
-    QByteArray output;
-    QCOMPARE(quvbasetest::finishHelper(*helper, &output), 0);
-    QVERIFY2(output.startsWith("ok "), output.constData());
-    // At least 12: higher when this test itself runs at a higher one.
-    QVERIFY(output.mid(3).trimmed().toInt() >= 12);
 }
 
 void TestQuvThread::names_data()

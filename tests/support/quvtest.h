@@ -116,6 +116,15 @@ private:
     MessageLog* m_outer = nullptr;
 };
 
+// One data row per element of a fixed table whose rows carry a name; the
+// test function fetches the row's index as "row".
+template<typename Row, size_t N> void addRows(const Row (&rows)[N])
+{
+    QTest::addColumn<int>("row");
+    for (size_t i = 0; i < N; ++i)
+        QTest::newRow(rows[i].name) << int(i);
+}
+
 } // namespace quvtest
 
 #define QUV_TEST_MAIN_WITH(TestObject, AppType)                                                                        \

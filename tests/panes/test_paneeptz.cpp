@@ -1,0 +1,335 @@
+// The ePTZ pane against a simulated camera on a pseudo-terminal, judged by the
+// position packets on the wire: conversions, arrows, switch, drag, spin boxes,
+// joystick, the refresh after a resync and quick presses on a busy line.
+
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
+
+#include "camsim.h"
+#include "device/deviceinterface.h"
+#include "device/deviceset.h"
+#include "panes/navbutton.h"
+#include "panes/paneclock.h"
+#include "panes/paneeptz.h"
+#include "panes/screenproxy.h"
+#include "panesapplication.h"
+#include "quvapp/quvdoublespinbox.h"
+#include "quvtest.h"
+
+using quvtest::CamSim;
+using quvtest::hexBytes;
+
+namespace {
+
+uint64_t s_now_ms = 5000000;
+
+QByteArray nibbles(int word)
+{
+    const char bytes[] = { char((word >> 12) & 15), char((word >> 8) & 15), char((word >> 4) & 15), char(word & 15) };
+    return QByteArray(bytes, 4);
+}
+
+// The reply of a camera at X/Y (not flipped), or the packet that sends it.
+QByteArray visca(int x, int y, bool packet)
+{
+    int pan = 0;
+    int tilt = 0;
+    PaneEptz::eptXYToVisca(x, y, false, pan, tilt);
+    if (packet)
+        return hexBytes("81 01 7E 06 20 00 00") + nibbles(pan) + nibbles(tilt) + hexBytes("FF");
+    return QByteArray(1, char(pan >= 0x8000 ? 1 : 0)) + '\0' + nibbles(pan) + nibbles(tilt);
+}
+
+QString packetOf(int x, int y)
+{
+    return quvtest::hexString(visca(x, y, true));
+}
+
+
+// clang-format off
+enum Nav { Top, Right, Left, Bottom, Center, LeftTop, RightTop, LeftBottom, RightBottom };
+
+struct Conversion { const char* name; int x, y; bool flipped; int pan, tilt, backX, backY; };
+const Conversion kConversions[] = {
+    { "centre", 0, 0, false, 0, 0, 0, 0 },
+    { "one step up right", 6, 5, false, 65434, 65410, 6, 4 },
+    { "one step down left", -6, -5, false, 102, 137, -6, -4 },
+    { "far up right", 960, 540, false, 49153, 49153, 960, 540 },
+    { "far down left", -960, -540, false, 16383, 16383, -960, -540 },
+    { "half way up right", 480, 270, false, 57345, 57350, 480, 270 },
+    { "half way down left", -480, -270, false, 8192, 8192, -480, -270 },
+    { "halves", 3, 2, false, 65434, 0, 6, 0 },
+    { "flipped", 6, 5, true, 102, 137, 6, 4 },
+    { "beyond the picture", 2000, -900, false, 49153, 16383, 960, -540 },
+};
+
+struct Arrow { const char* name; int x, y; Nav button; int nx, ny; };
+const Arrow kArrows[] = {
+    { "up from 4 by 5", 0, 4, Top, 0, 9 },
+    { "up from 9 by 5", 0, 9, Top, 0, 14 },
+    { "down from 4 to 0", 0, 4, Bottom, 0, 0 },
+    { "up from -4 to 0", 0, -4, Top, 0, 0 },
+    { "down from 13 by 4", 0, 13, Bottom, 0, 9 },
+    { "left from 6 to 0", 6, 0, Left, 0, 0 },
+    { "right from -6 to 0", -6, 0, Right, 0, 0 },
+    { "right at the border", 960, 0, Right, 960, 0 },
+    { "up left", 0, 0, LeftTop, -6, 5 },
+    { "up right", 6, -4, RightTop, 12, 0 },
+    { "down left", 0, 540, LeftBottom, -6, 536 },
+    { "down right", -960, -536, RightBottom, -954, -540 },
+};
+// clang-format on
+
+} // namespace
+
+class TestPaneEptz : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+    void conversions_data() { quvtest::addRows(kConversions); }
+    void conversions();
+    void arrows_data() { quvtest::addRows(kArrows); }
+    void arrows();
+    void arrowHitAreas();
+    void onOff();
+    void dragSpinAndJoystick();
+    void resyncRefreshesFromTheCache();
+    void quickPressesOnABusyLine();
+
+private:
+    // The packets since the last call once the queued sets are served, reads left out.
+    QStringList wire();
+    void cameraAt(int x, int y);
+    // What the spin boxes show, checked against the picture's window.
+    QPoint shown() const;
+
+    CamSim m_sim;
+    QObject m_owner;
+    DeviceInterface* m_camera = nullptr;
+    PaneEptz* m_pane = nullptr;
+};
+
+void TestPaneEptz::initTestCase()
+{
+    paneclock::setSourceForTesting([] { return s_now_ms; });
+    QVERIFY(m_sim.isValid());
+    auto* set = new DeviceSet(&m_owner);
+    set->deviceSetCreate(QList<SerialPortDesc> { SerialPortDesc::forDevicePath(m_sim.devicePath()) }, false);
+    QTRY_VERIFY_WITH_TIMEOUT(set->processingCount() == 0 && set->deviceSetCount() == 1, 30000);
+    m_camera = set->getAt(0);
+    QVERIFY(m_camera && m_camera->deviceOnline());
+}
+
+void TestPaneEptz::init()
+{
+    // A camera in a UHD format, not flipped, ePTZ on at the centre.
+    m_sim.setValue(hexBytes("04 24 72"), hexBytes("01 0D"));
+    m_sim.setValue(hexBytes("04 66"), hexBytes("02"));
+    m_sim.setValue(hexBytes("7E 06 00"), hexBytes("02"));
+    cameraAt(0, 0);
+    m_pane = new PaneEptz(m_owner.findChild<DeviceSet*>(), nullptr);
+    m_pane->uiSetup();
+    m_pane->show();
+    m_pane->uiSync(false);
+    wire();
+}
+
+void TestPaneEptz::cleanup()
+{
+    delete m_pane;
+    m_sim.clearFaults();
+    wire();
+}
+
+void TestPaneEptz::cleanupTestCase()
+{
+    qDeleteAll(m_owner.findChildren<DeviceSet*>());
+    paneclock::setSourceForTesting(nullptr);
+}
+
+QStringList TestPaneEptz::wire()
+{
+    // Sets are served in the order queued: a set queued now marks the end.
+    const QByteArray marker = hexBytes("81 01 04 34 03 FF");
+    m_camera->viscaPush(ViscaMsg::Stabilizer, VISCA_OFF, -1);
+    [&] { QVERIFY(m_sim.waitForPacket(marker, 10000)); }();
+    QStringList texts;
+    for (const QByteArray& packet : m_sim.received()) {
+        if (packet != marker && !packet.startsWith(hexBytes("81 09")))
+            texts.append(quvtest::hexString(packet));
+    }
+    m_sim.clearReceived();
+    return texts;
+}
+
+void TestPaneEptz::cameraAt(int x, int y)
+{
+    m_sim.setValue(hexBytes("7E 06 20"), visca(x, y, false));
+    m_camera->deviceInvalidateCache();
+}
+
+QPoint TestPaneEptz::shown() const
+{
+    const QPoint spins(int(m_pane->spinX()->value()), int(m_pane->spinY()->value()));
+    const QRect window = m_pane->picture()->roi();
+    [&] { QCOMPARE(QPoint(window.x() - 960, 540 - window.y()), spins); }();
+    return spins;
+}
+
+void TestPaneEptz::conversions()
+{
+    QFETCH(int, row);
+    const Conversion& c = kConversions[row];
+    int pan = 0;
+    int tilt = 0;
+    PaneEptz::eptXYToVisca(c.x, c.y, c.flipped, pan, tilt);
+    QCOMPARE(QPoint(pan, tilt), QPoint(c.pan, c.tilt));
+    int x = 0;
+    int y = 0;
+    PaneEptz::eptViscaToXY(pan, tilt, c.flipped, x, y);
+    QCOMPARE(QPoint(x, y), QPoint(c.backX, c.backY));
+    // The camera layer reports a pan right of the centre as a negative number.
+    PaneEptz::eptViscaToXY(pan - (pan >= 0x8000 ? 0x10000 : 0), tilt, c.flipped, x, y);
+    QCOMPARE(QPoint(x, y), QPoint(c.backX, c.backY));
+    PaneEptz::eptLeftTopToXY(1440, 270, x, y);
+    PaneEptz::eptXYToLeftTop(x - 1440, y - 810, pan, tilt);
+    QCOMPARE(QRect(x, y, pan, tilt), QRect(480, 270, 0, 1080));
+}
+
+void TestPaneEptz::arrows()
+{
+    QFETCH(int, row);
+    const Arrow& a = kArrows[row];
+    cameraAt(a.x, a.y);
+    m_pane->navButtons().at(a.button)->click();
+    QCOMPARE(wire(), QStringList { packetOf(a.nx, a.ny) });
+    QCOMPARE(shown(), QPoint(a.nx, a.ny));
+
+    // A camera whose picture is flipped gets the same steps mirrored.
+    m_sim.setValue(hexBytes("04 66"), hexBytes("03"));
+    cameraAt(-a.x, -a.y);
+    m_pane->navButtons().at(a.button)->click();
+    QCOMPARE(wire(), QStringList { packetOf(-a.nx, -a.ny) });
+    QCOMPARE(shown(), QPoint(a.nx, a.ny));
+}
+
+void TestPaneEptz::arrowHitAreas()
+{
+    // Each shape answers on its opaque pixels, not in its corner.
+    for (NavButton* button : m_pane->navButtons())
+        QVERIFY(button->hitButton(button->rect().center()) && !button->hitButton(QPoint(0, 0)));
+    NavButton* up = m_pane->navButtons().at(Top);
+    QTest::mouseClick(up, Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
+    QCOMPARE(wire(), QStringList());
+    QTest::mouseClick(up, Qt::LeftButton, Qt::NoModifier, QPoint(18, 15));
+    QCOMPARE(wire(), QStringList { packetOf(0, 5) });
+    // Called other than by a button, the slot does nothing.
+    m_pane->slot_nav();
+    QCOMPARE(wire(), QStringList());
+    // The centre sends X first, then both; the second replaces the first while waiting.
+    QSignalSpy moved(m_pane->picture(), &ScreenProxy::RoiChanged);
+    m_pane->navButtons().at(Center)->click();
+    QCOMPARE(moved.count(), 2);
+    QCOMPARE(wire().last(), packetOf(0, 0));
+}
+
+void TestPaneEptz::onOff()
+{
+    QStringList boxes;
+    const auto toggle = [&](bool on) {
+        QTimer::singleShot(0, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                boxes << box->windowTitle() + '|' + box->text() + '|' + box->informativeText() + '|'
+                        + box->defaultButton()->text();
+                box->defaultButton()->click();
+            }
+        });
+        m_pane->onOffSwitch()->setChecked(on);
+        const bool enabled = m_pane->picture()->GetEditable() && m_pane->spinX()->isEnabled()
+            && m_pane->spinY()->isEnabled() && m_pane->navButtons().at(Center)->isEnabled();
+        [&] { QCOMPARE(enabled, m_pane->onOffSwitch()->isChecked()); }();
+        return wire().filter(QStringLiteral("81 01 7E 06 00")).join(' ');
+    };
+    QCOMPARE(toggle(false), QStringLiteral("81 01 7E 06 00 03 FF"));
+    QCOMPARE(toggle(true), QStringLiteral("81 01 7E 06 00 02 FF"));
+    QCOMPARE(boxes.count(), 0);
+    toggle(false);
+    // An HD format, or one that cannot be read, keeps ePTZ off with a warning.
+    m_sim.setValue(hexBytes("04 24 72"), hexBytes("01 03"));
+    m_camera->deviceInvalidateCache();
+    QCOMPARE(toggle(true), QString());
+    m_sim.setValue(hexBytes("04 24 72"), hexBytes("01 0D"));
+    m_camera->deviceInvalidateCache();
+    m_sim.addFault(CamSim::Rule(CamSim::Fault::ErrorReply).matching(hexBytes("09 04 24 72")));
+    QCOMPARE(toggle(true), QString());
+    QVERIFY(!m_pane->onOffSwitch()->isChecked());
+    QCOMPARE(boxes.count(), 2);
+    QCOMPARE(boxes.first(),
+        "ePTZ Warning|ePTZ mode requires that the camera to be first set to a UHD format. <b>Note:</b> Output will "
+        "switch back to HD when ePTZ is turned on.\n|Go to \"Settings:Output\" pane to change to UHD format.\n|Cancel");
+}
+
+void TestPaneEptz::dragSpinAndJoystick()
+{
+    QSignalSpy typed(m_pane->spinX(), SIGNAL(valueChanged(double)));
+    m_pane->picture()->SetWithSignalRoiXY(1440, 270);
+    QCOMPARE(m_pane->picture()->roi(), QRect(1440, 270, 1920, 1080));
+    QCOMPARE(wire(), QStringList { packetOf(480, 270) });
+    QCOMPARE(shown(), QPoint(480, 270));
+    QCOMPARE(typed.count(), 0);
+    // A window out of the picture sends the border.
+    m_pane->slot_eptPosition(QRect(3000, -500, 1920, 1080));
+    QCOMPARE(wire(), QStringList { packetOf(960, 540) });
+    m_pane->spinX()->setValue(-6);
+    QCOMPARE(wire(), QStringList { packetOf(-6, 540) });
+    QCOMPARE(shown(), QPoint(-6, 540));
+    m_pane->spinY()->setValue(-7);
+    QCOMPARE(wire(), QStringList { packetOf(-6, -7) });
+    // Joystick steps below half a unit move nothing but are still sent.
+    m_pane->slot_deltaXY(0.4, -0.4);
+    QCOMPARE(wire(), QStringList { packetOf(-6, -7) });
+    m_pane->slot_deltaXY(2000, -1000);
+    QCOMPARE(wire(), QStringList { packetOf(960, -540) });
+    QCOMPARE(shown(), QPoint(960, -540));
+}
+
+void TestPaneEptz::resyncRefreshesFromTheCache()
+{
+    // Each step: the camera takes a position after the pane's re-read, then a tick.
+    const auto afterResync = [&](int pan, int tilt, uint64_t later_ms) {
+        m_camera->viscaPush(ViscaMsg::EptPosition, pan, tilt);
+        wire();
+        s_now_ms += later_ms;
+        m_pane->uiTimerUpdate();
+        return shown();
+    };
+    m_pane->uiResync(ResyncEptz);
+    QCOMPARE(afterResync(57345, 57350, 100), QPoint(480, 270));
+    QCOMPARE(afterResync(0, 0, 600), QPoint(480, 270)); // 700 ms on: no longer
+    m_pane->uiResync(ResyncEptz);
+    m_pane->hide();
+    QCOMPARE(afterResync(57345, 57350, 100), QPoint(0, 0));
+}
+
+void TestPaneEptz::quickPressesOnABusyLine()
+{
+    // Reads ahead of the moves keep the line busy: the first move waits.
+    m_sim.addFault(CamSim::Rule(CamSim::Fault::Delay).matching(hexBytes("09 04 47")).ms(250));
+    for (int i = 0; i < 5; ++i)
+        m_camera->viscaPull(ViscaMsg::ZoomValue, -1);
+    QVERIFY(m_sim.waitForPacket(hexBytes("81 09 04 47 FF")));
+    m_pane->navButtons().at(Right)->click();
+    m_pane->navButtons().at(Right)->click();
+    QCOMPARE(wire().last(), packetOf(12, 0));
+    QCOMPARE(shown(), QPoint(12, 0));
+}
+
+QUV_TEST_MAIN_WITH(TestPaneEptz, PanesApplication)
+#include "test_paneeptz.moc"
