@@ -9,6 +9,7 @@
 #include "device/deviceset.h"
 #include "panes/panebase.h"
 #include "panes/panecamera.h"
+#include "panes/paneeptz.h"
 #include "quvapp/quvmenu.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // The main window on a real X server (Xvfb): the no-camera view at start,
-// and the camera view with a simulated camera in slot 1. Both are saved for a
-// person to judge.
+// and the camera view with a simulated camera in slot 1, each pane shown in
+// turn. They are saved for a person to judge.
 
 #include "quvtest.h"
 #include "screengrab.h"
@@ -28,7 +28,12 @@ void TestAppScreenshot::views()
     const QRect frame = rig.window.frameGeometry();
     QVERIFY(quvtest::stableScreenGrab().copy(frame).save(quvtest::artifactPath(QStringLiteral("app_nocamera.png"))));
     QVERIFY(rig.start());
-    QVERIFY(quvtest::stableScreenGrab().copy(frame).save(quvtest::artifactPath(QStringLiteral("app_camera.png"))));
+    const char* const panes[] = { "camera", "eptz", "settings" };
+    for (int i = 0; i < 3; ++i) {
+        rig.window.m_paneButtons.at(i)->click();
+        const QString name = QStringLiteral("app_camera_%1.png").arg(QLatin1String(panes[i]));
+        QVERIFY(quvtest::stableScreenGrab().copy(frame).save(quvtest::artifactPath(name)));
+    }
 }
 
 QUV_TEST_MAIN_WITH(TestAppScreenshot, apptest::AppApplication)
