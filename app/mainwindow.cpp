@@ -2,6 +2,7 @@
 
 #include "app/controlbase.h"
 #include "app/disableappsleep.h"
+#include "app/presetstore.h"
 #include "app/scanprogressdialog.h"
 #include "app/statusstrip.h"
 #include "app/windowlayout.h"
@@ -50,10 +51,7 @@ constexpr int RESTART_RELOAD_MS = 5000;
 
 const char* const ABOUT_PAGE = "https://quv.example/taqocontrol";
 const char* const GEOMETRY_KEY = "mainWindow/geometry";
-const char* const PRESET_TYPE_KEY = "prefs/presetType_selected";
-const char* const PRESET_INDEX_KEY = "prefs/presetIndex_selected";
 const char* const SELECTED_PANE_KEY = "prefs/selected_pane";
-const char* const SAVED_PRESET_KEY = "prefs/saved_preset";
 
 // The status dialog's title and text by kind; a null text leaves the text as it is.
 struct DialogKind
@@ -311,15 +309,16 @@ void MainWindow::preferenceRead()
 {
     QSettings settings;
     restoreGeometry(settings.value(QLatin1String(GEOMETRY_KEY)).toByteArray());
-    m_presetType = PresetType(storedChoice(PRESET_TYPE_KEY, 3));
+    m_presetType = PresetType(storedChoice(presetstore::PRESET_TYPE_KEY, 3));
     presetUiUpdateAll();
-    const int index = std::clamp(settings.value(QLatin1String(PRESET_INDEX_KEY), 0).toInt(), 0, PRESET_COUNT - 1);
+    const int index
+        = std::clamp(settings.value(QLatin1String(presetstore::PRESET_INDEX_KEY), 0).toInt(), 0, PRESET_COUNT - 1);
     setCheckedQuietly(m_presetButtons[index], true);
     m_deviceSet->get()->preferenceRead();
     for (PaneBase* pane : qAsConst(m_panes))
         pane->preferenceRead();
     selectPane(PaneType(storedChoice(SELECTED_PANE_KEY, PANE_COUNT)));
-    const int saved = settings.value(QLatin1String(SAVED_PRESET_KEY), -1).toInt();
+    const int saved = settings.value(QLatin1String(presetstore::SAVED_PRESET_KEY), -1).toInt();
     if (saved >= 0 && saved < PRESET_COUNT)
         setCheckedQuietly(m_presetButtons[saved], true);
 }

@@ -26,7 +26,6 @@ class QLabel;
 class QMessageBox;
 class QPoint;
 class QPushButton;
-class QSettings;
 class QThread;
 class ScanProgressDialog;
 class TaqoNotifier;
@@ -39,9 +38,6 @@ extern TaqoNotifier* _sPnpNotifier;
 // (0xE0000101) or removal (0xE0000010) re-arms the rescan countdown; every
 // other message is ignored. Runs on the GUI thread.
 void pnpCallback(unsigned long message, void* refcon);
-
-// Stores object's value for key as an int when object holds key.
-void presetWriteToPref(const QJsonObject& object, QString key, QSettings& settings);
 
 // The application's only window and its controller. It owns the camera set,
 // the three panes, the sleep guard, the controller thread and the timers:

@@ -13,6 +13,9 @@
 namespace presetstore {
 
 const char* const UNTITLED = "untitled";
+const char* const PRESET_TYPE_KEY = "prefs/presetType_selected";
+const char* const PRESET_INDEX_KEY = "prefs/presetIndex_selected";
+const char* const SAVED_PRESET_KEY = "prefs/saved_preset";
 
 } // namespace presetstore
 

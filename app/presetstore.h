@@ -30,6 +30,12 @@ constexpr qint64 FILE_MAX_BYTES = 4 * 1024 * 1024;
 
 extern const char* const UNTITLED;
 
+// The preset selection, which the main window restores at start: the kind,
+// the index last set or recalled, and the camera memory last recalled.
+extern const char* const PRESET_TYPE_KEY;
+extern const char* const PRESET_INDEX_KEY;
+extern const char* const SAVED_PRESET_KEY;
+
 QString availableKey(PresetType type, int index);
 QString nameKey(PresetType type, int index);
 // "Global<index>_<stem>_val1" or "_val2" of a preset message.

@@ -1,12 +1,16 @@
 // The main window on a real X server (Xvfb): the no-camera view at start,
-// and the camera view with a simulated camera in slot 1, each pane shown in
-// turn. They are saved for a person to judge.
+// the camera view with a simulated camera in slot 1 (each pane in turn), and
+// that view with presets 1, 3 and 6 set and the menu of preset 12 open. All
+// are saved for a person to judge.
 
 #include "quvtest.h"
 #include "screengrab.h"
 #include "testwindow.h"
 
 #include <QGuiApplication>
+#include <QScopeGuard>
+#include <QSettings>
+#include <QTimer>
 
 class TestAppScreenshot : public QObject
 {
@@ -34,6 +38,26 @@ void TestAppScreenshot::views()
         const QString name = QStringLiteral("app_camera_%1.png").arg(QLatin1String(panes[i]));
         QVERIFY(quvtest::stableScreenGrab().copy(frame).save(quvtest::artifactPath(name)));
     }
+    rig.window.m_paneButtons.at(0)->click();
+
+    for (int i : { 0, 2, 5 })
+        QSettings().setValue(QStringLiteral("Eptz%1_preset_available").arg(i), 1);
+    rig.window.presetUiUpdateAll();
+    const QImage closed = quvtest::stableScreenGrab();
+    QTimer::singleShot(0, [&] {
+        const auto close = qScopeGuard([] {
+            if (QWidget* popup = QApplication::activePopupWidget())
+                popup->close();
+        });
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        // Drawn once the screen changes where the menu is.
+        const QRect menu = QApplication::activePopupWidget()->geometry();
+        QTRY_VERIFY(quvtest::grabScreen().copy(menu) != closed.copy(menu));
+        QVERIFY(quvtest::stableScreenGrab().copy(frame).save(quvtest::artifactPath(QStringLiteral("app_presets.png"))));
+    });
+    QPushButton* button = rig.window.m_presetButtons[11];
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(12, 10), button->mapToGlobal(QPoint(12, 10)));
+    QApplication::sendEvent(button, &event);
 }
 
 QUV_TEST_MAIN_WITH(TestAppScreenshot, apptest::AppApplication)

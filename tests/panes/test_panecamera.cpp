@@ -17,6 +17,7 @@
 #include "panesapplication.h"
 #include "quvapp/quvcombobox.h"
 #include "quvtest.h"
+#include "layoutsnapshot.h"
 #include "simulatedcameraset.h"
 
 using quvtest::hexBytes;
@@ -409,6 +410,7 @@ void TestPaneCamera::exposureRereadWindow()
 
 void TestPaneCamera::layoutAndRightClick()
 {
+    QUV_VERIFY_LAYOUT(m_pane, "panes/layouts/panecamera.txt");
     // Four rows 80 px apart (the last one the zoom group): an icon at 28, a 441 px
     // slider at 111 and a caption under its left end; the mode buttons a 2 x 2 grid.
     const QList<SegmentSlider*> sliders { m_pane->apertureSlider(), m_pane->gainSlider(), m_pane->focusSlider(),

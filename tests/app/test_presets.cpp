@@ -1,0 +1,411 @@
+// Presets: ePTZ and Global presets on a simulated camera, checked by the
+// packets on the line; preset files against the real preference store,
+// checked by the bytes of its file; the store in the main window, its
+// dialogs and menus answered from a timer while they run modally.
+
+#include "app/presetfile.h"
+#include "app/presetstore.h"
+#include "panes/panecamera.h"
+#include "quvapp/quvmenu.h"
+#include "quvtest.h"
+#include "tests/device/simdevice.h"
+#include "testwindow.h"
+
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include <QInputDialog>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMessageBox>
+#include <QSettings>
+#include <QTimer>
+
+using apptest::TestWindow;
+using devicetest::SimDevice;
+using quvtest::hexBytes;
+
+namespace {
+
+QByteArray fileBytes(const QString& path = QSettings().fileName())
+{
+    QSettings().sync();
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+// ePTZ 0 (named with 64 characters) and Global 1 set, the other 30 presets empty; then extra.
+QByteArray baselineWith(const QJsonObject& extra)
+{
+    QVariantMap map { { "Eptz0_preset_name", QString(64, 'a') } };
+    for (int i = 0; i < 32; ++i)
+        map.insert(
+            QStringLiteral("%1%2_preset_available").arg(i < 16 ? "Eptz" : "Global").arg(i % 16), int(i % 17 == 0));
+    map.insert(extra.toVariantMap());
+    return QJsonDocument(QJsonObject::fromVariantMap(map)).toJson();
+}
+
+// Answers the next modal dialog once it shows: an input dialog gets text and
+// is accepted unless button is "Cancel", a message box gets the button
+// clicked; shown gets what it showed. A dialog that does not come within
+// 20 s, or does not close, fails the test and is closed.
+void answer(const QString& button, QString* shown = nullptr, const QString& text = QString())
+{
+    auto* poll = new QTimer;
+    const QDeadlineTimer deadline(20000);
+    QObject::connect(poll, &QTimer::timeout, [=] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!(modal && modal->isVisible()) && !deadline.hasExpired())
+            return;
+        poll->deleteLater();
+        poll->stop();
+        if (auto* input = qobject_cast<QInputDialog*>(modal)) {
+            *shown = input->windowTitle() + "|" + input->labelText() + "|" + input->textValue();
+            input->setTextValue(text);
+            button == "Cancel" ? input->reject() : input->accept();
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            *shown = box->windowTitle() + "|" + box->text();
+            for (QAbstractButton* b : box->buttons())
+                b->text() == button ? b->click() : void();
+        }
+        const bool answered = modal && !modal->isVisible();
+        if (modal && !answered)
+            modal->close();
+        QVERIFY2(answered, "no dialog came, or it did not take the answer");
+    });
+    poll->start(10);
+}
+
+// Opens widget's context menu and clicks the item text; the items as shown, "*" marking a checked one.
+QStringList choose(QWidget* widget, const QString& text)
+{
+    QStringList shown;
+    QTimer::singleShot(0, [&] {
+        QTRY_VERIFY(qobject_cast<QuvMenu*>(QApplication::activePopupWidget()));
+        auto* menu = qobject_cast<QuvMenu*>(QApplication::activePopupWidget());
+        for (int i = 0; i < menu->count(); ++i)
+            shown.append((menu->itemChecked(i) ? "*" : "") + menu->itemText(i));
+        const QRect item = menu->actionGeometry(menu->actionAt(menu->indexOfItemMatchingText(text)));
+        QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, item.center());
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), widget->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(widget, &event);
+    return shown;
+}
+
+// A set preset's number is light grey, an empty one's black; the tool tip tells it too.
+QString looks(QPushButton* button)
+{
+    return (button->styleSheet().contains("color:rgb(0,0,0)") ? "black " : "grey ")
+        + button->toolTip().section('\n', 0, 0);
+}
+
+} // namespace
+
+class TestPresets : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void globalRecallExposure_data();
+    void globalRecallExposure();
+    void eptzAndFiles();
+    void hostileFiles_data();
+    void hostileFiles();
+    void failedExportAndFolders();
+    void namesLooksAndMenus();
+    void clearAll();
+    void cameraPresets();
+
+private:
+    QTemporaryDir m_dir;
+    QTimer m_watchdog;
+};
+
+void TestPresets::initTestCase()
+{
+    // The window's clock stands still: no scan starts by itself.
+    paneclock::setSourceForTesting(apptest::testClock);
+    // A dialog nobody answers fails the test within seconds instead of waiting for the time limit.
+    m_watchdog.setSingleShot(true);
+    connect(&m_watchdog, &QTimer::timeout, [] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+            QFAIL("a dialog nobody answered was closed");
+        }
+    });
+}
+
+void TestPresets::init()
+{
+    QSettings().clear();
+    m_watchdog.start(20000);
+}
+
+void TestPresets::globalRecallExposure_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QByteArray>("current");
+    QTest::addColumn<QStringList>("sent");
+    QTest::addColumn<bool>("changed");
+    const QString shutterPriority = "81 01 04 39 0A FF", bright = "81 01 04 39 0D FF", manual = "81 01 04 39 03 FF";
+    QTest::newRow("bright from manual: through shutter priority")
+        << hexBytes("0D") << hexBytes("03") << QStringList { shutterPriority, bright } << true;
+    QTest::newRow("bright from auto: directly") << hexBytes("0D") << hexBytes("00") << QStringList { bright } << false;
+    // The second part sends the mode again: the cache holds -1 as the unused second value, the preset 0.
+    QTest::newRow("manual from auto") << hexBytes("03") << hexBytes("00") << QStringList { manual, manual } << true;
+}
+
+void TestPresets::globalRecallExposure()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QByteArray, current);
+    SimDevice cam;
+    QVERIFY(cam.open());
+    cam.sim.setValue(hexBytes("04 39"), stored);
+    cam.device->setZoomSpeed(5);
+    presetstore::globalCopy(cam.device.get(), 4);
+    cam.sim.setValue(hexBytes("04 39"), current);
+    cam.device->deviceInvalidateCache();
+    cam.device->setZoomSpeed(0);
+    cam.takeRecord();
+
+    bool changed = false;
+    int mode = 0;
+    QVERIFY(presetstore::globalPastePt1(cam.device.get(), 4, &changed, &mode));
+    presetstore::globalPastePt2(cam.device.get(), 4);
+    QTEST(changed, "changed");
+    QCOMPARE(mode + cam.device->zoomSpeed(), stored.at(0) + 5);
+    // Every other value is as stored: the exposure mode is the only command.
+    QStringList commands;
+    for (const QByteArray& packet : quvtest::packetsStartingWith(cam.takeRecord(), hexBytes("81 01")))
+        commands.append(quvtest::hexString(packet));
+    QTEST(commands, "sent");
+    QVERIFY(!presetstore::globalPastePt1(cam.device.get(), 5, &changed, &mode) && cam.takeRecord().isEmpty());
+}
+
+void TestPresets::eptzAndFiles()
+{
+    // ePTZ recall sends nothing for an unchanged position or an empty preset.
+    SimDevice cam;
+    QVERIFY(cam.open());
+    devicetest::Markers markers(cam.device.get());
+    presetstore::globalCopy(cam.device.get(), 7);
+    QCOMPARE(QSettings().value("Global7_visca_video_format_val1").toInt(), 8);
+    cam.device->viscaSet(ViscaMsg::EptPosition, 256, 128);
+    presetstore::eptzSet(cam.device.get(), 3);
+    QVERIFY(!presetstore::eptzRecall(cam.device.get(), 3) && !presetstore::eptzRecall(cam.device.get(), 2));
+    cam.device->viscaSet(ViscaMsg::EptPosition, 256, 0);
+    QVERIFY(presetstore::eptzRecall(cam.device.get(), 3) && markers.drain());
+    const QByteArray position = hexBytes("81 01 7E 06 20 00 00 00 01 00 00 00 00 08 00 FF");
+    QCOMPARE(cam.takeRecord().count(position), 2);
+
+    // Export then import stores the same values again.
+    const QString path = m_dir.filePath("round.taqo");
+    QString error;
+    QSettings().setValue("Global7_preset_name", "seven");
+    QVERIFY(presetfile::write(path, &error) && presetfile::read(path, &error));
+    const QByteArray before = fileBytes();
+    QSettings().setValue("Eptz3_visca_ept_position_pan", 99);
+    QSettings().setValue("Global7_visca_gain_val1", 99);
+    presetstore::availableSet(PresetTypeGlobal, 7, false);
+    QVERIFY(presetfile::read(path, &error));
+    QCOMPARE(fileBytes(), before);
+
+    // Eptz 3 set without its tilt keeps the stored tilt; Global 7, not mentioned, is unset and keeps its name.
+    writeFile(path, R"({"Eptz3_preset_available": 1, "Eptz3_visca_ept_position_pan": 40})");
+    QSettings().setValue("Eptz3_visca_ept_position_tilt", 21);
+    QVERIFY(presetfile::read(path, &error));
+    QCOMPARE(QSettings().value("Eptz3_visca_ept_position_pan").toInt(), 40);
+    QCOMPARE(QSettings().value("Eptz3_visca_ept_position_tilt").toInt(), 21);
+    QVERIFY(!presetstore::available(PresetTypeGlobal, 7));
+    QCOMPARE(presetstore::displayName(PresetTypeGlobal, 7), "seven");
+
+    // A set preset whose values the store lacks goes out with 0, -1 and "0": 71 keys besides its available key.
+    QSettings().setValue("Global9_preset_available", 1);
+    QVERIFY(presetfile::write(path, &error));
+    const QVariantMap object = QJsonDocument::fromJson(fileBytes(path)).object().toVariantMap();
+    QCOMPARE(object.size(), 32 + 3 + 71);
+    QCOMPARE(object.value("Global9_preset_name").toString() + object.value("Global9_visca_power_val2").toString()
+            + object.value("Global9_zoom_speed_val1").toString(),
+        "0-10");
+}
+
+void TestPresets::hostileFiles_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("not JSON") << QByteArray("{\"Eptz0_preset_available\": 0,") << false;
+    QTest::newRow("an array") << QByteArray("[{\"Eptz0_preset_available\": 0}]") << false;
+    QTest::newRow("an empty object") << QByteArray("{}") << false;
+    QTest::newRow("foreign keys only") << QByteArray(R"({"Eptz16_preset_available": 0, "volume": 1})") << false;
+    QTest::newRow("no whole-number available key") << QByteArray(R"({"Eptz1_preset_available": 0.5})") << false;
+    QTest::newRow("prefs keys") << baselineWith({ { "prefs/presetType_selected", 2 } }) << true;
+    QTest::newRow("wrong types") << baselineWith(
+        { { "Eptz0_visca_ept_position_pan", "9" }, { "Eptz0_visca_ept_position_tilt", 6.5 }, { "Eptz0_preset_name", 7 },
+            { "Global1_visca_gain_val1", 1e10 }, { "Eptz1_preset_available", "1" } })
+                                 << true;
+    QTest::newRow("a 70-character name") << baselineWith({ { "Eptz0_preset_name", QString(64, 'a') + "bbbbbb" } })
+                                         << true;
+    QTest::newRow("4 MiB") << baselineWith({}).leftJustified(4 * 1024 * 1024, ' ') << true;
+    QTest::newRow("oversized") << baselineWith({}).leftJustified(4 * 1024 * 1024 + 1, ' ') << false;
+}
+
+void TestPresets::hostileFiles()
+{
+    const QString path = m_dir.filePath("hostile.taqo");
+    QString error;
+    writeFile(path, baselineWith({}));
+    QVERIFY(presetfile::read(path, &error));
+    const QByteArray before = fileBytes();
+    QFETCH(QByteArray, bytes);
+    writeFile(path, bytes);
+    QTEST(presetfile::read(path, &error), "accepted");
+    QTEST(error.isEmpty(), "accepted");
+    QCOMPARE(fileBytes(), before);
+}
+
+void TestPresets::failedExportAndFolders()
+{
+    const QString path = m_dir.filePath("old.taqo");
+    writeFile(path, "old");
+    QString error;
+    // The file size limit makes the write fail part-way (EFBIG instead of the signal).
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit limit { 100, saved.rlim_max };
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const bool written = presetfile::write(path, &error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    QVERIFY(!written && error.contains(path));
+    QCOMPARE(fileBytes(path), QByteArray("old"));
+    QVERIFY(!presetfile::write(path + "/new.taqo", &error));
+
+    // The folder the file dialogs open in.
+    const QString documents = QDir::homePath() + "/Documents";
+    QCOMPARE(presetfile::pathLastDir(LocationPresetFile), documents);
+    presetfile::pathLastDirSet(LocationPresetFile, "rel/dir");
+    presetfile::pathLastDirSet(LocationType(2), "/elsewhere");
+    QCOMPARE(presetfile::pathLastDir(LocationPresetFile), QDir::current().absoluteFilePath("rel/dir"));
+    QCOMPARE(presetfile::pathLastDir(LocationType(2)), documents);
+}
+
+void TestPresets::namesLooksAndMenus()
+{
+    QSettings().setValue("Global1_preset_available", 1);
+    TestWindow window;
+    QString shown;
+    answer("Cancel", &shown);
+    window.presetSet(0);
+    QCOMPARE(shown,
+        "Name Preset Eptz-1" + QString(35, ' ') + "|Set preset name for Eptz-1" + QString(27, ' ') + "|untitled");
+    QVERIFY(!QSettings().contains("Eptz0_preset_available") && !QSettings().contains("Eptz0_visca_ept_position_pan"));
+    QCOMPARE(looks(window.m_presetButtons[0]), "black (empty)");
+    answer("OK", &shown, QString(70, 'n'));
+    window.presetSet(0);
+    QCOMPARE(QSettings().value("Eptz0_visca_ept_position_pan"), QVariant(0));
+    QCOMPARE(looks(window.m_presetButtons[0]), "grey \"" + QString(64, 'n') + "\"");
+    answer("OK", &shown, "");
+    QVERIFY(window.presetRename(0, false));
+    QCOMPARE(looks(window.m_presetButtons[0]), "grey \"untitled\"");
+    answer("OK", &shown);
+    QVERIFY(!window.presetRename(1, false));
+    QCOMPARE(shown,
+        "QUV Taqo Control|You cannot rename an empty preset.\n\nUse the \"Set\" menu item to setup the "
+        "Preset state before renaming it.");
+
+    // The kind menu changes icon and tool tips; the kind is stored after a button's menu only.
+    QCOMPARE(choose(window.m_presetTypeLabel, "Global"),
+        QStringList({ "", "*ePTZ", "Global", "Camera", "", "Import...", "Export...", "Clear All..." }));
+    QVERIFY(window.m_presetTypeLabel->pixmap(Qt::ReturnByValue).toImage()
+        == QPixmap(":/media/preset_global.png").toImage());
+    QCOMPARE(
+        looks(window.m_presetButtons[1]) + "|" + looks(window.m_presetButtons[0]), "grey \"untitled\"|black (empty)");
+    QVERIFY(!QSettings().contains("prefs/presetType_selected"));
+    QCOMPARE(choose(window.m_presetButtons[1], "Clear"), QStringList({ "Set", "Recall", "Clear", "Rename..." }));
+    QCOMPARE(looks(window.m_presetButtons[1]), "black (empty)");
+    QCOMPARE(QSettings().value("prefs/presetType_selected").toInt(), 1);
+    QCOMPARE(choose(window.m_presetTypeLabel, "Camera").at(2), "*Global");
+    QCOMPARE(looks(window.m_presetButtons[15]), "grey (No name)");
+}
+
+void TestPresets::clearAll()
+{
+    TestWindow window;
+    for (PresetType kind : { PresetTypeEptz, PresetTypeGlobal, PresetTypeCamera }) {
+        window.m_presetType = kind;
+        presetstore::availableSet(PresetTypeEptz, 3, true);
+        presetstore::availableSet(PresetTypeGlobal, 3, true);
+        window.presetUiUpdateAll();
+        const QByteArray before = fileBytes();
+        QString shown;
+        answer("Cancel", &shown);
+        window.presetClearAll();
+        QVERIFY(shown.startsWith("Clear Preference File|Are you sure you wish to delete all ePTZ and Global"));
+        QCOMPARE(fileBytes(), before);
+        answer("OK", &shown);
+        window.presetClearAll();
+        QVERIFY(!presetstore::available(PresetTypeEptz, 3) && !presetstore::available(PresetTypeGlobal, 3));
+        QCOMPARE(looks(window.m_presetButtons[3]).left(5), kind == PresetTypeCamera ? "grey " : "black");
+    }
+}
+
+void TestPresets::cameraPresets()
+{
+    QSettings().setValue("prefs/presetType_selected", 2);
+    apptest::Rig rig({ 0 });
+    QVERIFY(rig.start());
+    TestWindow& window = rig.window;
+    quvtest::CamSim& sim = rig.sim(0);
+    sim.clearReceived();
+    choose(window.m_presetButtons[5], "Set");
+    QVERIFY(window.m_presetButtons[5]->isChecked());
+    choose(window.m_presetButtons[5], "Clear");
+    QCOMPARE(sim.received(), QList<QByteArray>({ hexBytes("81 01 04 3F 01 05 FF"), hexBytes("81 01 04 3F 00 05 FF") }));
+
+    // Recall does not move the check mark; the status dialog shows until the camera has been read again.
+    choose(window.m_presetButtons[9], "Recall");
+    QVERIFY(window.m_presetButtons[5]->isChecked());
+    QCOMPARE(window.m_statusDialog->findChild<QLabel*>("textLabel")->text(), "Reading settings from TaqoCam...");
+    QVERIFY(sim.waitForPacket(hexBytes("81 01 04 3F 02 09 FF")) && window.settle());
+    QCOMPARE(QSettings().value("prefs/saved_preset").toInt(), 9);
+    // Keyboard and controller: Set and Recall, then the button checked; an index out of range does nothing.
+    window.presetIndexSet(12);
+    window.presetIndexRecall(13);
+    window.presetIndexRecall(16);
+    QVERIFY(sim.waitForPacket(hexBytes("81 01 04 3F 01 0C FF")) && sim.waitForPacket(hexBytes("81 01 04 3F 02 0D FF")));
+    QVERIFY(window.m_presetButtons[13]->isChecked() && window.settle());
+    window.m_presetButtons[7]->click();
+    QVERIFY(sim.waitForPacket(hexBytes("81 01 04 3F 02 07 FF")) && window.settle());
+
+    // Global: a snapshot in bright mode recalled on the camera in manual mode, shown in the camera pane.
+    window.m_presetType = PresetTypeGlobal;
+    presetstore::availableSet(PresetTypeGlobal, 2, true);
+    sim.setValue(hexBytes("04 39"), hexBytes("0D"));
+    window.m_deviceSet->get()->deviceInvalidateCache();
+    window.presetSet(2);
+    sim.setValue(hexBytes("04 39"), hexBytes("03"));
+    window.m_deviceSet->get()->deviceInvalidateCache();
+    window.presetRecall(2);
+    QVERIFY(sim.waitForPacket(hexBytes("81 01 04 39 0A FF")) && sim.waitForPacket(hexBytes("81 01 04 39 0D FF")));
+    QVERIFY(qobject_cast<PaneCamera*>(window.paneCamera())->brightButton()->isChecked());
+
+    // Preset file failures are told in a warning box.
+    QString shown;
+    answer("OK", &shown);
+    window.presetFileRead(m_dir.filePath("missing.taqo"));
+    QVERIFY(shown.startsWith("Open Preset File|The preset file"));
+}
+
+QUV_TEST_MAIN_WITH(TestPresets, apptest::AppApplication)
+#include "test_presets.moc"
