@@ -11,6 +11,7 @@
 #include "device/taqonotifier.h"
 #include "media/mediaresources.h"
 #include "panes/panecamera.h"
+#include "panes/paneeptz.h"
 #include "panes/panesettings.h"
 
 #include <algorithm>
@@ -272,11 +273,9 @@ void MainWindow::uiSetup()
         m_cameraButtons[j] = button;
     }
 
-    // PaneEptz takes its place as it lands; until then a bare PaneBase holds
-    // it, so that the list stays indexed by PaneType.
     const QRect paneArea = paneRect(m_paneFrame->width(), m_paneFrame->height());
     for (PaneBase* pane : std::initializer_list<PaneBase*> { new PaneCamera(m_deviceSet, m_paneFrame),
-             new PaneBase(m_deviceSet, m_paneFrame), new PaneSettings(m_deviceSet, m_paneFrame) }) {
+             new PaneEptz(m_deviceSet, m_paneFrame), new PaneSettings(m_deviceSet, m_paneFrame) }) {
         pane->setGeometry(paneArea);
         pane->uiSetup();
         m_panes.append(pane);
@@ -395,14 +394,16 @@ PaneCamera* MainWindow::paneCamera() const
     return m_panes.size() == PANE_COUNT ? static_cast<PaneCamera*>(m_panes.at(PaneTypeCamera)) : nullptr;
 }
 
-PaneBase* MainWindow::paneEptz() const
+PaneEptz* MainWindow::paneEptz() const
 {
-    return m_panes.size() == PANE_COUNT ? m_panes.at(PaneTypeEptz) : nullptr;
+    return m_panes.size() == PANE_COUNT ? static_cast<PaneEptz*>(m_panes.at(PaneTypeEptz)) : nullptr;
 }
 
 PaneBase* MainWindow::paneZoom() const
 {
-    return m_paneType == PaneTypeEptz ? paneEptz() : paneCamera();
+    if (m_paneType == PaneTypeEptz)
+        return paneEptz();
+    return paneCamera();
 }
 
 // ---- Status dialogs

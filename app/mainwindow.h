@@ -16,6 +16,7 @@ class DeviceSet;
 class DisableAppSleep;
 class PaneBase;
 class PaneCamera;
+class PaneEptz;
 class QCloseEvent;
 class QEvent;
 class QGroupBox;
@@ -127,7 +128,7 @@ public:
     // null while the pane list is not complete (before uiSetup has built it
     // and while the window is being torn down).
     PaneCamera* paneCamera() const;
-    PaneBase* paneEptz() const;
+    PaneEptz* paneEptz() const;
     PaneBase* paneZoom() const;
 
 signals:

@@ -4,7 +4,13 @@
 
 namespace windowlayout {
 
-const Control PANE_FRAME { "paneFrame", 50, 50, 662, 462, "", "" };
+namespace {
+constexpr int PANE_FRAME_Y = 50;
+constexpr int PANE_FRAME_HEIGHT = 462;
+constexpr int STATUS_HEIGHT = 20;
+} // namespace
+
+const Control PANE_FRAME { "paneFrame", 50, PANE_FRAME_Y, 662, PANE_FRAME_HEIGHT, "", "" };
 const Control POWER_BUTTON { "powerButton", 725, 10, 26, 28, "", "" };
 // Centred in the window.
 const Control HERO { "heroLabel", (WINDOW_WIDTH - 625) / 2, (WINDOW_HEIGHT - 412) / 2, 625, 412,
@@ -20,16 +26,18 @@ const Control PRESET_TYPE { "presetTypeLabel", 95, 422, 25, 25, ":/media/preset_
     "Presets Control Group\nRight click for options." };
 
 // Left group from the frame's left edge + 9, each 5 px after the previous;
-// right group from the frame's right edge - 45, each 5 px before the previous.
+// right group from the frame's right edge - 45, each 5 px before the previous;
+// all 2 px below the frame's last row.
+constexpr int STATUS_Y = PANE_FRAME_Y + PANE_FRAME_HEIGHT + 1;
 const Control STATUS_LABELS[StatusFieldCount] = {
-    { "formatLabel", 59, 513, 78, 20, "1080p59.94", "Output video format" },
-    { "colorSpaceLabel", 142, 513, 36, 20, "YUV", "Output video colorspace" },
-    { "eptzLabel", 183, 513, 56, 20, "EPTZ On", "EPTZ enable state" },
-    { "joystickLabel", 244, 513, 65, 20, "", "Joystick controller attached" },
-    { "zoomLabel", 666, 513, 36, 20, "400x", "Zoom multiplier" },
-    { "focusLabel", 607, 513, 54, 20, "1500mm", "Focus value" },
-    { "shutterLabel", 548, 513, 54, 20, "1/10000", "Shutter speed" },
-    { "apertGainLabel", 480, 513, 63, 20, "F5.6/12db", "F-Stop/Gain values" },
+    { "formatLabel", 59, STATUS_Y, 78, STATUS_HEIGHT, "1080p59.94", "Output video format" },
+    { "colorSpaceLabel", 142, STATUS_Y, 36, STATUS_HEIGHT, "YUV", "Output video colorspace" },
+    { "eptzLabel", 183, STATUS_Y, 56, STATUS_HEIGHT, "EPTZ On", "EPTZ enable state" },
+    { "joystickLabel", 244, STATUS_Y, 65, STATUS_HEIGHT, "", "Joystick controller attached" },
+    { "zoomLabel", 666, STATUS_Y, 36, STATUS_HEIGHT, "400x", "Zoom multiplier" },
+    { "focusLabel", 607, STATUS_Y, 54, STATUS_HEIGHT, "1500mm", "Focus value" },
+    { "shutterLabel", 548, STATUS_Y, 54, STATUS_HEIGHT, "1/10000", "Shutter speed" },
+    { "apertGainLabel", 480, STATUS_Y, 63, STATUS_HEIGHT, "F5.6/12db", "F-Stop/Gain values" },
 };
 
 const char* const PANE_BUTTON_PICTURE = ":/media/b_nonactive_camera.png";

@@ -1,7 +1,7 @@
 // The main window on a real X server (Xvfb): the no-camera view at start,
-// the camera view with a simulated camera in slot 1, and that view with
-// presets 1, 3 and 6 set and the menu of preset 12 open. All are saved for a
-// person to judge.
+// the camera view with a simulated camera in slot 1 (each pane in turn), and
+// that view with presets 1, 3 and 6 set and the menu of preset 12 open. All
+// are saved for a person to judge.
 
 #include "quvtest.h"
 #include "screengrab.h"
@@ -32,7 +32,13 @@ void TestAppScreenshot::views()
     const QRect frame = rig.window.frameGeometry();
     QVERIFY(quvtest::stableScreenGrab().copy(frame).save(quvtest::artifactPath(QStringLiteral("app_nocamera.png"))));
     QVERIFY(rig.start());
-    QVERIFY(quvtest::stableScreenGrab().copy(frame).save(quvtest::artifactPath(QStringLiteral("app_camera.png"))));
+    const char* const panes[] = { "camera", "eptz", "settings" };
+    for (int i = 0; i < 3; ++i) {
+        rig.window.m_paneButtons.at(i)->click();
+        const QString name = QStringLiteral("app_camera_%1.png").arg(QLatin1String(panes[i]));
+        QVERIFY(quvtest::stableScreenGrab().copy(frame).save(quvtest::artifactPath(name)));
+    }
+    rig.window.m_paneButtons.at(0)->click();
 
     for (int i : { 0, 2, 5 })
         QSettings().setValue(QStringLiteral("Eptz%1_preset_available").arg(i), 1);

@@ -81,7 +81,7 @@ void TestDiscovery::powerAndRestart()
     Rig rig({ 0 });
     QVERIFY(rig.start());
     CamSim& sim = rig.sim(0);
-    QVERIFY(rig.window.m_powerButton->isChecked());
+    QVERIFY(rig.window.m_powerButton->isChecked() && rig.window.m_cameraButtons[0]->isChecked());
     rig.window.m_powerButton->click();
     QVERIFY(received(sim, "81 01 04 00 03 FF"));
     sim.clearReceived();
@@ -138,7 +138,9 @@ void TestDiscovery::reloadDuringRescan()
         rig.window.onScan = nullptr;
         rig.window.m_deviceSet->deviceSetReloadSelected();
     };
-    QVERIFY(rig.window.scan());
+    rig.window.rescan(true);
+    QVERIFY(rig.window.m_statusDialog);
+    QVERIFY(rig.window.settle());
     rig.window.tick(500);
     QCOMPARE(rig.window.scans, 3);
     QVERIFY(rig.window.settle());

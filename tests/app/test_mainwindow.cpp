@@ -4,6 +4,7 @@
 
 #include "app/controlbase.h"
 #include "device/deviceinterface.h"
+#include "device/taqonotifier.h"
 #include "panes/panecamera.h"
 #include "quvtest.h"
 #include "testwindow.h"
@@ -58,12 +59,11 @@ void TestMainWindow::startAndFirstScan()
         QVERIFY(hidden->isHidden());
     QVERIFY(!window.m_heroLabel->isHidden() && !window.m_waitingLabel->isHidden());
 
-    // The countdown armed at start runs out on the first tick 500 ms later;
-    // a scan that finds no port closes its dialog at once.
-    window.tick(499);
-    QCOMPARE(window.scans, 0);
-    window.tick(1);
+    // The countdown armed at start runs out 500 ms later; that tick only
+    // scans. A scan that finds no port closes its dialog at once.
+    window.tick(500);
     QCOMPARE(window.scans, 1);
+    QCOMPARE(window.m_zoomLabel->text(), QStringLiteral("400x"));
     QVERIFY(!window.m_statusDialog && window.m_cameraButtons[0]->isHidden());
     window.tick(1000);
     QCOMPARE(window.scans, 1);
@@ -122,13 +122,17 @@ void TestMainWindow::layout()
 {
     TestWindow window;
     QCOMPARE(window.m_presetButtons[7]->geometry(), QRect(369, 427, 25, 21));
-    QCOMPARE(window.m_cameraButtons[2]->geometry(), QRect(242, 460, 55, 36));
+    QCOMPARE(window.m_presetButtons[15]->x(), 642);
+    QCOMPARE(window.m_cameraButtons[7]->geometry(), QRect(614, 460, 55, 36));
+    QCOMPARE(window.m_heroLabel->geometry(), QRect(68, 80, 625, 412));
+    QCOMPARE(window.m_paneFrame->geometry(), QRect(50, 50, 662, 462));
     QCOMPARE(window.m_paneButtons.at(2)->geometry(), QRect(346, 39, 133, 27));
     QCOMPARE(window.m_panes.at(0)->geometry(), QRect(0, 16, 662, 393));
     QCOMPARE(window.m_apertGainLabel->geometry(), QRect(480, 513, 63, 20));
     const QString cameraSheet = window.m_cameraButtons[0]->styleSheet();
     QVERIFY(cameraSheet.contains(QLatin1String("camera_off.png")) && !cameraSheet.contains(QLatin1String("preset")));
     QCOMPARE(window.m_paneButtons.at(2)->styleSheet().count(QLatin1String("active_settings")), 3);
+    QVERIFY(window.m_paneButtons.at(1)->styleSheet().contains(QLatin1String("b_nonactive_eptz.png")));
 
     window.uiEnableCameraEditing(true);
     QVERIFY(!window.m_joystickLabel->isHidden() && !window.m_paneFrame->isHidden());
@@ -137,7 +141,7 @@ void TestMainWindow::layout()
 
     // The pane accessors give nothing while the pane list is incomplete.
     QCOMPARE(static_cast<PaneBase*>(window.paneCamera()), window.m_panes.at(0));
-    window.m_paneType = PaneTypeEptz;
+    window.m_paneButtons.at(1)->click();
     QCOMPARE(window.paneZoom(), window.m_panes.at(1));
     PaneBase* last = window.m_panes.takeLast();
     QVERIFY(!window.paneCamera() && !window.paneEptz() && !window.paneZoom());
@@ -214,9 +218,14 @@ void TestMainWindow::shutdown()
     QVERIFY(!controller && !controlThread);
     QCOMPARE(QSettings().value(QStringLiteral("prefs/camZoomSpeed")).toInt(), 6);
 
-    // A second window in the same process comes back where the first one was.
+    // A second window in the same process comes back where the first one was,
+    // and takes the USB notifier's reports over.
     TestWindow again;
     QCOMPARE(again.pos(), shown);
+    again.tick(400);
+    _sPnpNotifier->DeviceChanged(nullptr, 0xE0000010, nullptr);
+    again.tick(400);
+    QCOMPARE(again.scans, 0);
 }
 
 QUV_TEST_MAIN_WITH(TestMainWindow, apptest::AppApplication)

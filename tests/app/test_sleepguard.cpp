@@ -64,23 +64,25 @@ private slots:
 
 void TestSleepGuard::guard_data()
 {
-    QTest::addColumn<QString>("path");
+    QTest::addColumn<QStringList>("services");
     QTest::addColumn<bool>("systemBus");
     QTest::addColumn<bool>("sessionBus");
     QTest::addColumn<QStringList>("calls");
-    const QString logind = QStringLiteral("/org/freedesktop/login1");
-    const QString power = QStringLiteral("/org/freedesktop/PowerManagement/Inhibit");
+    const QStringList both { "org.freedesktop.login1", "org.freedesktop.PowerManagement" };
+    const QStringList login1 { "org.freedesktop.login1" };
+    const QStringList power { "org.freedesktop.PowerManagement" };
     const QStringList cookie { "Inhibit QUV Taqo Control|Batch processing files", "UnInhibit 42" };
-    QTest::newRow("logind") << logind << true << true
+    QTest::newRow("logind") << both << true << true
                             << QStringList { "Inhibit idle|QUV Taqo Control|Batch processing files|block" };
-    QTest::newRow("power management") << power << false << true << cookie;
+    QTest::newRow("power management") << both << false << true << cookie;
     QTest::newRow("no logind on the system bus") << power << true << true << cookie;
-    QTest::newRow("no bus") << power << false << false << QStringList();
+    QTest::newRow("no service") << login1 << false << true << QStringList();
+    QTest::newRow("no bus") << both << false << false << QStringList();
 }
 
 void TestSleepGuard::guard()
 {
-    QFETCH(QString, path);
+    QFETCH(QStringList, services);
     QFETCH(QStringList, calls);
     QProcess daemon;
     daemon.start(QStringLiteral("dbus-daemon"), { "--session", "--nofork", "--print-address" });
@@ -97,13 +99,15 @@ void TestSleepGuard::guard()
         serviceThread.quit();
         serviceThread.wait();
     });
-    QVERIFY(bus.registerVirtualObject(path, &fake));
-    QVERIFY(bus.registerService(path.contains(QLatin1String("login1")) ? "org.freedesktop.login1"
-                                                                       : "org.freedesktop.PowerManagement"));
+    QVERIFY(bus.registerVirtualObject(QStringLiteral("/org/freedesktop/login1"), &fake));
+    QVERIFY(bus.registerVirtualObject(QStringLiteral("/org/freedesktop/PowerManagement/Inhibit"), &fake));
+    for (const QString& service : services)
+        QVERIFY(bus.registerService(service));
 
     QFETCH(bool, systemBus);
     QFETCH(bool, sessionBus);
     const QString none = QStringLiteral("unix:path=/nonexistent/bus");
+    quvtest::MessageLog log;
     auto guard = std::make_unique<DisableAppSleep>(systemBus ? address : none, sessionBus ? address : none);
     char byte;
     QCOMPARE(fake.calls, calls.mid(0, 1));
@@ -112,6 +116,8 @@ void TestSleepGuard::guard()
     QTRY_COMPARE(fake.calls, calls);
     // logind's inhibition ends as its descriptor closes.
     QTRY_VERIFY(fake.readEnd < 0 || read(fake.readEnd, &byte, 1) == 0);
+    QCOMPARE(log.count(QStringLiteral("DisableAppSleep: no sleep inhibitor answers on D-Bus; idle sleep stays allowed")),
+        calls.isEmpty() ? 1 : 0);
 }
 
 QUV_TEST_MAIN(TestSleepGuard)
