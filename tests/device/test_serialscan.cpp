@@ -9,7 +9,15 @@
 #include "camsim.h"
 #include "quvtest.h"
 
+#include <cstdio>
+#include <cstring>
+#include <grp.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
+#include <QProcess>
 #include <QSerialPortInfo>
 
 using quvtest::CamSim;
@@ -65,6 +73,44 @@ QString skipped(const QString& path)
     return QStringLiteral("serialRescan: %1 is in use by another program - skipped").arg(path);
 }
 
+// This test program run once more as another program: "--line <path>
+// [nobody]" opens the line as a camera link would and asks how it is used,
+// then prints the open's reason (0 when it opened) and the use, as numbers.
+// With "nobody" it first gives root's rights up.
+constexpr char LINE_HELPER[] = "--line";
+
+int lineHelper(const char* path, bool nobody)
+{
+    const gid_t unprivileged = 65534;
+    if (nobody && (setgroups(0, nullptr) != 0 || setgid(unprivileged) != 0 || setuid(unprivileged) != 0))
+        return 3;
+    ViscaPort port {};
+    VISCA_open_serial(&port, path);
+    const uint32_t reason = port.last_error;
+    VISCA_close_serial(&port);
+    std::printf("%u %d\n", reason, int(serialPortUse(QString::fromLocal8Bit(path))));
+    return 0;
+}
+
+// What another program finds at path: the reason its open failed and the use
+// it sees, as the helper prints them; "failed" when it could not be run.
+QString seenByAnotherProgram(const QString& path, bool nobody)
+{
+    QProcess helper;
+    QStringList arguments { QString::fromLatin1(LINE_HELPER), path };
+    if (nobody)
+        arguments.append(QStringLiteral("nobody"));
+    helper.start(QCoreApplication::applicationFilePath(), arguments);
+    if (!helper.waitForFinished(30000) || helper.exitStatus() != QProcess::NormalExit || helper.exitCode() != 0)
+        return QStringLiteral("failed");
+    return QString::fromLatin1(helper.readAllStandardOutput()).trimmed();
+}
+
+QString seen(uint32_t reason, SerialPortUse use)
+{
+    return QStringLiteral("%1 %2").arg(reason).arg(int(use));
+}
+
 // Ten receivers listed with falling serial numbers, so that the first eight
 // the platform lists are not the eight lowest.
 QStringList tenReceivers()
@@ -92,6 +138,7 @@ private slots:
     void probe_data();
     void probe();
     void heldLines();
+    void lineOfAnotherProgram();
     void sameAs_data();
     void sameAs();
 };
@@ -330,6 +377,12 @@ void TestSerialScan::heldLines()
     QVERIFY(theirs.received().isEmpty());
     QVERIFY(ours.received().isEmpty());
 
+    // The lock alone marks the line as held, without the exclusive-open flag
+    // (which binds neither root outside a container nor a descriptor opened
+    // before it was set).
+    QCOMPARE(ioctl(other.fd, TIOCNXCL), 0);
+    QCOMPARE(serialPortUseOf(list.at(1)), SerialPortUse::OtherProgram);
+
     // Both holders' links work on.
     ours.setWord(hexBytes("04 47"), 0x1234);
     int zoom = 0;
@@ -345,6 +398,36 @@ void TestSerialScan::heldLines()
     QCOMPARE(VISCA_close_serial(&other), VISCA_SUCCESS);
     QCOMPARE(serialPortUseOf(list.at(0)), SerialPortUse::Free);
     QCOMPARE(serialPortUseOf(list.at(1)), SerialPortUse::Free);
+}
+
+// Two copies of the program: this one's camera link holds the line. Another
+// program's link is refused with its reason and its scan sees the line in use,
+// by the lock (as root, which the exclusive-open flag does not bind where the
+// system grants root every right) and by the flag (without root's rights);
+// the camera link here works on. Let go, the line is free to the other.
+void TestSerialScan::lineOfAnotherProgram()
+{
+    CamSim sim;
+    QVERIFY(sim.isValid());
+    const QString path = sim.devicePath();
+    DeviceInterface device(nullptr, SerialPortDesc::forDevicePath(path));
+    QVERIFY(device.viscaSerialOpen(path));
+    sim.clearReceived();
+
+    QList<bool> asNobody { false };
+    if (geteuid() == 0 && chmod(path.toLocal8Bit().constData(), 0666) == 0)
+        asNobody.append(true);
+    for (bool nobody : asNobody)
+        QCOMPARE(seenByAnotherProgram(path, nobody), seen(VISCA_ERROR_IN_USE, SerialPortUse::OtherProgram));
+    QVERIFY(sim.received().isEmpty());
+    sim.setWord(hexBytes("04 47"), 0x1234);
+    int zoom = 0;
+    QCOMPARE(device.viscaGet(ViscaMsg::ZoomValue, zoom, false), 0);
+    QCOMPARE(zoom, 0x1234);
+
+    device.viscaSerialClose();
+    for (bool nobody : asNobody)
+        QCOMPARE(seenByAnotherProgram(path, nobody), seen(VISCA_ERROR_NONE, SerialPortUse::Free));
 }
 
 void TestSerialScan::sameAs_data()
@@ -366,5 +449,16 @@ void TestSerialScan::sameAs()
     QCOMPARE(device.deviceSameAs(ports({ other }).first()), same);
 }
 
-QUV_TEST_MAIN(TestSerialScan)
+int main(int argc, char** argv)
+{
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], LINE_HELPER) == 0)
+        return lineHelper(argv[2], argc == 4);
+    quvtest::Environment environment;
+    QCoreApplication app(argc, argv);
+    environment.applicationCreated();
+    TestSerialScan test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "test_serialscan.moc"

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <grp.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -176,6 +177,12 @@ void TestViscaSerial::lineHeldExclusively()
     QCOMPARE(second.last_error, uint32_t(VISCA_ERROR_IN_USE));
     QCOMPARE(openDescriptors(), before);
     QCOMPARE(unprivilegedOpen(path), 0);
+    // The lock binds on its own, where the flag does not: for root outside a
+    // container, or once a program that clears the flag on close has been.
+    QCOMPARE(ioctl(link.port.fd, TIOCNXCL), 0);
+    QCOMPARE(VISCA_open_serial(&second, path.constData()), VISCA_FAILURE);
+    QCOMPARE(second.last_error, uint32_t(VISCA_ERROR_IN_USE));
+    QCOMPARE(ioctl(link.port.fd, TIOCEXCL), 0);
     termios now {};
     QCOMPARE(tcgetattr(link.port.fd, &now), 0);
     QCOMPARE(now.c_cc[VTIME], cc_t(7));
