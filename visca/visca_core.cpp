@@ -111,7 +111,8 @@ enum class ReadResult
 };
 
 // Reads one byte that poll() reported. Nothing: another reader of the line
-// took the byte first (a probe of the same port); the wait goes on.
+// took the byte first (a program that opened the line past its lock, as root
+// can); the wait goes on.
 ReadResult readByte(int fd, unsigned char* byte)
 {
     for (;;) {
