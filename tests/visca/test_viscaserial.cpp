@@ -177,8 +177,8 @@ void TestViscaSerial::lineHeldExclusively()
     QCOMPARE(second.last_error, uint32_t(VISCA_ERROR_IN_USE));
     QCOMPARE(openDescriptors(), before);
     QCOMPARE(unprivilegedOpen(path), 0);
-    // The lock binds on its own, where the flag does not: for root outside a
-    // container, or once a program that clears the flag on close has been.
+    // The lock binds on its own, where the flag does not: for root, or once a
+    // program that clears the flag on close has been.
     QCOMPARE(ioctl(link.port.fd, TIOCNXCL), 0);
     QCOMPARE(VISCA_open_serial(&second, path.constData()), VISCA_FAILURE);
     QCOMPARE(second.last_error, uint32_t(VISCA_ERROR_IN_USE));
