@@ -238,6 +238,15 @@ void TestPaneEptz::arrows()
 void TestPaneEptz::layoutAndArrowHitAreas()
 {
     QUV_VERIFY_LAYOUT(m_pane, "panes/layouts/paneeptz.txt");
+    // The switch shows its own picture of each state whether hovered or selected.
+    const QIcon icon = m_pane->onOffSwitch()->icon();
+    for (QIcon::Mode mode : { QIcon::Normal, QIcon::Active, QIcon::Selected }) {
+        for (QIcon::State state : { QIcon::Off, QIcon::On }) {
+            const QImage shown = icon.pixmap(QSize(65, 25), mode, state).toImage();
+            const QImage drawn(state == QIcon::On ? ":/media/switch_big_on.png" : ":/media/switch_big_off.png");
+            QCOMPARE(shown.convertToFormat(QImage::Format_ARGB32), drawn.convertToFormat(QImage::Format_ARGB32));
+        }
+    }
     // Each shape answers on its opaque pixels, not in its corner; its pressed
     // and disabled pictures have its size and shape.
     const char* const names[]
