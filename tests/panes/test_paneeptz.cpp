@@ -381,9 +381,11 @@ void TestPaneEptz::resyncRefreshesFromTheCache()
         m_sim.addFault(
             CamSim::Rule(CamSim::Fault::LateCompletion).matching(hexBytes("01 7E 06 20")).ms(1000).times(1));
     };
-    // A recalled position that reaches the camera after the pane's re-read
-    // shows on the ticks of the next 600 ms.
+    // The re-read asks the camera, not the cache; a recalled position that
+    // reaches the camera after it shows on the ticks of the next 600 ms.
+    m_sim.setValue(hexBytes("7E 06 20"), visca(-6, 4, false));
     m_pane->uiResync(ResyncEptz);
+    QCOMPARE(shown(), QPoint(-6, 4));
     m_camera->viscaPush(ViscaMsg::EptPosition, 57345, 57350);
     wire();
     QCOMPARE(tick(100), QPoint(480, 270));
