@@ -16,6 +16,7 @@
 #include "panes/paneclock.h"
 #include "panes/paneeptz.h"
 #include "panes/screenproxy.h"
+#include "panes/segmentslider.h"
 #include "panesapplication.h"
 #include "quvapp/quvdoublespinbox.h"
 #include "quvtest.h"
@@ -105,6 +106,7 @@ private slots:
     void dragSpinAndJoystick();
     void resyncRefreshesFromTheCache();
     void quickPressesOnASlowCamera();
+    void smallZoomGroup();
 
 private:
     // The packets since the last call once the queued sets are served, reads left out.
@@ -423,6 +425,18 @@ void TestPaneEptz::quickPressesOnASlowCamera()
     m_pane->navButtons().at(Right)->click();
     QCOMPARE(wire(), QStringList { packetOf(24, 0) });
     QCOMPARE(shown(), QPoint(24, 0));
+}
+
+void TestPaneEptz::smallZoomGroup()
+{
+    // The pane's re-read and tick carry the small zoom group's.
+    QCOMPARE(m_pane->zoomGroupVariant(), 2);
+    m_sim.setValue(hexBytes("04 47"), nibbles(0x1000));
+    m_pane->uiSync(false);
+    QCOMPARE(m_pane->zoomSlider()->value(), 0x1000);
+    m_sim.setValue(hexBytes("04 47"), nibbles(0x2000));
+    m_pane->uiTimerUpdate();
+    QCOMPARE(m_pane->zoomSlider()->value(), 0x2000);
 }
 
 QUV_TEST_MAIN_WITH(TestPaneEptz, PanesApplication)
