@@ -73,6 +73,7 @@ const Arrow kArrows[] = {
     { "up from 4 by 5", 0, 4, Top, 0, 9 },
     { "up from 9 by 5", 0, 9, Top, 0, 14 },
     { "down from 4 to 0", 0, 4, Bottom, 0, 0 },
+    { "down from 0 by 5", 0, 0, Bottom, 0, -5 },
     { "up from -4 to 0", 0, -4, Top, 0, 0 },
     { "down from 13 by 4", 0, 13, Bottom, 0, 9 },
     { "left from 6 to 0", 6, 0, Left, 0, 0 },
