@@ -3,6 +3,7 @@
 // joystick, the refresh after a resync and quick presses on a slow camera.
 
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
@@ -351,6 +352,20 @@ void TestPaneEptz::cameraRemovedDuringTheWarning()
 
 void TestPaneEptz::dragSpinAndJoystick()
 {
+    // Grabbed at its left edge and dragged 52 px right and 27 up, the window
+    // moves (it is never resized); the positions go out as the mouse moves.
+    ScreenProxy* picture = m_pane->picture();
+    const auto mouse = [&](QEvent::Type type, const QPoint& pos, Qt::MouseButtons held) {
+        QMouseEvent event(type, pos, pos + QPoint(300, 200), Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(picture, &event);
+    };
+    mouse(QEvent::MouseButtonPress, QPoint(105, 100), Qt::LeftButton);
+    mouse(QEvent::MouseMove, QPoint(157, 73), Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, QPoint(157, 73), Qt::NoButton);
+    QCOMPARE(picture->roi(), QRect(1441, 290, 1920, 1080));
+    QCOMPARE(wire(), QStringList { packetOf(481, 250) });
+    QCOMPARE(shown(), QPoint(481, 250));
+
     QSignalSpy typed(m_pane->spinX(), SIGNAL(valueChanged(double)));
     m_pane->picture()->SetWithSignalRoiXY(1440, 270);
     QCOMPARE(m_pane->picture()->roi(), QRect(1440, 270, 1920, 1080));
