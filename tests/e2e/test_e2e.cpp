@@ -56,6 +56,7 @@ private slots:
     void initTestCase();
     void startFindsBothCameras();
     void keyReachesSelectedCamera();
+    void secondCopyKeepsOffHeldLines();
     void unplugFallsBackAndReplugRescansOnce();
     void cablePullMidExchange();
     void burstGivesOneRescan();
@@ -149,6 +150,34 @@ void TestEndToEnd::keyReachesSelectedCamera()
     QVERIFY(quvtest::packetsStartingWith(m_sims[1]->received(), hexBytes("81 01")).isEmpty());
 }
 
+// A second copy of the application, started beside the first, finds both
+// lines held and skips them without opening them; the first copy's cameras
+// go on answering it.
+void TestEndToEnd::secondCopyKeepsOffHeldLines()
+{
+    for (const auto& sim : m_sims)
+        sim->clearReceived();
+    QVERIFY(guest("XDG_CONFIG_HOME=/tmp/second QT_MESSAGE_PATTERN='%{message}' " + qEnvironmentVariable("QUV_E2E_APP")
+        + " >/tmp/out/second.log 2>&1 & second=$!"));
+    const auto skipped = [this] {
+        QFile file(m_dir.filePath("out/second.log"));
+        const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        return text.count("serialRescan: /dev/ttyUSB0 is in use by another program - skipped") == 1
+            && text.count("serialRescan: /dev/ttyUSB1 is in use by another program - skipped") == 1;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(skipped(), 30000);
+    QVERIFY(guest("kill $second && wait $second; true"));
+    // A camera link or a probe of the second copy would begin with the address set.
+    for (const auto& sim : m_sims)
+        QVERIFY(quvtest::packetsStartingWith(sim->received(), hexBytes("88")).isEmpty());
+    QVERIFY(guest("key L"));
+    QVERIFY(m_sims[0]->waitForPacket(hexBytes("81 01 04 07 20 FF")));
+    QVERIFY(guest("key K"));
+    QVERIFY(m_sims[0]->waitForPacket(hexBytes("81 01 04 07 00 FF")));
+    QVERIFY(select(1));
+    QVERIFY(select(2));
+}
+
 // The selected camera's adapter goes: the window falls back to the other
 // camera. It comes back: one rescan, 500 ms after the last USB event, and the
 // camera is in its slot again.
@@ -219,7 +248,7 @@ void TestEndToEnd::cleanupTestCase()
     if (console.open(QIODevice::WriteOnly))
         console.write(m_console);
     console.close();
-    for (const QString name : { "console.log", "app.log", "udev-events.log" }) {
+    for (const QString name : { "console.log", "app.log", "second.log", "udev-events.log" }) {
         QFile::remove(quvtest::artifactPath("e2e-" + name));
         QFile::copy(m_dir.filePath("out/" + name), quvtest::artifactPath("e2e-" + name));
     }
