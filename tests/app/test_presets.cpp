@@ -94,13 +94,15 @@ void answer(const QString& button, QString* shown = nullptr, const QString& text
     poll->start(10);
 }
 
-// Opens widget's context menu and clicks the item text; the items as shown, "*" marking a checked one.
+// Opens widget's context menu and clicks the item text; the items as shown,
+// "*" marking a checked one. The menu opens a little up and left of the click.
 QStringList choose(QWidget* widget, const QString& text)
 {
     QStringList shown;
     QTimer::singleShot(0, [&] {
         QTRY_VERIFY(qobject_cast<QuvMenu*>(QApplication::activePopupWidget()));
         auto* menu = qobject_cast<QuvMenu*>(QApplication::activePopupWidget());
+        QCOMPARE(menu->pos(), widget->mapToGlobal(QPoint(-5, -5)));
         for (int i = 0; i < menu->count(); ++i)
             shown.append((menu->itemChecked(i) ? "*" : "") + menu->itemText(i));
         const QRect item = menu->actionGeometry(menu->actionAt(menu->indexOfItemMatchingText(text)));
@@ -387,6 +389,8 @@ void TestPresets::fileDialogs()
     choose(window.m_presetTypeLabel, "Export...");
     QCOMPARE(QSettings().value("prefs/last_export_file").toString(), path);
     QCOMPARE(QSettings().value("prefs/last_export_dir").toString(), m_dir.filePath("new"));
+    // Every available key, and the name, pan and tilt of the one preset set.
+    QCOMPARE(QJsonDocument::fromJson(fileBytes(path)).object().size(), 32 + 3);
     window.presetClear(2);
     QCOMPARE(looks(window.m_presetButtons[2]), "black (empty)");
     answer("Open", &shown, path);
