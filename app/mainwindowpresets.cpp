@@ -132,16 +132,16 @@ bool isPresetIndex(int index)
 
 // The file chosen in a preset file dialog, with its folder remembered for the
 // next dialog; empty when the dialog was cancelled.
-QString choosePresetFile(QWidget* parent, const QString& caption, bool save)
+QString choosePresetFile(MainWindow* window, const QString& caption, bool save)
 {
-    const QString folder = presetfile::pathLastDir(LocationPresetFile);
+    const QString folder = window->pathLastDir(LocationPresetFile);
     const QString filter = MainWindow::tr("XML files (*.taqo)");
-    const QString path = save ? QFileDialog::getSaveFileName(parent, caption, folder, filter)
-                              : QFileDialog::getOpenFileName(parent, caption, folder, filter);
+    const QString path = save ? QFileDialog::getSaveFileName(window, caption, folder, filter)
+                              : QFileDialog::getOpenFileName(window, caption, folder, filter);
     if (!path.isEmpty()) {
         const QFileInfo info(path);
-        presetfile::pathLastFileSet(LocationPresetFile, info.absoluteFilePath());
-        presetfile::pathLastDirSet(LocationPresetFile, info.dir().absolutePath());
+        window->pathLastFileSet(LocationPresetFile, info.absoluteFilePath());
+        window->pathLastDirSet(LocationPresetFile, info.dir().absolutePath());
     }
     return path;
 }
