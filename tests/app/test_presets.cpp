@@ -11,9 +11,15 @@
 #include "tests/device/simdevice.h"
 #include "testwindow.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <csignal>
+#include <future>
+#include <thread>
 
 #include <QFileDialog>
 #include <QInputDialog>
@@ -123,6 +129,25 @@ QString looks(QPushButton* button)
     return (button->styleSheet().contains("color:rgb(0,0,0)") ? "black " : "grey ") + tip.section('\n', 0, 0);
 }
 
+// Reads path as a preset file on a thread of its own, so that a read that
+// waits on a named pipe fails the test instead of stopping it: after 10 s a
+// writer comes and goes on fifo, which ends the wait. *waited tells whether
+// it had to.
+bool readUnstuck(const QString& path, const QString& fifo, QString* error, bool* waited)
+{
+    std::promise<bool> read;
+    std::future<bool> done = read.get_future();
+    std::thread reader([&] { read.set_value(presetfile::read(path, error)); });
+    *waited = done.wait_for(std::chrono::seconds(10)) != std::future_status::ready;
+    while (done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+        const int fd = open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0)
+            close(fd);
+    }
+    reader.join();
+    return done.get();
+}
+
 } // namespace
 
 class TestPresets : public QObject
@@ -138,6 +163,8 @@ private slots:
     void hostileFiles_data();
     void hostileFiles();
     void failedExportAndFolders();
+    void nonRegularFiles_data();
+    void nonRegularFiles();
     void namesLooksAndMenus();
     void fileDialogs();
     void clearAll();
@@ -320,6 +347,42 @@ void TestPresets::failedExportAndFolders()
     presetfile::pathLastDirSet(LocationType(2), "/elsewhere");
     QCOMPARE(presetfile::pathLastDir(LocationPresetFile), QDir::current().absoluteFilePath("rel/dir"));
     QCOMPARE(presetfile::pathLastDir(LocationType(2)), documents);
+}
+
+void TestPresets::nonRegularFiles_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a named pipe") << m_dir.filePath("pipe.taqo") << "it is a named pipe";
+    QTest::newRow("a link to a named pipe") << m_dir.filePath("link.taqo") << "it is a named pipe";
+    QTest::newRow("a device") << QString("/dev/zero") << "it is a device";
+    QTest::newRow("a folder") << m_dir.path() << "it is a folder";
+    QTest::newRow("a link to a preset file") << m_dir.filePath("link-to-file.taqo") << "";
+}
+
+void TestPresets::nonRegularFiles()
+{
+    QFETCH(QString, path);
+    const QString fifo = m_dir.filePath("pipe.taqo");
+    QVERIFY(QFileInfo::exists(fifo) || mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    const QString file = m_dir.filePath("file.taqo");
+    writeFile(file, baselineWith({}));
+    for (const QString& target : { fifo, file }) {
+        const QString link = m_dir.filePath(target == fifo ? "link.taqo" : "link-to-file.taqo");
+        QVERIFY(QFileInfo(link).isSymLink() || QFile::link(target, link));
+    }
+    QString error;
+    QVERIFY(presetfile::read(file, &error));
+    const QByteArray before = fileBytes();
+
+    // Refused at once, without waiting for a writer on the pipe or reading the device.
+    bool waited = false;
+    const bool read = readUnstuck(path, fifo, &error, &waited);
+    QVERIFY(!waited);
+    QFETCH(QString, reason);
+    QCOMPARE(error, reason.isEmpty() ? QString() : "\"" + path + "\" is not a preset file: " + reason + ".");
+    QCOMPARE(read, reason.isEmpty());
+    QCOMPARE(fileBytes(), before);
 }
 
 void TestPresets::namesLooksAndMenus()
