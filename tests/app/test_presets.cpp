@@ -174,9 +174,10 @@ const QString STORE_WARNING_TAIL
     = "\n\nYour changes are kept while the application runs, and saved as soon as the file can be written again.";
 
 // This test program run once more as the user nobody: "--store-as-nobody
-// <config folder>" sets ePTZ preset 1 with the window's check of the store
-// under that folder, then prints the warning box's text and whether the
+// <config folder> action" sets ePTZ preset 1 with the window's check of the
+// store under that folder, then prints the warning box's text and whether the
 // preset reads back as set; the settings written at exit are flushed last.
+// With "exit" in place of "action" only the settings at exit are written.
 constexpr char STORE_HELPER[] = "--store-as-nobody";
 
 int storeHelper(int argc, char** argv)
@@ -197,10 +198,11 @@ int storeHelper(int argc, char** argv)
         }
     });
     poll.start(10);
-    {
+    if (std::strcmp(argv[3], "action") == 0) {
         const storecheck::Action action(nullptr);
         presetstore::availableSet(PresetTypeEptz, 1, true);
     }
+    QSettings().setValue(QStringLiteral("prefs/camZoomSpeed"), 3);
     std::printf("%s|%d\n", qPrintable(shown), int(presetstore::available(PresetTypeEptz, 1)));
     storecheck::flushAtExit();
     return 0;
@@ -445,15 +447,20 @@ void TestPresets::nonRegularFiles()
 
 void TestPresets::unwritableStore()
 {
-    // A folder in the store file's place stops every write, root's too.
-    presetstore::availableSet(PresetTypeEptz, 2, true);
     const QString store = QSettings().fileName();
-    fileBytes();
-    QVERIFY(QFile::remove(store) && QDir().mkdir(store));
-    const QString message = "The preference file \"" + store + "\" could not be saved: it is a folder.";
+    const QString folder = QFileInfo(store).absolutePath();
+    // A key in a fallback file (the organisation's) is not the store's: a
+    // healthy store warns of nothing (the watchdog fails any box).
+    const QString fallback = QFileInfo(folder).absolutePath() + "/quv.conf";
+    writeFile(fallback, "[General]\nforeign=1\n");
+    presetstore::availableSet(PresetTypeEptz, 2, true);
     quvtest::MessageLog log;
+    const QString message = "The preference file \"" + store + "\" could not be saved: it is a folder.";
     {
         TestWindow window;
+        window.presetClear(3);
+        // A folder in the store file's place stops every write, root's too.
+        QVERIFY(QFile::remove(store) && QDir().mkdir(store));
         QString shown;
         answer("OK", &shown);
         window.presetClear(2);
@@ -485,16 +492,21 @@ void TestPresets::unwritableStore()
         1);
     QSettings().setValue("Eptz6_preset_available", 0);
     QVERIFY(fileBytes().contains("Eptz5_preset_name=" + QByteArray(200, 'n') + "\n"));
+    // The test writes leave nothing behind.
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList("QUV Taqo Control.conf"));
+    QVERIFY(QFile::remove(fallback));
 }
 
 void TestPresets::readOnlyStoreAsNobody_data()
 {
     QTest::addColumn<bool>("folder");
     QTest::addColumn<bool>("file");
+    QTest::addColumn<bool>("action"); // a preset action, or the settings at exit only
     QTest::addColumn<QString>("reason"); // "%1" stands for the config folder
-    QTest::newRow("a config folder left to root") << true << false << "its folder \"%1\" cannot be written";
-    QTest::newRow("no config folder, none allowed") << false << false << "its folder \"%1\" cannot be created";
-    QTest::newRow("a store file left to root") << true << true << "the file cannot be written";
+    QTest::newRow("a config folder left to root") << true << false << true << "its folder \"%1\" cannot be written";
+    QTest::newRow("no config folder, none allowed") << false << false << true << "its folder \"%1\" cannot be created";
+    QTest::newRow("a store file left to root") << true << true << true << "the file cannot be written";
+    QTest::newRow("settings at exit only") << true << false << false << "its folder \"%1\" cannot be written";
 }
 
 void TestPresets::readOnlyStoreAsNobody()
@@ -503,6 +515,7 @@ void TestPresets::readOnlyStoreAsNobody()
         QSKIP("needs root, to run a helper as the user nobody");
     QFETCH(bool, folder);
     QFETCH(bool, file);
+    QFETCH(bool, action);
     // Nobody may enter the home but not write in it; with a file, the config
     // folder is nobody's and the file root's.
     QTemporaryDir home;
@@ -515,7 +528,8 @@ void TestPresets::readOnlyStoreAsNobody()
         QVERIFY(chown(QFile::encodeName(config).constData(), 65534, 65534) == 0);
     }
     QProcess helper;
-    helper.start(QCoreApplication::applicationFilePath(), { QString::fromLatin1(STORE_HELPER), home.path() });
+    helper.start(QCoreApplication::applicationFilePath(),
+        { QString::fromLatin1(STORE_HELPER), home.path(), action ? "action" : "exit" });
     QVERIFY(helper.waitForFinished(30000));
     QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
     QCOMPARE(helper.exitCode(), 0);
@@ -523,7 +537,8 @@ void TestPresets::readOnlyStoreAsNobody()
     const QString message
         = "The preference file \"" + store + "\" could not be saved: " + reason.arg(config) + " (Permission denied).";
     // The warning, and the preset set in memory all the same.
-    QCOMPARE(QString::fromLocal8Bit(helper.readAllStandardOutput()), message + STORE_WARNING_TAIL + "|1\n");
+    QCOMPARE(QString::fromLocal8Bit(helper.readAllStandardOutput()),
+        action ? message + STORE_WARNING_TAIL + "|1\n" : QString("|0\n"));
     QVERIFY(helper.readAllStandardError().contains(("Settings written at exit are lost. " + message).toLocal8Bit()));
 }
 
@@ -679,7 +694,7 @@ void TestPresets::cameraPresets()
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::strcmp(argv[1], STORE_HELPER) == 0)
+    if (argc == 4 && std::strcmp(argv[1], STORE_HELPER) == 0)
         return storeHelper(argc, argv);
     quvtest::Environment environment;
     apptest::AppApplication app(argc, argv);
