@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include <QImage>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -53,6 +55,8 @@ QStringList answer(
             box->defaultButton() ? box->defaultButton()->click() : box->accept();
         } else if (auto* menu = qobject_cast<QuvMenu*>(QApplication::activePopupWidget())) {
             shown.append(menu->itemText(0));
+            if (during)
+                during();
             QAction* action = menu->actionAt(menu->indexOfItemMatchingText(item));
             if (action)
                 QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
@@ -203,6 +207,58 @@ private slots:
         QCOMPARE(QStringLiteral("%1 %2%3").arg(state.row).arg(state.level).arg(state.writeBack ? "!" : ""), shown);
     }
 
+    void images()
+    {
+        // Each picture at the size its control has; outside the part drawn it is clear: the reset
+        // buttons lie over a slider's groove (gains) or past their group's edge (gamma), and the
+        // switches stand over the headings' right-hand part.
+        struct Picture
+        {
+            const char* stem;
+            std::initializer_list<const char*> states;
+            QSize size;
+            QRect drawn;
+        };
+        const auto modes = { "_off", "_on", "_press" };
+        const auto buttons = { "_off", "_press", "_disabled" };
+        const Picture pictures[] = {
+            { "wb_awb", modes, QSize(28, 11), {} },
+            { "wb_daylight", modes, QSize(16, 16), {} },
+            { "wb_indoor", modes, QSize(16, 14), {} },
+            { "wb_custom", modes, QSize(16, 14), {} },
+            { "wb_shade", modes, QSize(22, 15), {} },
+            { "wb_sodium", modes, QSize(15, 14), {} },
+            { "wb_m", modes, QSize(13, 13), {} },
+            { "wb_set", buttons, QSize(27, 15), {} },
+            { "wb_reset", buttons, QSize(51, 24), QRect(0, 0, 27, 15) },
+            { "wb_icon", { "" }, QSize(52, 37), {} },
+            { "switch_big", { "_off", "_on" }, QSize(65, 25), {} },
+            { "spot_focus_icon", { "" }, QSize(224, 31), QRect(0, 0, 128, 31) },
+            { "spot_ae_icon", { "" }, QSize(224, 31), QRect(0, 0, 102, 31) },
+            { "spot_focus_icon", { "_on", "_off" }, QSize(56, 39), {} },
+            { "spot_gamma_detail", { "" }, QSize(152, 22), {} },
+        };
+        for (const Picture& picture : pictures) {
+            for (const char* state : picture.states) {
+                const QString name = QLatin1String(picture.stem) + QLatin1String(state);
+                const QImage image(QStringLiteral(":/media/%1.png").arg(name));
+                QVERIFY2(image.size() == picture.size, qPrintable(name));
+                const QRect drawn = picture.drawn.isNull() ? image.rect() : picture.drawn;
+                int shown = 0;
+                int strayed = 0;
+                for (int y = 0; y < image.height(); ++y) {
+                    for (int x = 0; x < image.width(); ++x) {
+                        // Anti-aliasing may leave a trace of 2 or 3 % past an edge.
+                        const bool visible = qAlpha(image.pixel(x, y)) > 8;
+                        shown += visible ? 1 : 0;
+                        strayed += visible && !drawn.contains(x, y) ? 1 : 0;
+                    }
+                }
+                QVERIFY2(shown > 0 && strayed == 0, qPrintable(name));
+            }
+        }
+    }
+
     void builtAndConnected()
     {
         // Every connection is made, and every control but Apply explains itself.
@@ -226,6 +282,10 @@ private slots:
             QStringLiteral("04 24 72 | 04 24 60 | 04 24 75 | 04 35 | 7E 04 7D | 04 33 | 04 01 | 04 15 | 04 66 | 04 61 "
                            "| 04 75 | 04 53 | 05 53 | 04 22 | 04 23 00 | 04 23 01 | 04 23 02 | 04 68 | 05 08 | 05 68 | "
                            "04 59 | 04 29 | 04 5B | 04 1E | 05 5B | 04 43 | 04 44"));
+        // From the cache, only the delay mode, white balance, name and gamma are asked of the camera.
+        m_pane->uiSync(true);
+        QCOMPARE(sent(true).remove(QLatin1String("81 09 ")).remove(QLatin1String(" FF")),
+            QStringLiteral("04 24 75 | 04 35 | 04 23 00 | 04 23 01 | 04 23 02 | 04 5B | 04 1E | 05 5B"));
 
         // A stored row outside the list shows Features alone; -1 is never stored.
         const auto shown = [this] {
@@ -234,6 +294,9 @@ private slots:
                 names += find<QWidget>(name)->isVisible() ? QLatin1String(name) : QLatin1String();
             return names;
         };
+        QSettings().setValue(QStringLiteral("prefs/selected_setting"), 2);
+        m_pane->preferenceRead();
+        QCOMPARE(shown(), QStringLiteral("outputPane"));
         QSettings().setValue(QStringLiteral("prefs/selected_setting"), 7);
         m_pane->preferenceRead();
         QCOMPARE(shown(), QStringLiteral("featuresPane"));
@@ -312,6 +375,9 @@ private slots:
         QSignalSpy resync(m_pane, SIGNAL(sig_resync(ResyncType)));
         auto* name = find<QLineEdit>("cameraName");
         name->setModified(true);
+        emit name->editingFinished();
+        QCOMPARE(sent(), QString());
+        name->setText(QStringLiteral("XY")); // set by the program, not typed
         emit name->editingFinished();
         QCOMPARE(sent(), QString());
         const auto type = [name](const QString& text) {
@@ -495,7 +561,14 @@ private slots:
         setVFlip(!flipped);
         QCOMPARE(corner(ae), mirrored);
         QCOMPARE(corner(focus), mirrored);
+        // A flip made elsewhere reaches the pane as a resync: the switch and both windows follow, without a read.
+        m_camera->viscaSetVFlip(flipped);
         sent();
+        m_pane->uiResync(ResyncFlipV);
+        QCOMPARE(find<QPushButton>("flipV")->isChecked(), flipped);
+        QCOMPARE(corner(ae), snapped);
+        QCOMPARE(corner(focus), snapped);
+        QCOMPARE(sent(), QString());
         find<QPushButton>("spotAe")->click();
         QCOMPARE(sent(), QStringLiteral("81 01 04 59 03 FF"));
         QVERIFY(!ae->GetEditable());
@@ -532,13 +605,26 @@ private slots:
         QCOMPARE(patternSpin->value(), 256.0);
     }
 
-    void cameraRemovedDuringABox()
+    void cameraRemovedDuringABoxOrMenu()
     {
-        // The selected camera goes while a box is open; then the pane acts on the empty slot's placeholder.
+        // The selected camera goes while a menu or a box is open; then the pane acts on the empty slot's placeholder.
         m_set->selectIndex(2);
         m_pane->uiSync(true);
         const auto remove
             = [this] { m_set->deviceSetCreate({ SerialPortDesc::forDevicePath(m_sim->devicePath()) }, false); };
+        auto* focus = find<ScreenProxyIcon>("spotFocusPicture");
+        find<QPushButton>("spotFocus")->click();
+        QVERIFY(focus->GetEditable());
+        answer([&] { emit focus->customContextMenuRequested(QPoint(5, 5)); }, QStringLiteral("Move to Center"), remove);
+        QVERIFY(!m_set->getAt(2));
+        QCOMPARE(focus->roi().topLeft(), QPoint(1440, 742));
+        // Back again, for the box.
+        QTRY_VERIFY_WITH_TIMEOUT(m_set->processingCount() == 0, 30000);
+        m_set->deviceSetCreate({ SerialPortDesc::forDevicePath(m_sim->devicePath()),
+                                   SerialPortDesc::forDevicePath(m_other.devicePath()) },
+            false);
+        QTRY_VERIFY_WITH_TIMEOUT(m_set->processingCount() == 0 && m_set->getAt(2), 30000);
+        m_pane->uiSync(true);
         QCOMPARE(answer([&] { choose(find<QuvComboBox>("delayMode"), 1); }, QString(), remove).size(), 1);
         QVERIFY(!m_set->getAt(2));
         QVERIFY(find<QPushButton>("apply")->isEnabled());
