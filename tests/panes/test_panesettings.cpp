@@ -209,50 +209,43 @@ private slots:
 
     void images()
     {
-        // Each picture at the size its control has; outside the part drawn it is clear: the reset
-        // buttons lie over a slider's groove (gains) or past their group's edge (gamma), and the
-        // switches stand over the headings' right-hand part.
-        struct Picture
+        // Each picture at its control's size, clear outside the part drawn: the reset art lies over a
+        // slider's groove (gains) or past its group's edge (gamma); the switches stand on the headings.
+        const struct
         {
-            const char* stem;
-            std::initializer_list<const char*> states;
+            const char* stems;
             QSize size;
             QRect drawn;
+        } pictures[] = {
+            { "wb_awb_off wb_awb_on wb_awb_press", QSize(28, 11), {} },
+            { "wb_daylight_off wb_daylight_on wb_daylight_press", QSize(16, 16), {} },
+            { "wb_indoor_off wb_indoor_on wb_indoor_press wb_custom_off wb_custom_on wb_custom_press", QSize(16, 14),
+                {} },
+            { "wb_shade_off wb_shade_on wb_shade_press", QSize(22, 15), {} },
+            { "wb_sodium_off wb_sodium_on wb_sodium_press", QSize(15, 14), {} },
+            { "wb_m_off wb_m_on wb_m_press", QSize(13, 13), {} },
+            { "wb_set_off wb_set_press wb_set_disabled", QSize(27, 15), {} },
+            { "wb_reset_off wb_reset_press wb_reset_disabled", QSize(51, 24), QRect(0, 0, 27, 15) },
+            { "wb_icon", QSize(52, 37), {} },
+            { "switch_big_off switch_big_on", QSize(65, 25), {} },
+            { "spot_focus_icon", QSize(224, 31), QRect(0, 0, 128, 31) },
+            { "spot_ae_icon", QSize(224, 31), QRect(0, 0, 102, 31) },
+            { "spot_focus_icon_on spot_focus_icon_off", QSize(56, 39), {} },
+            { "spot_gamma_detail", QSize(152, 22), {} },
         };
-        const auto modes = { "_off", "_on", "_press" };
-        const auto buttons = { "_off", "_press", "_disabled" };
-        const Picture pictures[] = {
-            { "wb_awb", modes, QSize(28, 11), {} },
-            { "wb_daylight", modes, QSize(16, 16), {} },
-            { "wb_indoor", modes, QSize(16, 14), {} },
-            { "wb_custom", modes, QSize(16, 14), {} },
-            { "wb_shade", modes, QSize(22, 15), {} },
-            { "wb_sodium", modes, QSize(15, 14), {} },
-            { "wb_m", modes, QSize(13, 13), {} },
-            { "wb_set", buttons, QSize(27, 15), {} },
-            { "wb_reset", buttons, QSize(51, 24), QRect(0, 0, 27, 15) },
-            { "wb_icon", { "" }, QSize(52, 37), {} },
-            { "switch_big", { "_off", "_on" }, QSize(65, 25), {} },
-            { "spot_focus_icon", { "" }, QSize(224, 31), QRect(0, 0, 128, 31) },
-            { "spot_ae_icon", { "" }, QSize(224, 31), QRect(0, 0, 102, 31) },
-            { "spot_focus_icon", { "_on", "_off" }, QSize(56, 39), {} },
-            { "spot_gamma_detail", { "" }, QSize(152, 22), {} },
-        };
-        for (const Picture& picture : pictures) {
-            for (const char* state : picture.states) {
-                const QString name = QLatin1String(picture.stem) + QLatin1String(state);
+        for (const auto& picture : pictures) {
+            for (const QString& name : QString::fromLatin1(picture.stems).split(' ')) {
                 const QImage image(QStringLiteral(":/media/%1.png").arg(name));
                 QVERIFY2(image.size() == picture.size, qPrintable(name));
                 const QRect drawn = picture.drawn.isNull() ? image.rect() : picture.drawn;
                 int shown = 0;
                 int strayed = 0;
-                for (int y = 0; y < image.height(); ++y) {
-                    for (int x = 0; x < image.width(); ++x) {
-                        // Anti-aliasing may leave a trace of 2 or 3 % past an edge.
-                        const bool visible = qAlpha(image.pixel(x, y)) > 8;
-                        shown += visible ? 1 : 0;
-                        strayed += visible && !drawn.contains(x, y) ? 1 : 0;
-                    }
+                for (int i = 0; i < image.width() * image.height(); ++i) {
+                    const QPoint at(i % image.width(), i / image.width());
+                    // Anti-aliasing may leave a trace of 2 or 3 % past an edge.
+                    const bool visible = qAlpha(image.pixel(at)) > 8;
+                    shown += visible ? 1 : 0;
+                    strayed += visible && !drawn.contains(at) ? 1 : 0;
                 }
                 QVERIFY2(shown > 0 && strayed == 0, qPrintable(name));
             }
@@ -426,6 +419,10 @@ private slots:
             QVERIFY(button->isChecked());
             QCOMPARE(onePush->isEnabled(), parts.at(1) == "03");
             QCOMPARE(rSlider->isEnabled(), parts.at(1) == "05");
+            if (onePush->isEnabled()) {
+                onePush->click();
+                QCOMPARE(sent(), QStringLiteral("81 01 04 10 05 FF"));
+            }
         }
         // A mode without a button leaves the buttons and disables the rest.
         m_sim->setValue(hexBytes("04 35"), hexBytes("06"));
@@ -620,8 +617,8 @@ private slots:
         QCOMPARE(focus->roi().topLeft(), QPoint(1440, 742));
         // Back again, for the box.
         QTRY_VERIFY_WITH_TIMEOUT(m_set->processingCount() == 0, 30000);
-        m_set->deviceSetCreate({ SerialPortDesc::forDevicePath(m_sim->devicePath()),
-                                   SerialPortDesc::forDevicePath(m_other.devicePath()) },
+        m_set->deviceSetCreate(
+            { SerialPortDesc::forDevicePath(m_sim->devicePath()), SerialPortDesc::forDevicePath(m_other.devicePath()) },
             false);
         QTRY_VERIFY_WITH_TIMEOUT(m_set->processingCount() == 0 && m_set->getAt(2), 30000);
         m_pane->uiSync(true);
