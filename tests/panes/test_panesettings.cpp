@@ -313,6 +313,11 @@ private slots:
             QStringList("QUV Taqo Control|ePTZ is currently enabled and requires the video format be set to a UHD "
                         "format. Changing to the selected format will disable ePTZ.|"));
         QVERIFY(apply->isEnabled() && !note->isHidden());
+        // A re-read makes the camera's values the pending ones again.
+        m_pane->uiSync(true);
+        QVERIFY(!apply->isEnabled() && note->isHidden());
+        QCOMPARE(format->currentIndex(), 0);
+        answer([&] { choose(format, 2); });
         choose(format, 0);
         QVERIFY(!apply->isEnabled() && note->isHidden());
         answer([&] { choose(format, 2); });
