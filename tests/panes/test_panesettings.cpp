@@ -584,9 +584,13 @@ private slots:
         auto* offsetSpin = find<QuvDoubleSpinBox>("gammaOffsetSpin");
         choose(mode, 1);
         QCOMPARE(sent(true), QStringLiteral("81 01 04 5B 01 FF"));
-        m_pane->syncGammaMode(true);
         QVERIFY(!patternSpin->isEnabled() && !find<QPushButton>("gammaPatternReset")->isEnabled());
         QVERIFY(offsetSpin->isEnabled() && find<QPushButton>("gammaOffsetReset")->isEnabled());
+        // On a re-read the camera's mode decides.
+        m_sim->setValue(hexBytes("04 5B"), hexBytes("02"));
+        m_pane->syncGammaMode(false);
+        QVERIFY(patternSpin->isEnabled() && mode->currentIndex() == 2);
+        QCOMPARE(sent(), QStringLiteral("81 09 04 5B FF"));
         offsetSpin->setValue(-20);
         QCOMPARE(find<SegmentSlider>("gammaOffsetSlider")->value(), -20);
         QCOMPARE(sent(true), QStringLiteral("81 01 04 1E 00 00 00 01 01 04 FF"));
