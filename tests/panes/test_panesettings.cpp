@@ -582,15 +582,19 @@ private slots:
         auto* mode = find<QuvComboBox>("gammaMode");
         auto* patternSpin = find<QuvDoubleSpinBox>("gammaPatternSpin");
         auto* offsetSpin = find<QuvDoubleSpinBox>("gammaOffsetSpin");
+        // "Straight", chosen, disables the pattern controls; the camera's mode, read, decides again.
+        const auto readMode = [&] {
+            m_sim->setValue(hexBytes("04 5B"), hexBytes("02"));
+            m_pane->syncGammaMode(false);
+            QVERIFY(patternSpin->isEnabled() && mode->currentIndex() == 2);
+            sent();
+        };
+        readMode();
         choose(mode, 1);
         QCOMPARE(sent(true), QStringLiteral("81 01 04 5B 01 FF"));
         QVERIFY(!patternSpin->isEnabled() && !find<QPushButton>("gammaPatternReset")->isEnabled());
         QVERIFY(offsetSpin->isEnabled() && find<QPushButton>("gammaOffsetReset")->isEnabled());
-        // On a re-read the camera's mode decides.
-        m_sim->setValue(hexBytes("04 5B"), hexBytes("02"));
-        m_pane->syncGammaMode(false);
-        QVERIFY(patternSpin->isEnabled() && mode->currentIndex() == 2);
-        QCOMPARE(sent(), QStringLiteral("81 09 04 5B FF"));
+        readMode();
         offsetSpin->setValue(-20);
         QCOMPARE(find<SegmentSlider>("gammaOffsetSlider")->value(), -20);
         QCOMPARE(sent(true), QStringLiteral("81 01 04 1E 00 00 00 01 01 04 FF"));
