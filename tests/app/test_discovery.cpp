@@ -74,6 +74,13 @@ void TestDiscovery::buttonsAndOpenFailure()
     QTRY_COMPARE(rig.window.scans, scans + 1);
     QCOMPARE(boxes, 1);
     QVERIFY(!rig.window.m_openFailBox);
+
+    // A camera given a new name shows it once the pane reports the change.
+    QVERIFY(rig.window.settle());
+    rig.window.m_deviceSet->getAt(0)->deviceNameSet(QStringLiteral("Lobby"));
+    emit rig.window.sig_resync(ResyncName);
+    QCOMPARE(buttons[0]->text(), QStringLiteral("Lobby"));
+    QCOMPARE(buttons[0]->toolTip(), QStringLiteral("Slot 1: Select Camera \"Lobby\""));
 }
 
 void TestDiscovery::powerAndRestart()
@@ -173,7 +180,13 @@ void TestDiscovery::statusTexts_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
+    const std::pair<int, const char*> formats[] = { { 1, "1080i29.97" }, { 4, "1080i25" }, { 6, "1080p29.97" },
+        { 8, "1080p25" }, { 9, "720p59.94" }, { 12, "720p50" }, { 19, "1080p59.94" }, { 20, "1080p50" }, { 27, "NTSC" },
+        { 28, "PAL" }, { 29, "UHDp29.97" }, { 30, "UHDp25" }, { 2, "-----" } };
+    for (const auto& [format, text] : formats)
+        QTest::addRow("format %d", format) << statusstrip::formatText(format, false) << text;
     QTest::newRow("UHD, ePTZ on") << statusstrip::formatText(30, true) << "1080p50";
+    QTest::newRow("HD, ePTZ on") << statusstrip::formatText(9, true) << "720p59.94";
     QTest::newRow("ePTZ unknown") << statusstrip::eptzText(0) << "";
     QTest::newRow("digital zoom") << statusstrip::zoomText(31424, 2) << "144x";
     QTest::newRow("super zoom") << statusstrip::zoomText(22976, 4) << "20.0x";

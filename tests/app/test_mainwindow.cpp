@@ -142,10 +142,12 @@ void TestMainWindow::layout()
         { "shutterLabel", { 548, 513, 54, 20 } } };
     for (const auto& [name, rect] : places)
         QCOMPARE(window.findChild<QWidget*>(QLatin1String(name))->geometry(), rect);
+    QCOMPARE(window.m_zoomLabel->toolTip(), QStringLiteral("Zoom multiplier"));
     const QString cameraSheet = window.m_cameraButtons[0]->styleSheet();
     QVERIFY(cameraSheet.contains(QLatin1String("camera_off.png")) && !cameraSheet.contains(QLatin1String("preset")));
     QCOMPARE(window.m_paneButtons.at(2)->styleSheet().count(QLatin1String("active_settings")), 3);
     QVERIFY(window.m_paneButtons.at(1)->styleSheet().contains(QLatin1String("b_nonactive_eptz.png")));
+    QVERIFY(window.m_paneButtons.at(0)->styleSheet().contains(QLatin1String("b_nonactive_camera.png")));
 
     window.uiEnableCameraEditing(true);
     QVERIFY(!window.m_joystickLabel->isHidden() && !window.m_paneFrame->isHidden());
