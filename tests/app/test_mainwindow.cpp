@@ -13,10 +13,12 @@
 #include <memory>
 
 #include <QButtonGroup>
+#include <QDesktopServices>
 #include <QImage>
 #include <QPointer>
 #include <QSettings>
 #include <QThread>
+#include <QUrl>
 
 using apptest::TestWindow;
 
@@ -33,6 +35,10 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 
+public slots:
+    // Stands for the desktop's browser.
+    void openUrl(const QUrl& url) { m_opened = url; }
+
 private slots:
     void initTestCase() { paneclock::setSourceForTesting(apptest::testClock); }
     void init() { QSettings().clear(); }
@@ -45,6 +51,9 @@ private slots:
     void statusDialog();
     void countdown();
     void shutdown();
+
+private:
+    QUrl m_opened;
 };
 
 void TestMainWindow::startAndFirstScan()
@@ -224,6 +233,14 @@ void TestMainWindow::statusDialog()
         QStringLiteral("Restarting TaqoCam..."));
     window.slot_pnpReloadOne();
     QVERIFY(!window.m_statusDialog && !window.m_factoryDefaultPending);
+
+    // The web page opens in the desktop's browser, whatever becomes of it.
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
+    quvtest::MessageLog log;
+    window.slot_about();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    QVERIFY(m_opened.isValid() && !m_opened.host().isEmpty());
+    QCOMPARE(log.count(QStringLiteral("slot_about")), 1);
 }
 
 void TestMainWindow::countdown()
