@@ -4,6 +4,7 @@
 
 #include "app/statusstrip.h"
 #include "device/deviceinterface.h"
+#include "panes/panebase.h"
 #include "quvtest.h"
 #include "testwindow.h"
 
@@ -95,11 +96,13 @@ void TestDiscovery::powerAndRestart()
     rig.window.m_powerButton->click();
     QVERIFY(received(sim, "81 01 04 00 02 FF"));
     QVERIFY(!received(sim, "81 09 04 00 FF", 0));
-    // Switched on, the camera is read again two seconds later.
+    // Switched on, the camera is read again two seconds later, the panes' values too.
     QVERIFY(received(sim, "81 09 04 00 FF"));
+    QVERIFY(received(sim, "81 09 04 39 FF"));
 
+    // The settings pane's Apply asks for the restart.
     sim.clearReceived();
-    emit rig.window.sig_resync(ResyncRestart);
+    emit rig.window.m_panes.at(PaneTypeSettings)->sig_resync(ResyncRestart);
     QVERIFY(received(sim, "81 01 04 19 03 FF"));
     QCOMPARE(rig.window.m_statusDialog->findChild<QLabel*>(QStringLiteral("textLabel"))->text(),
         QStringLiteral("Restarting TaqoCam..."));
@@ -140,9 +143,12 @@ void TestDiscovery::reloadDuringRescan()
 {
     Rig rig({ 0 });
     QVERIFY(rig.start());
-    // A rebuild that starts while the ports are listed puts the scan off to a fresh countdown.
+    // A rebuild that starts while the ports are listed puts the scan off to a
+    // fresh countdown. The camera answers its first question late, so that the
+    // rebuild is still under way when the scan looks.
     rig.window.onScan = [&] {
         rig.window.onScan = nullptr;
+        rig.sim(0).addFault(CamSim::Rule(CamSim::Fault::Delay).ms(1500).times(1));
         rig.window.m_deviceSet->deviceSetReloadSelected();
     };
     rig.window.rescan(true);

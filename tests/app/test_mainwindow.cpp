@@ -50,6 +50,7 @@ private slots:
     void images();
     void statusDialog();
     void countdown();
+    void controllerLinks();
     void shutdown();
 
 private:
@@ -152,6 +153,8 @@ void TestMainWindow::layout()
     for (const auto& [name, rect] : places)
         QCOMPARE(window.findChild<QWidget*>(QLatin1String(name))->geometry(), rect);
     QCOMPARE(window.m_zoomLabel->toolTip(), QStringLiteral("Zoom multiplier"));
+    QCOMPARE(window.m_presetTypeLabel->toolTip(), QStringLiteral("Presets Control Group\nRight click for options."));
+    QCOMPARE(window.m_warningLabel->styleSheet(), QStringLiteral("color: rgb(67,149,194);"));
     const QString cameraSheet = window.m_cameraButtons[0]->styleSheet();
     QVERIFY(cameraSheet.contains(QLatin1String("camera_off.png")) && !cameraSheet.contains(QLatin1String("preset")));
     QCOMPARE(window.m_paneButtons.at(2)->styleSheet().count(QLatin1String("active_settings")), 3);
@@ -273,6 +276,30 @@ void TestMainWindow::countdown()
     QCOMPARE(window.scans, 3);
 }
 
+void TestMainWindow::controllerLinks()
+{
+    quvtest::MessageLog log;
+    TestWindow window;
+    ControlBase* controller = window.m_controlBase;
+    // The controller's signals come through the window's event queue.
+    emit controller->sig_buttonPush(TaqoOpHeldPresetSet, true);
+    QVERIFY(!window.m_held405);
+    QTRY_VERIFY(window.m_held405);
+    // A rescan reaches the controller the same way; its next poll, on the
+    // control thread, sets the joystick up again.
+    const int setups = log.count(QStringLiteral("joystickSetup"));
+    window.tick(500);
+    QVERIFY(log.waitFor(QStringLiteral("joystickSetup"), setups + 1));
+    // Every other signal of the controller reaches its slot.
+    QVERIFY(QObject::disconnect(controller, SIGNAL(sig_joystickXY(double, double, bool, bool)), &window,
+        SLOT(slot_joystickXY(double, double, bool, bool))));
+    QVERIFY(QObject::disconnect(
+        controller, SIGNAL(sig_joystickZ(double, bool, bool)), &window, SLOT(slot_joystickZ(double, bool, bool))));
+    QVERIFY(QObject::disconnect(
+        controller, SIGNAL(sig_joystickS(double, bool, bool)), &window, SLOT(slot_joystickS(double, bool, bool))));
+    QVERIFY(QObject::disconnect(controller, SIGNAL(sig_buttonClick(int)), &window, SLOT(slot_controlButtonClick(int))));
+}
+
 void TestMainWindow::shutdown()
 {
     auto window = std::make_unique<TestWindow>();
@@ -283,6 +310,7 @@ void TestMainWindow::shutdown()
     const QPointer<ControlBase> controller = window->m_controlBase;
     const QPointer<QThread> controlThread = window->m_controlThread;
     QVERIFY(controller && controlThread->isRunning());
+    QCOMPARE(controlThread->objectName(), QStringLiteral("control"));
     window->close();
     window.reset();
     QVERIFY(!controller && !controlThread);
