@@ -132,7 +132,7 @@ void TestDiscovery::slotSwap()
     QVERIFY(received(rig.sim(1), "81 01 04 22 00 00 00 02 FF"));
 
     // An ID outside the slots is replaced by the slot's number.
-    moving->viscaSet(ViscaMsg::CameraId, 9, -1);
+    moving->viscaSet(ViscaMsg::CameraId, 8, -1);
     rig.sim(0).clearReceived();
     emit rig.window.sig_resync(ResyncSlot);
     QVERIFY(received(rig.sim(0), "81 01 04 22 00 00 00 05 FF"));
