@@ -12,6 +12,31 @@
 
 namespace {
 
+// Drawn without the window's background, so that offline shows what stays.
+QImage render(QWidget* widget)
+{
+    QImage image(widget->size(), QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    widget->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+// The smallest rectangle holding every pixel near colour (text is smoothed).
+QRect inked(const QImage& image, const QColor& color)
+{
+    QRect box;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - color.red()) + std::abs(c.green() - color.green())
+                    + std::abs(c.blue() - color.blue())
+                < 60)
+                box |= QRect(x, y, 1, 1);
+        }
+    }
+    return box;
+}
+
 void mouse(QWidget* widget, QEvent::Type type, const QPoint& pos, int button, int held, int modifiers = 0)
 {
     // The global position only has to move with the local one.
@@ -123,6 +148,7 @@ private slots:
     void altKeyRestartsTheDrag();
     void keys();
     void painting();
+    void sizeLabels();
     void matrix();
 };
 
@@ -237,13 +263,6 @@ void TestScreenProxy::keys()
 
 void TestScreenProxy::painting()
 {
-    // Drawn without the window's background, so offline shows what stays.
-    const auto render = [](QWidget* widget) {
-        QImage image(widget->size(), QImage::Format_ARGB32);
-        image.fill(Qt::transparent);
-        widget->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-        return image;
-    };
     const QColor grey(54, 54, 54);
     const QColor blue(67, 149, 194);
     const auto proxy = makeProxy(QRect(1000, 500, 800, 300), RoiConstrainMoveOnly); // pixels (100, 50) to (179, 79)
@@ -258,6 +277,7 @@ void TestScreenProxy::painting()
     image = render(proxy.get());
     QCOMPARE(image.pixelColor(102, 52).alpha(), 0);
     QCOMPARE(image.pixelColor(383, 215), QColor(Qt::black));
+    QCOMPARE(image.pixelColor(200, 215), QColor(Qt::black));
 
     ScreenProxyIcon icon(nullptr, QRect(0, 0, 384, 216));
     icon.SetScreenSize(3840, 2160);
@@ -269,6 +289,53 @@ void TestScreenProxy::painting()
     QCOMPARE(image.pixelColor(100, 50), QColor(Qt::red));
     QCOMPARE(image.pixelColor(139, 79), QColor(Qt::red));
     QCOMPARE(image.pixelColor(140, 80), QColor(Qt::black));
+}
+
+void TestScreenProxy::sizeLabels()
+{
+    // Screen label red, region label green, both in 11 points whatever the
+    // widget's own font; the region's label sits inside it at its bottom when
+    // it fits, else just below it, and never below the screen.
+    const QColor red(255, 0, 0);
+    const QColor green(0, 255, 0);
+    const auto proxy = makeProxy(A, RoiConstrainFree);
+    proxy->SetScreenFillColor(QColor(54, 54, 54));
+    proxy->SetRoiFillColor(QColor(67, 149, 194));
+    proxy->SetScreenTextColor(red);
+    proxy->SetRoiTextColor(green);
+    QFont tiny = proxy->font();
+    tiny.setPointSize(5);
+    proxy->setFont(tiny);
+    QFont font = proxy->font();
+    font.setPointSize(11);
+    const QFontMetrics metrics(font);
+    const QRect screenLabel = inked(render(proxy.get()), red);
+    QVERIFY2(std::abs(screenLabel.width() - metrics.horizontalAdvance("3840x2160")) < 6,
+        qPrintable(QString::number(screenLabel.width())));
+    QVERIFY(screenLabel.top() >= 0 && screenLabel.bottom() < metrics.height());
+
+    // A region (x 100, bottom 150 in pixels) just wide enough for its label:
+    // the text is four pixels wider than the room it needs.
+    int width = 1000;
+    for (int pass = 0; pass < 3; ++pass)
+        width = (metrics.boundingRect(QString("%1x1000").arg(width)).width() - 2) * 10;
+    struct Case
+    {
+        QRect roi;
+        int top, bottom; // the rows the label's ink must lie in
+    };
+    const int th = metrics.boundingRect("0").height();
+    const Case cases[] = {
+        { { 1000, 500, width, 1000 }, 150 - th, 150 },
+        { { 1000, 500, width - 30, 1000 }, 150, 150 + th },
+        { { 1000, 1160, width - 30, 1000 }, 216 - th, 216 },
+    };
+    for (const Case& c : cases) {
+        proxy->SetRoiGeometry(c.roi.x(), c.roi.y(), c.roi.width(), c.roi.height());
+        const QRect label = inked(render(proxy.get()), green);
+        QVERIFY2(label.top() >= c.top && label.bottom() <= c.bottom,
+            qPrintable(QString("%1: %2..%3").arg(c.roi.width()).arg(label.top()).arg(label.bottom())));
+    }
 }
 
 void TestScreenProxy::matrix()
