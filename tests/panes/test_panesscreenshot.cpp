@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "camsim.h"
 #include "device/deviceinterface.h"
 #include "device/deviceset.h"
 #include "panes/jogcontroller.h"
@@ -24,6 +23,7 @@
 #include "quvapp/quvcombobox.h"
 #include "quvtest.h"
 #include "screengrab.h"
+#include "simulatedcameraset.h"
 
 using quvtest::hexBytes;
 
@@ -184,23 +184,20 @@ void TestPanesScreenshot::cameraPane()
         QSKIP("needs an X server (run under xvfb-run with QT_QPA_PLATFORM=xcb)");
 
     // A camera in full manual exposure at f4.0, 1/60 and 12 dB, with automatic focus on.
-    quvtest::CamSim sim;
-    QVERIFY(sim.isValid());
-    sim.setValue(hexBytes("04 39"), hexBytes("03"));
-    sim.setWord(hexBytes("04 4B"), 12);
-    sim.setWord(hexBytes("04 4A"), 6);
-    sim.setWord(hexBytes("04 4C"), 5);
-    sim.setWord(hexBytes("04 48"), 0x3000);
-    sim.setWord(hexBytes("04 47"), 0x1000);
-    QObject owner;
-    DeviceSet* cameras = new DeviceSet(&owner);
-    cameras->deviceSetCreate(QList<SerialPortDesc> { SerialPortDesc::forDevicePath(sim.devicePath()) }, false);
-    QTRY_VERIFY_WITH_TIMEOUT(cameras->processingCount() == 0 && cameras->deviceSetCount() == 1, 30000);
+    SimulatedCameraSet cameras;
+    QVERIFY(cameras.waitForCamera());
+    quvtest::CamSim* sim = cameras.sim();
+    sim->setValue(hexBytes("04 39"), hexBytes("03"));
+    sim->setWord(hexBytes("04 4B"), 12);
+    sim->setWord(hexBytes("04 4A"), 6);
+    sim->setWord(hexBytes("04 4C"), 5);
+    sim->setWord(hexBytes("04 48"), 0x3000);
+    sim->setWord(hexBytes("04 47"), 0x1000);
 
     QDialog form;
     form.setWindowTitle(QStringLiteral("camera pane"));
     form.setGeometry(20, 20, 662, 393);
-    auto* pane = new PaneCamera(cameras, &form);
+    auto* pane = new PaneCamera(cameras.set(), &form);
     pane->setGeometry(0, 0, 662, 393);
     pane->uiSetup();
     pane->uiSync(false);
@@ -223,7 +220,6 @@ void TestPanesScreenshot::cameraPane()
         const QColor filled(screen.pixel(slider->mapToGlobal(QPoint(30, slider->height() / 2))));
         QVERIFY2(filled.blue() > filled.red() + 60, qPrintable(filled.name()));
     }
-    delete cameras;
 }
 
 void TestPanesScreenshot::regionEditors()
