@@ -120,6 +120,7 @@ const Drag kDrags[] = {
     { "fixed bottom edge", 2, { 16, 9 }, B, { 180, 139 }, L, 0, { 0, 9 }, L, { 1000, 500, 1760, 990 }, 1 },
     { "fixed top-right", 2, { 16, 9 }, B, { 259, 50 }, L, 0, { 16, -9 }, L, { 1000, 410, 1760, 990 }, 1 },
     { "fixed bottom-left", 2, { 16, 9 }, B, { 100, 139 }, L, 0, { -16, 9 }, L, { 840, 500, 1760, 990 }, 1 },
+    { "fixed corner, height limits", 2, { 16, 9 }, B, { 259, 139 }, L, 0, { 50, 5 }, L, { 1000, 500, 1689, 950 }, 1 },
     { "fixed body", 2, { 16, 9 }, B, { 180, 100 }, L, 0, { -3, 2 }, L, { 970, 520, 1600, 900 }, 1 },
     { "negative aspect is free", 2, { 16, -9 }, B, { 259, 100 }, L, 0, { 16, 0 }, L, { 1000, 500, 1760, 900 }, 1 },
     { "shift keeps the shape", 1, {}, B, { 259, 100 }, L, kShift, { 16, 0 }, L, { 1000, 500, 1760, 990 }, 1 },
@@ -146,6 +147,7 @@ private slots:
     void drag_data() { quvtest::addRows(kDrags); }
     void drag();
     void altKeyRestartsTheDrag();
+    void constraintAndValidators();
     void keys();
     void painting();
     void sizeLabels();
@@ -161,9 +163,15 @@ void TestScreenProxy::letterbox()
     QCOMPARE(proxy.geometry(), fit.geometry);
     QCOMPARE(proxy.horizontalScale(), fit.scaleX);
     QCOMPARE(proxy.verticalScale(), fit.scaleY);
-    QRect none;
-    ScreenProxy::ScaleAspectToFit(0, 5, 10, 10, none);
-    QCOMPARE(none, QRect(0, 0, 0, 0));
+    // A size below 1 fits nothing; a box one pixel high still fits a pixel.
+    const auto fitted = [](int srcW, int srcH, int dstW, int dstH) {
+        QRect out;
+        ScreenProxy::ScaleAspectToFit(srcW, srcH, dstW, dstH, out);
+        return out;
+    };
+    for (const QRect& sizes : { QRect(0, 5, 10, 10), QRect(5, 0, 10, 10), QRect(5, 5, 0, 10), QRect(5, 5, 10, 0) })
+        QCOMPARE(fitted(sizes.x(), sizes.y(), sizes.width(), sizes.height()), QRect(0, 0, 0, 0));
+    QCOMPARE(fitted(5, 5, 10, 1), QRect(4, 0, 1, 1));
     QCOMPARE(ScreenProxy::ScreenToUi(-25, 0.1), -3); // halves away from zero
     QCOMPARE(ScreenProxy::UiToScreen(7, 0.0), 0);
 }
@@ -227,6 +235,42 @@ void TestScreenProxy::altKeyRestartsTheDrag()
     QVERIFY(key(proxy.get(), QEvent::KeyPress, Qt::Key_Alt));
     mouse(proxy.get(), QEvent::MouseButtonPress, QPoint(150, 80), L, L);
     QCOMPARE(move(160, 0), 1307);
+}
+
+void TestScreenProxy::constraintAndValidators()
+{
+    // The aspect given counts only for the fixed-aspect constraint and only
+    // when neither term is 0; otherwise it is the region's present shape.
+    const auto proxy = makeProxy(A, RoiConstrainFree);
+    const auto constrain = [&proxy](int c, int aw, int ah) {
+        proxy->SetContrain(RoiConstrain(c), aw, ah);
+        int w = 0;
+        int h = 0;
+        const int got = proxy->GetContrain(&w, &h);
+        return QString("%1 %2:%3").arg(got).arg(w).arg(h);
+    };
+    QCOMPARE(constrain(2, 1, 2), QString("2 1:2"));
+    QCOMPARE(constrain(2, 16, 0), QString("2 1000:600"));
+    QCOMPARE(constrain(1, 16, 9), QString("1 1000:600"));
+    QCOMPARE(constrain(3, 16, 9), QString("3 1000:600"));
+    QCOMPARE(proxy->GetContrain(nullptr, nullptr), RoiConstrainMoveOnly);
+    // Width and height: at least 4, at most what the screen leaves right of and below the region.
+    QCOMPARE(QString("%1 %2 %3 %4")
+                 .arg(proxy->ValidateRoiW(5000))
+                 .arg(proxy->ValidateRoiW(1))
+                 .arg(proxy->ValidateRoiH(5000))
+                 .arg(proxy->ValidateRoiH(-3)),
+        QString("2840 4 1660 4"));
+
+    // A fixed-aspect edit of the present region; with an aspect term of 0 a free one.
+    proxy->SetRoiGeometry(1000, 500, 1600, 900);
+    proxy->SetContrain(RoiConstrainFixAspect, 16, 9);
+    proxy->ChangeRoiFixAspect(RoiHitRight, 160, 0);
+    QCOMPARE(proxy->roi(), QRect(1000, 500, 1760, 990));
+    proxy->SetRoiGeometry(1000, 500, 1000, 0);
+    proxy->SetContrain(RoiConstrainFixAspect, 0, 0);
+    proxy->ChangeRoiFixAspect(RoiHitRight, 100, 0);
+    QCOMPARE(proxy->roi(), QRect(1000, 500, 1100, 0));
 }
 
 void TestScreenProxy::keys()
@@ -326,6 +370,7 @@ void TestScreenProxy::sizeLabels()
     };
     const int th = metrics.boundingRect("0").height();
     const Case cases[] = {
+        { { 1000, 500, 2000, 1000 }, 150 - th, 150 },
         { { 1000, 500, width, 1000 }, 150 - th, 150 },
         { { 1000, 500, width - 30, 1000 }, 150, 150 + th },
         { { 1000, 1160, width - 30, 1000 }, 216 - th, 216 },
@@ -333,8 +378,14 @@ void TestScreenProxy::sizeLabels()
     for (const Case& c : cases) {
         proxy->SetRoiGeometry(c.roi.x(), c.roi.y(), c.roi.width(), c.roi.height());
         const QRect label = inked(render(proxy.get()), green);
-        QVERIFY2(label.top() >= c.top && label.bottom() <= c.bottom,
-            qPrintable(QString("%1: %2..%3").arg(c.roi.width()).arg(label.top()).arg(label.bottom())));
+        // Centred on the region.
+        const int centre = ScreenProxy::ScreenToUi(c.roi.x() + c.roi.width() / 2, 0.1);
+        QVERIFY2(label.top() >= c.top && label.bottom() <= c.bottom && std::abs(label.center().x() - centre) <= 2,
+            qPrintable(QString("%1: %2..%3 at %4")
+                           .arg(c.roi.width())
+                           .arg(label.top())
+                           .arg(label.bottom())
+                           .arg(label.center().x())));
     }
 }
 
