@@ -14,6 +14,7 @@
 #include <tuple>
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QPointer>
 #include <QSettings>
@@ -475,6 +476,11 @@ private slots:
         }
         // The lens initialised, the panes read the camera again.
         QTRY_VERIFY_WITH_TIMEOUT(rig.other.waitForPacket(hexBytes("81 09 04 00 FF"), 0), 10000);
+        // A camera button's context request is logged; no menu.
+        quvtest::MessageLog log;
+        QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(3, 4));
+        QApplication::sendEvent(rig.window.m_cameraButtons[0], &request);
+        QVERIFY(log.count("slot_contextCamera QPoint(3,4)") == 1 && !QApplication::activePopupWidget());
         choose(rig.window, "About...");
         const QPointer<ScanProgressDialog> dialog = rig.window.m_statusDialog;
         QVERIFY(dialog);
