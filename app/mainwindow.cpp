@@ -273,13 +273,16 @@ void MainWindow::uiSetup()
         m_cameraButtons[j] = button;
     }
 
+    // Each pane is set up before the next one is built.
     const QRect paneArea = paneRect(m_paneFrame->width(), m_paneFrame->height());
-    for (PaneBase* pane : std::initializer_list<PaneBase*> { new PaneCamera(m_deviceSet, m_paneFrame),
-             new PaneEptz(m_deviceSet, m_paneFrame), new PaneSettings(m_deviceSet, m_paneFrame) }) {
+    const auto addPane = [this, &paneArea](PaneBase* pane) {
         pane->setGeometry(paneArea);
         pane->uiSetup();
         m_panes.append(pane);
-    }
+    };
+    addPane(new PaneCamera(m_deviceSet, m_paneFrame));
+    addPane(new PaneEptz(m_deviceSet, m_paneFrame));
+    addPane(new PaneSettings(m_deviceSet, m_paneFrame));
 
     QLabel** statusLabels[StatusFieldCount] = { &m_formatLabel, &m_colorSpaceLabel, &m_eptzLabel, &m_joystickLabel,
         &m_zoomLabel, &m_focusLabel, &m_shutterLabel, &m_apertGainLabel };

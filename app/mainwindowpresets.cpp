@@ -24,6 +24,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
+#include <QTextDocument>
 #include <QTimer>
 
 namespace {
@@ -111,6 +112,14 @@ int runMenu(QuvMenu& menu, const QWidget* anchor, const QPoint& pt)
     return chosen ? chosen->data().toInt() : -1;
 }
 
+// A tool tip that shows text as it is: Qt would draw one that looks like
+// HTML (a name typed or imported as "<b>...") as rich text, loading any image
+// it names.
+QString plainTip(const QString& text)
+{
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpacePre) : text;
+}
+
 bool isKind(int type)
 {
     return type >= 0 && type < KIND_COUNT;
@@ -123,16 +132,16 @@ bool isPresetIndex(int index)
 
 // The file chosen in a preset file dialog, with its folder remembered for the
 // next dialog; empty when the dialog was cancelled.
-QString choosePresetFile(QWidget* parent, const QString& caption, bool save)
+QString choosePresetFile(MainWindow* window, const QString& caption, bool save)
 {
-    const QString folder = presetfile::pathLastDir(LocationPresetFile);
+    const QString folder = window->pathLastDir(LocationPresetFile);
     const QString filter = MainWindow::tr("XML files (*.taqo)");
-    const QString path = save ? QFileDialog::getSaveFileName(parent, caption, folder, filter)
-                              : QFileDialog::getOpenFileName(parent, caption, folder, filter);
+    const QString path = save ? QFileDialog::getSaveFileName(window, caption, folder, filter)
+                              : QFileDialog::getOpenFileName(window, caption, folder, filter);
     if (!path.isEmpty()) {
         const QFileInfo info(path);
-        presetfile::pathLastFileSet(LocationPresetFile, info.absoluteFilePath());
-        presetfile::pathLastDirSet(LocationPresetFile, info.dir().absolutePath());
+        window->pathLastFileSet(LocationPresetFile, info.absoluteFilePath());
+        window->pathLastDirSet(LocationPresetFile, info.dir().absolutePath());
     }
     return path;
 }
@@ -173,7 +182,7 @@ void MainWindow::presetUiUpdate(PresetType type, int index)
         button->setToolTip(QLatin1String(TIP_CAMERA));
         presetButtonLookSet(button, PresetButtonSet);
     } else if (presetAvailable(type, index)) {
-        button->setToolTip(QStringLiteral("\"%1\"").arg(presetstore::displayName(type, index)));
+        button->setToolTip(plainTip(QStringLiteral("\"%1\"").arg(presetstore::displayName(type, index))));
         presetButtonLookSet(button, PresetButtonSet);
     } else {
         button->setToolTip(QLatin1String(TIP_EMPTY));

@@ -193,9 +193,17 @@ QString displayName(PresetType type, int index)
     return name.isEmpty() ? QString::fromLatin1(UNTITLED) : name;
 }
 
+QString cutName(const QString& name)
+{
+    if (name.size() <= NAME_MAX_LENGTH)
+        return name;
+    const bool halves = name.at(NAME_MAX_LENGTH - 1).isHighSurrogate();
+    return name.left(halves ? NAME_MAX_LENGTH - 1 : NAME_MAX_LENGTH);
+}
+
 QString storedName(const QString& name)
 {
-    return name.isEmpty() ? QString::fromLatin1(UNTITLED) : name.left(NAME_MAX_LENGTH);
+    return name.isEmpty() ? QString::fromLatin1(UNTITLED) : cutName(name);
 }
 
 void eptzSet(DeviceInterface* device, int index)
@@ -344,7 +352,7 @@ bool jsonToPref(const QJsonObject& object)
                 } else if (object.contains(fieldKey)) {
                     const QJsonValue name = object.value(fieldKey);
                     if (name.isString())
-                        settings.setValue(fieldKey, name.toString().left(NAME_MAX_LENGTH));
+                        settings.setValue(fieldKey, cutName(name.toString()));
                     else
                         qWarning().noquote() << "Preset file: skipped" << fieldKey << "(not a text)";
                 }

@@ -45,8 +45,10 @@ bool available(PresetType type, int index);
 void availableSet(PresetType type, int index, bool on);
 // The stored name, "untitled" when there is none.
 QString displayName(PresetType type, int index);
-// A name as it is stored: an empty one becomes "untitled", a long one is cut
-// to 64 characters.
+// A name cut to 64 characters (UTF-16 units); a character of two units that
+// the cut would halve is dropped whole.
+QString cutName(const QString& name);
+// A name as rename stores it: an empty one becomes "untitled", a long one is cut.
 QString storedName(const QString& name);
 
 // Reads the ePTZ position (from the cache when it has one) into preset index.

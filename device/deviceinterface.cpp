@@ -3,6 +3,7 @@
 
 #include "device/deviceinterface.h"
 
+#include "device/serialportuse.h"
 #include "device/viscaqueuethread.h"
 
 #include <cstdio>
@@ -125,14 +126,19 @@ bool DeviceInterface::viscaSerialOpen(const QString& path)
         viscaSerialClose();
 
     const QByteArray node = path.toLatin1();
-    if (VISCA_open_serial(&m_serial, node.constData()) != VISCA_SUCCESS) {
-        qDebug() << "visca-cli: unable to open serial device" << path;
+    if (serialLineOpen(&m_serial, node.constData()) != VISCA_SUCCESS) {
+        m_openError.store(m_serial.last_error);
+        if (m_serial.last_error == VISCA_ERROR_IN_USE)
+            qDebug() << "visca-cli: serial device in use by another program" << path;
+        else
+            qDebug() << "visca-cli: unable to open serial device" << path;
         publishLinkState();
         return false;
     }
     const auto giveUp = [this](const char* why) {
         qDebug() << why;
-        VISCA_close_serial(&m_serial);
+        m_openError.store(m_serial.last_error);
+        serialLineClose(&m_serial);
         publishLinkState();
         return false;
     };
@@ -146,6 +152,7 @@ bool DeviceInterface::viscaSerialOpen(const QString& path)
         return giveUp("visca-cli: unable to clear interface");
     if (VISCA_get_camera_info(&m_serial, &m_camera) != VISCA_SUCCESS)
         return giveUp("visca-cli: unable to get camera infos");
+    m_openError.store(VISCA_ERROR_NONE);
     publishLinkState();
     return true;
 }
@@ -167,7 +174,7 @@ void DeviceInterface::viscaSerialClose()
             std::fprintf(stderr, "%2x ", leftover[i]);
         std::fprintf(stderr, "\n");
     }
-    VISCA_close_serial(&line);
+    serialLineClose(&line);
 }
 
 void DeviceInterface::closeIfDeviceGone()
@@ -183,8 +190,18 @@ void DeviceInterface::closeIfDeviceGone()
 void DeviceInterface::viscaSerialAbort()
 {
     QMutexLocker lock(&m_deviceMutex);
+    // The descriptor is left open (closing a terminal can wait for its output
+    // to drain), but the line is let go: another program may take it at once,
+    // whether this process ends now or goes on.
+    if (m_serial.fd > 0)
+        serialLineRelease(&m_serial);
     m_serial.fd = 0;
     publishLinkState();
+}
+
+uint32_t DeviceInterface::viscaSerialError() const
+{
+    return m_openError.load();
 }
 
 void DeviceInterface::deviceReset()

@@ -56,8 +56,11 @@ public:
     bool viscaSerialOpen();
     bool viscaSerialOpen(const QString& path);
     void viscaSerialClose();
-    // Forgets the descriptor without closing it.
+    // Forgets the descriptor without closing it; the line itself is let go.
     void viscaSerialAbort();
+    // Why the last open failed, a ViscaError: VISCA_ERROR_IN_USE when another
+    // program holds the line. VISCA_ERROR_NONE once an open has succeeded.
+    uint32_t viscaSerialError() const;
     void deviceReset();
     void deviceInvalidateCache();
     // Invalidates the cache, queues a read of every value and reads the name.
@@ -154,6 +157,7 @@ private:
     int m_zoomSpeed = 0;
     bool m_enabled = true;
     std::atomic<int> m_linkFd { 0 };
+    std::atomic<uint32_t> m_openError { VISCA_ERROR_NONE };
 
     static bool _deepScanEnabled;
     static std::atomic<int> _currentDeviceId;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include <QDebug>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
@@ -33,6 +34,16 @@ bool isCameraReceiver(const SerialPortDesc& port)
     });
 }
 
+// False for a port another program holds, which the scan then skips, saying why.
+bool usable(const SerialPortDesc& port, SerialPortUse use)
+{
+    if (use != SerialPortUse::OtherProgram)
+        return true;
+    qDebug().noquote() << QStringLiteral("serialRescan: %1 is in use by another program - skipped")
+                              .arg(serialDevicePath(port));
+    return false;
+}
+
 QList<int> sortedBySerialNumber(const QList<SerialPortDesc>& available, QList<int> kept)
 {
     std::sort(kept.begin(), kept.end(),
@@ -52,28 +63,36 @@ bool taqoLessThan(const SerialPortDesc& a, const SerialPortDesc& b)
     return a.serialNumber < b.serialNumber;
 }
 
-QList<int> serialScanNormal(const QList<SerialPortDesc>& available)
+SerialPortUse serialPortUseOf(const SerialPortDesc& port)
+{
+    return serialPortUse(serialDevicePath(port));
+}
+
+QList<int> serialScanNormal(const QList<SerialPortDesc>& available, const SerialPortUseCheck& use)
 {
     QList<int> kept;
     for (int i = 0; i < available.size() && kept.size() < SERIAL_SCAN_PORT_LIMIT; ++i) {
         const SerialPortDesc& port = available.at(i);
         if (port.portName.contains(QLatin1String("tty.")))
             continue;
-        if (isCameraReceiver(port))
+        if (isCameraReceiver(port) && usable(port, use(port)))
             kept.append(i);
     }
     return sortedBySerialNumber(available, kept);
 }
 
 QList<int> serialScanDeep(
-    const QList<SerialPortDesc>& available, const std::function<bool(const SerialPortDesc&)>& probe)
+    const QList<SerialPortDesc>& available, const SerialPortProbe& probe, const SerialPortUseCheck& use)
 {
     QList<int> kept;
     for (int i = 0; i < available.size(); ++i) {
         const SerialPortDesc& port = available.at(i);
         if (port.portName.contains(QLatin1String("tty.")) || port.portName.contains(QLatin1String("KeySerial")))
             continue;
-        if (probe(port))
+        const SerialPortUse used = use(port);
+        if (!usable(port, used))
+            continue;
+        if (used == SerialPortUse::ThisProgram || probe(port))
             kept.append(i);
     }
     return sortedBySerialNumber(available, kept);
@@ -81,17 +100,20 @@ QList<int> serialScanDeep(
 
 bool serialProbePort(const SerialPortDesc& port)
 {
+    const QString path = serialDevicePath(port);
+    const SerialLineLock lock(path);
+    if (lock.use() != SerialPortUse::Free)
+        return false;
     QSerialPort serial;
-    serial.setPortName(port.systemLocation.isEmpty() ? port.portName : port.systemLocation);
+    serial.setPortName(path);
     if (!serial.open(QIODevice::ReadWrite))
         return false;
     serial.setBaudRate(QSerialPort::Baud9600, QSerialPort::AllDirections);
     serial.setDataBits(QSerialPort::Data8);
     serial.setParity(QSerialPort::NoParity);
     serial.setStopBits(QSerialPort::OneStop);
-    // Only the answer to this probe counts. A port that one of our devices holds
-    // can have input waiting that the device has not read (a completion that
-    // came after its exchange gave up); read first, it would hide the answer.
+    // Only the answer to this probe counts: input left waiting on the line (a
+    // completion that came after its exchange gave up) would hide it.
     serial.clear(QSerialPort::Input);
 
     serial.write(PROBE_PACKET, sizeof PROBE_PACKET);

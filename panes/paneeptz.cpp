@@ -371,7 +371,8 @@ void PaneEptz::slot_nav()
         return;
     }
     // Start from the position about to reach the camera when a move is still
-    // waiting for the line (quick presses), else from the camera's cached one.
+    // waiting for the line (quick presses), else from the camera's cached one;
+    // a move being written holds the device until it is done and cached.
     DeviceInterface* camera = device();
     int pan = 0;
     int tilt = 0;

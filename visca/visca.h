@@ -48,6 +48,7 @@ enum ViscaError : uint32_t
     VISCA_ERROR_ERROR_REPLY, // the camera answered an inquiry with an error
     VISCA_ERROR_SHORT_REPLY, // a reply too short for the value asked
     VISCA_ERROR_OPEN, // the device could not be opened or set up as a terminal
+    VISCA_ERROR_IN_USE, // another opener holds the line (its lock, or its exclusive open): left as it was
 };
 
 // The serial interface record. fd is -1 (or 0, as the device layer resets it)
@@ -96,9 +97,21 @@ struct ViscaTitleData
 
 // Opens path as a raw 8N1 line at 9600 baud in both directions, without flow
 // control. 255 (fd -1) when the path cannot be opened or is not a terminal.
+//
+// An open line is held exclusively until it is closed: an exclusive flock()
+// on the descriptor, which binds every opener that asks for it, root included
+// (flock locks belong to the open file description, so a second open in the
+// same process is refused as well), and the terminal's exclusive-open flag
+// (TIOCEXCL), which refuses any other non-root open of the line. A line held
+// by another opener fails with VISCA_ERROR_IN_USE before anything on it is
+// changed or written.
 uint32_t VISCA_open_serial(ViscaPort* port, const char* path);
-// Closes the line; 255 when it was not open.
+// Closes the line and lets it go; 255 when it was not open.
 uint32_t VISCA_close_serial(ViscaPort* port);
+// Lets the line go (the lock and the exclusive-open flag) but leaves the
+// descriptor open and the record as it is: for a caller that abandons the
+// descriptor without closing it. 255 when the port is not open.
+uint32_t VISCA_release_serial(ViscaPort* port);
 // Reads input left on the line into buf; *size holds the capacity on entry and
 // the bytes actually read on return. 0 when nothing was pending, 255 when
 // something was (input was left over) or the line failed.

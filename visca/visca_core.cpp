@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -47,6 +48,27 @@ bool deviceGone(int error)
 bool isOpen(const ViscaPort* port)
 {
     return port->fd > 0;
+}
+
+// Takes the line's exclusive lock; false when another opener holds it. A
+// filesystem without flock() support leaves the line unlocked rather than
+// unusable.
+bool lockLine(int fd)
+{
+    int locked;
+    do {
+        locked = flock(fd, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    return locked == 0 || errno != EWOULDBLOCK;
+}
+
+// Drops the lock and the exclusive-open flag. The flag belongs to the terminal,
+// not to this descriptor: a line that stays open elsewhere (a pseudo-terminal's
+// master, another root opener) would otherwise keep refusing opens after ours.
+void releaseLine(int fd)
+{
+    ioctl(fd, TIOCNXCL);
+    flock(fd, LOCK_UN);
 }
 
 enum class WaitResult
@@ -89,7 +111,8 @@ enum class ReadResult
 };
 
 // Reads one byte that poll() reported. Nothing: another reader of the line
-// took the byte first (a probe of the same port); the wait goes on.
+// took the byte first (a program that opened the line past its lock, as root
+// can); the wait goes on.
 ReadResult readByte(int fd, unsigned char* byte)
 {
     for (;;) {
@@ -351,7 +374,8 @@ uint32_t VISCA_open_serial(ViscaPort* port, const char* path)
     int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         port->fd = -1;
-        return fail(port, VISCA_ERROR_OPEN);
+        // EBUSY: another program opened the line with the exclusive-open flag.
+        return fail(port, errno == EBUSY ? VISCA_ERROR_IN_USE : VISCA_ERROR_OPEN);
     }
     // Descriptors 0..2 belong to the standard streams, and 0 means "closed" to
     // the camera layer: keep the line above them.
@@ -363,6 +387,12 @@ uint32_t VISCA_open_serial(ViscaPort* port, const char* path)
             port->fd = -1;
             return fail(port, VISCA_ERROR_OPEN);
         }
+    }
+    // Before any setting: the line of another opener is left exactly as it is.
+    if (!lockLine(fd)) {
+        close(fd);
+        port->fd = -1;
+        return fail(port, VISCA_ERROR_IN_USE);
     }
 
     termios& line = port->termios;
@@ -382,11 +412,15 @@ uint32_t VISCA_open_serial(ViscaPort* port, const char* path)
         line.c_cc[VTIME] = 0;
     }
     if (!configured || tcsetattr(fd, TCSANOW, &line) != 0) {
-        // Not a terminal (a regular file, a socket) or a line that refuses the settings.
+        // Not a terminal (a regular file, a socket) or a line that refuses the
+        // settings. The close drops the lock; the flag was never set.
         close(fd);
         port->fd = -1;
         return fail(port, VISCA_ERROR_OPEN);
     }
+    // Other programs that open the line without asking for the lock are refused
+    // too (unless they run as root). A line that refuses the flag still has the lock.
+    ioctl(fd, TIOCEXCL);
     port->fd = fd;
     port->address = 0;
     return VISCA_SUCCESS;
@@ -396,9 +430,20 @@ uint32_t VISCA_close_serial(ViscaPort* port)
 {
     if (!isOpen(port))
         return fail(port, VISCA_ERROR_CLOSED);
+    // Released explicitly: a child that inherited the descriptor (between fork
+    // and exec) would otherwise keep the lock alive after this close.
+    releaseLine(port->fd);
     close(port->fd);
     port->fd = -1;
     port->last_error = VISCA_ERROR_NONE;
+    return VISCA_SUCCESS;
+}
+
+uint32_t VISCA_release_serial(ViscaPort* port)
+{
+    if (!isOpen(port))
+        return fail(port, VISCA_ERROR_CLOSED);
+    releaseLine(port->fd);
     return VISCA_SUCCESS;
 }
 

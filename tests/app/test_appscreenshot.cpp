@@ -1,7 +1,7 @@
 // The main window on a real X server (Xvfb): the no-camera view at start,
 // the camera view with a simulated camera in slot 1 (each pane in turn), and
-// that view with presets 1, 3 and 6 set and the menu of preset 12 open. All
-// are saved for a person to judge.
+// that view with presets 1, 3 and 6 set and the menu of preset 12 open, then
+// the preset kind menu. All are saved for a person to judge.
 
 #include "quvtest.h"
 #include "screengrab.h"
@@ -43,21 +43,26 @@ void TestAppScreenshot::views()
     for (int i : { 0, 2, 5 })
         QSettings().setValue(QStringLiteral("Eptz%1_preset_available").arg(i), 1);
     rig.window.presetUiUpdateAll();
-    const QImage closed = quvtest::stableScreenGrab();
-    QTimer::singleShot(0, [&] {
-        const auto close = qScopeGuard([] {
-            if (QWidget* popup = QApplication::activePopupWidget())
-                popup->close();
+    // Opens widget's context menu at pt and saves the window once the menu is drawn.
+    const auto shootMenu = [&](QWidget* widget, const QPoint& pt, const QString& name) {
+        const QImage closed = quvtest::stableScreenGrab();
+        QTimer::singleShot(0, [&] {
+            const auto close = qScopeGuard([] {
+                if (QWidget* popup = QApplication::activePopupWidget())
+                    popup->close();
+            });
+            QTRY_VERIFY(QApplication::activePopupWidget());
+            // Drawn once the screen changes where the menu is.
+            const QRect menu = QApplication::activePopupWidget()->geometry();
+            QTRY_VERIFY(quvtest::grabScreen().copy(menu) != closed.copy(menu));
+            QVERIFY(quvtest::stableScreenGrab().copy(frame).save(quvtest::artifactPath(name)));
         });
-        QTRY_VERIFY(QApplication::activePopupWidget());
-        // Drawn once the screen changes where the menu is.
-        const QRect menu = QApplication::activePopupWidget()->geometry();
-        QTRY_VERIFY(quvtest::grabScreen().copy(menu) != closed.copy(menu));
-        QVERIFY(quvtest::stableScreenGrab().copy(frame).save(quvtest::artifactPath(QStringLiteral("app_presets.png"))));
-    });
-    QPushButton* button = rig.window.m_presetButtons[11];
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(12, 10), button->mapToGlobal(QPoint(12, 10)));
-    QApplication::sendEvent(button, &event);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, pt, widget->mapToGlobal(pt));
+        QApplication::sendEvent(widget, &event);
+    };
+    shootMenu(rig.window.m_presetButtons[11], QPoint(12, 10), QStringLiteral("app_presets.png"));
+    // The kind menu, its current kind checked.
+    shootMenu(rig.window.m_presetTypeLabel, QPoint(12, 12), QStringLiteral("app_preset_kinds.png"));
 }
 
 QUV_TEST_MAIN_WITH(TestAppScreenshot, apptest::AppApplication)

@@ -4,6 +4,7 @@
 
 #include "app/statusstrip.h"
 #include "device/deviceinterface.h"
+#include "panes/panebase.h"
 #include "quvtest.h"
 #include "testwindow.h"
 
@@ -74,6 +75,13 @@ void TestDiscovery::buttonsAndOpenFailure()
     QTRY_COMPARE(rig.window.scans, scans + 1);
     QCOMPARE(boxes, 1);
     QVERIFY(!rig.window.m_openFailBox);
+
+    // A camera given a new name shows it once the pane reports the change.
+    QVERIFY(rig.window.settle());
+    rig.window.m_deviceSet->getAt(0)->deviceNameSet(QStringLiteral("Lobby"));
+    emit rig.window.sig_resync(ResyncName);
+    QCOMPARE(buttons[0]->text(), QStringLiteral("Lobby"));
+    QCOMPARE(buttons[0]->toolTip(), QStringLiteral("Slot 1: Select Camera \"Lobby\""));
 }
 
 void TestDiscovery::powerAndRestart()
@@ -88,11 +96,13 @@ void TestDiscovery::powerAndRestart()
     rig.window.m_powerButton->click();
     QVERIFY(received(sim, "81 01 04 00 02 FF"));
     QVERIFY(!received(sim, "81 09 04 00 FF", 0));
-    // Switched on, the camera is read again two seconds later.
+    // Switched on, the camera is read again two seconds later, the panes' values too.
     QVERIFY(received(sim, "81 09 04 00 FF"));
+    QVERIFY(received(sim, "81 09 04 39 FF"));
 
+    // The settings pane's Apply asks for the restart.
     sim.clearReceived();
-    emit rig.window.sig_resync(ResyncRestart);
+    emit rig.window.m_panes.at(PaneTypeSettings)->sig_resync(ResyncRestart);
     QVERIFY(received(sim, "81 01 04 19 03 FF"));
     QCOMPARE(rig.window.m_statusDialog->findChild<QLabel*>(QStringLiteral("textLabel"))->text(),
         QStringLiteral("Restarting TaqoCam..."));
@@ -122,7 +132,7 @@ void TestDiscovery::slotSwap()
     QVERIFY(received(rig.sim(1), "81 01 04 22 00 00 00 02 FF"));
 
     // An ID outside the slots is replaced by the slot's number.
-    moving->viscaSet(ViscaMsg::CameraId, 9, -1);
+    moving->viscaSet(ViscaMsg::CameraId, 8, -1);
     rig.sim(0).clearReceived();
     emit rig.window.sig_resync(ResyncSlot);
     QVERIFY(received(rig.sim(0), "81 01 04 22 00 00 00 05 FF"));
@@ -133,9 +143,12 @@ void TestDiscovery::reloadDuringRescan()
 {
     Rig rig({ 0 });
     QVERIFY(rig.start());
-    // A rebuild that starts while the ports are listed puts the scan off to a fresh countdown.
+    // A rebuild that starts while the ports are listed puts the scan off to a
+    // fresh countdown. The camera answers its first question late, so that the
+    // rebuild is still under way when the scan looks.
     rig.window.onScan = [&] {
         rig.window.onScan = nullptr;
+        rig.sim(0).addFault(CamSim::Rule(CamSim::Fault::Delay).ms(1500).times(1));
         rig.window.m_deviceSet->deviceSetReloadSelected();
     };
     rig.window.rescan(true);
@@ -173,7 +186,13 @@ void TestDiscovery::statusTexts_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
+    const std::pair<int, const char*> formats[] = { { 1, "1080i29.97" }, { 4, "1080i25" }, { 6, "1080p29.97" },
+        { 8, "1080p25" }, { 9, "720p59.94" }, { 12, "720p50" }, { 19, "1080p59.94" }, { 20, "1080p50" }, { 27, "NTSC" },
+        { 28, "PAL" }, { 29, "UHDp29.97" }, { 30, "UHDp25" }, { 2, "-----" } };
+    for (const auto& [format, text] : formats)
+        QTest::addRow("format %d", format) << statusstrip::formatText(format, false) << text;
     QTest::newRow("UHD, ePTZ on") << statusstrip::formatText(30, true) << "1080p50";
+    QTest::newRow("HD, ePTZ on") << statusstrip::formatText(9, true) << "720p59.94";
     QTest::newRow("ePTZ unknown") << statusstrip::eptzText(0) << "";
     QTest::newRow("digital zoom") << statusstrip::zoomText(31424, 2) << "144x";
     QTest::newRow("super zoom") << statusstrip::zoomText(22976, 4) << "20.0x";

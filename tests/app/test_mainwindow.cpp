@@ -1,10 +1,11 @@
 // The main window without cameras: start-up in the no-camera view, the
-// preferences it restores, its layout, the status dialog, the USB settle
-// countdown on a stepped clock, and shutdown.
+// preferences it restores, its layout and images, the status dialog, the USB
+// settle countdown on a stepped clock, and shutdown.
 
 #include "app/controlbase.h"
 #include "device/deviceinterface.h"
 #include "device/taqonotifier.h"
+#include "media/mediaresources.h"
 #include "panes/panecamera.h"
 #include "quvtest.h"
 #include "testwindow.h"
@@ -12,9 +13,12 @@
 #include <memory>
 
 #include <QButtonGroup>
+#include <QDesktopServices>
+#include <QImage>
 #include <QPointer>
 #include <QSettings>
 #include <QThread>
+#include <QUrl>
 
 using apptest::TestWindow;
 
@@ -31,6 +35,10 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 
+public slots:
+    // Stands for the desktop's browser.
+    void openUrl(const QUrl& url) { m_opened = url; }
+
 private slots:
     void initTestCase() { paneclock::setSourceForTesting(apptest::testClock); }
     void init() { QSettings().clear(); }
@@ -38,9 +46,15 @@ private slots:
     void preferences_data();
     void preferences();
     void layout();
+    void images_data();
+    void images();
     void statusDialog();
     void countdown();
+    void controllerLinks();
     void shutdown();
+
+private:
+    QUrl m_opened;
 };
 
 void TestMainWindow::startAndFirstScan()
@@ -129,10 +143,23 @@ void TestMainWindow::layout()
     QCOMPARE(window.m_paneButtons.at(2)->geometry(), QRect(346, 39, 133, 27));
     QCOMPARE(window.m_panes.at(0)->geometry(), QRect(0, 16, 662, 393));
     QCOMPARE(window.m_apertGainLabel->geometry(), QRect(480, 513, 63, 20));
+    const std::pair<const char*, QRect> places[] = { { "powerButton", { 725, 10, 26, 28 } },
+        { "warningLabel", { 7, 2, 650, 20 } }, { "waitingLabel", { 68, 452, 625, 20 } },
+        { "logoLabel", { 332, 531, 97, 22 } }, { "presetTypeLabel", { 95, 422, 25, 25 } },
+        { "formatLabel", { 59, 513, 78, 20 } }, { "colorSpaceLabel", { 142, 513, 36, 20 } },
+        { "eptzLabel", { 183, 513, 56, 20 } }, { "joystickLabel", { 244, 513, 65, 20 } },
+        { "zoomLabel", { 666, 513, 36, 20 } }, { "focusLabel", { 607, 513, 54, 20 } },
+        { "shutterLabel", { 548, 513, 54, 20 } } };
+    for (const auto& [name, rect] : places)
+        QCOMPARE(window.findChild<QWidget*>(QLatin1String(name))->geometry(), rect);
+    QCOMPARE(window.m_zoomLabel->toolTip(), QStringLiteral("Zoom multiplier"));
+    QCOMPARE(window.m_presetTypeLabel->toolTip(), QStringLiteral("Presets Control Group\nRight click for options."));
+    QCOMPARE(window.m_warningLabel->styleSheet(), QStringLiteral("color: rgb(67,149,194);"));
     const QString cameraSheet = window.m_cameraButtons[0]->styleSheet();
     QVERIFY(cameraSheet.contains(QLatin1String("camera_off.png")) && !cameraSheet.contains(QLatin1String("preset")));
     QCOMPARE(window.m_paneButtons.at(2)->styleSheet().count(QLatin1String("active_settings")), 3);
     QVERIFY(window.m_paneButtons.at(1)->styleSheet().contains(QLatin1String("b_nonactive_eptz.png")));
+    QVERIFY(window.m_paneButtons.at(0)->styleSheet().contains(QLatin1String("b_nonactive_camera.png")));
 
     window.uiEnableCameraEditing(true);
     QVERIFY(!window.m_joystickLabel->isHidden() && !window.m_paneFrame->isHidden());
@@ -146,6 +173,34 @@ void TestMainWindow::layout()
     PaneBase* last = window.m_panes.takeLast();
     QVERIFY(!window.paneCamera() && !window.paneEptz() && !window.paneZoom());
     window.m_panes.append(last);
+}
+
+void TestMainWindow::images_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QSize>("size");
+    const auto rows = [](std::initializer_list<const char*> names, QSize size) {
+        for (const char* name : names)
+            QTest::newRow(name) << QString::fromLatin1(name) << size;
+    };
+    // Button pictures are drawn at their natural size: each is exactly its button's.
+    rows({ "b_active_camera", "b_nonactive_camera", "b_active_eptz", "b_nonactive_eptz", "b_active_settings",
+             "b_nonactive_settings" },
+        QSize(133, 27));
+    rows({ "power_off", "power_on", "power_press", "power_disabled" }, QSize(26, 28));
+    rows({ "preset_off", "preset_on", "preset_press", "preset_disabled" }, QSize(25, 21));
+    rows({ "camera_off", "camera_on", "camera_press", "camera_disabled" }, QSize(55, 36));
+    rows({ "preset_eptz", "preset_global", "preset_cam" }, QSize(25, 25));
+    rows({ "taqocam_hero" }, QSize(625, 412));
+    rows({ "quv_logo" }, QSize(97, 22));
+    rows({ "taqo_icon" }, QSize(64, 64));
+}
+
+void TestMainWindow::images()
+{
+    QFETCH(QString, name);
+    media::initResources();
+    QTEST(QImage(QStringLiteral(":/media/%1.png").arg(name)).size(), "size");
 }
 
 void TestMainWindow::statusDialog()
@@ -172,6 +227,23 @@ void TestMainWindow::statusDialog()
     window.dialogPost(0);
     QCOMPARE(window.m_statusDialog->findChild<QLabel*>(QStringLiteral("textLabel"))->text(),
         QStringLiteral("Scanning for TaqoCam Devices..."));
+
+    // A restart with no camera: the reload due five seconds later has nothing
+    // to reload, so it ends the dialog and a pending factory default itself.
+    window.m_factoryDefaultPending = true;
+    emit window.sig_resync(ResyncRestart);
+    QCOMPARE(window.m_statusDialog->findChild<QLabel*>(QStringLiteral("textLabel"))->text(),
+        QStringLiteral("Restarting TaqoCam..."));
+    window.slot_pnpReloadOne();
+    QVERIFY(!window.m_statusDialog && !window.m_factoryDefaultPending);
+
+    // The web page opens in the desktop's browser, whatever becomes of it.
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
+    quvtest::MessageLog log;
+    window.slot_about();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    QVERIFY(m_opened.isValid() && !m_opened.host().isEmpty());
+    QCOMPARE(log.count(QStringLiteral("slot_about")), 1);
 }
 
 void TestMainWindow::countdown()
@@ -204,15 +276,41 @@ void TestMainWindow::countdown()
     QCOMPARE(window.scans, 3);
 }
 
+void TestMainWindow::controllerLinks()
+{
+    quvtest::MessageLog log;
+    TestWindow window;
+    ControlBase* controller = window.m_controlBase;
+    // The controller's signals come through the window's event queue.
+    emit controller->sig_buttonPush(TaqoOpHeldPresetSet, true);
+    QVERIFY(!window.m_held405);
+    QTRY_VERIFY(window.m_held405);
+    // A rescan reaches the controller the same way; its next poll, on the
+    // control thread, sets the joystick up again.
+    const int setups = log.count(QStringLiteral("joystickSetup"));
+    window.tick(500);
+    QVERIFY(log.waitFor(QStringLiteral("joystickSetup"), setups + 1));
+    // Every other signal of the controller reaches its slot.
+    QVERIFY(QObject::disconnect(controller, SIGNAL(sig_joystickXY(double, double, bool, bool)), &window,
+        SLOT(slot_joystickXY(double, double, bool, bool))));
+    QVERIFY(QObject::disconnect(
+        controller, SIGNAL(sig_joystickZ(double, bool, bool)), &window, SLOT(slot_joystickZ(double, bool, bool))));
+    QVERIFY(QObject::disconnect(
+        controller, SIGNAL(sig_joystickS(double, bool, bool)), &window, SLOT(slot_joystickS(double, bool, bool))));
+    QVERIFY(QObject::disconnect(controller, SIGNAL(sig_buttonClick(int)), &window, SLOT(slot_controlButtonClick(int))));
+}
+
 void TestMainWindow::shutdown()
 {
     auto window = std::make_unique<TestWindow>();
     window->move(40, 30);
+    window->m_paneButtons.at(PaneTypeSettings)->click();
     window->m_deviceSet->get()->setZoomSpeed(6);
     const QPoint shown = window->pos();
     const QPointer<ControlBase> controller = window->m_controlBase;
     const QPointer<QThread> controlThread = window->m_controlThread;
     QVERIFY(controller && controlThread->isRunning());
+    QCOMPARE(controlThread->objectName(), QStringLiteral("control"));
     window->close();
     window.reset();
     QVERIFY(!controller && !controlThread);
@@ -222,6 +320,7 @@ void TestMainWindow::shutdown()
     // and takes the USB notifier's reports over.
     TestWindow again;
     QCOMPARE(again.pos(), shown);
+    QCOMPARE(again.m_paneType, PaneTypeSettings);
     again.tick(400);
     _sPnpNotifier->DeviceChanged(nullptr, 0xE0000010, nullptr);
     again.tick(400);

@@ -15,11 +15,15 @@
 
 #include <csignal>
 
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QSettings>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTimer>
 
 using apptest::TestWindow;
@@ -53,9 +57,10 @@ QByteArray baselineWith(const QJsonObject& extra)
 }
 
 // Answers the next modal dialog once it shows: an input dialog gets text and
-// is accepted unless button is "Cancel", a message box gets the button
-// clicked; shown gets what it showed. A dialog that does not come within
-// 20 s, or does not close, fails the test and is closed.
+// a file dialog the file text, each accepted unless button is "Cancel"; a
+// message box gets the button clicked. shown gets what it showed. A dialog
+// that does not come within 20 s, or does not close, fails the test and is
+// closed.
 void answer(const QString& button, QString* shown = nullptr, const QString& text = QString())
 {
     auto* poll = new QTimer;
@@ -70,6 +75,12 @@ void answer(const QString& button, QString* shown = nullptr, const QString& text
             *shown = input->windowTitle() + "|" + input->labelText() + "|" + input->textValue();
             input->setTextValue(text);
             button == "Cancel" ? input->reject() : input->accept();
+        } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+            *shown = files->windowTitle() + "|" + files->nameFilters().join(";") + "|" + files->directory().path();
+            // Typed as a user types it: selectFile would take an absolute path as relative.
+            files->findChild<QLineEdit*>("fileNameEdit")->setText(text);
+            // QFileDialog::accept, which checks the file, is public through QDialog.
+            button == "Cancel" ? files->reject() : static_cast<QDialog*>(files)->accept();
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             *shown = box->windowTitle() + "|" + box->text();
             for (QAbstractButton* b : box->buttons())
@@ -83,13 +94,15 @@ void answer(const QString& button, QString* shown = nullptr, const QString& text
     poll->start(10);
 }
 
-// Opens widget's context menu and clicks the item text; the items as shown, "*" marking a checked one.
+// Opens widget's context menu and clicks the item text; the items as shown,
+// "*" marking a checked one. The menu opens a little up and left of the click.
 QStringList choose(QWidget* widget, const QString& text)
 {
     QStringList shown;
     QTimer::singleShot(0, [&] {
         QTRY_VERIFY(qobject_cast<QuvMenu*>(QApplication::activePopupWidget()));
         auto* menu = qobject_cast<QuvMenu*>(QApplication::activePopupWidget());
+        QCOMPARE(menu->pos(), widget->mapToGlobal(QPoint(-5, -5)));
         for (int i = 0; i < menu->count(); ++i)
             shown.append((menu->itemChecked(i) ? "*" : "") + menu->itemText(i));
         const QRect item = menu->actionGeometry(menu->actionAt(menu->indexOfItemMatchingText(text)));
@@ -100,11 +113,14 @@ QStringList choose(QWidget* widget, const QString& text)
     return shown;
 }
 
-// A set preset's number is light grey, an empty one's black; the tool tip tells it too.
+// A set preset's number is light grey, an empty one's black; the tool tip,
+// as it reads on the screen, tells it too.
 QString looks(QPushButton* button)
 {
-    return (button->styleSheet().contains("color:rgb(0,0,0)") ? "black " : "grey ")
-        + button->toolTip().section('\n', 0, 0);
+    QString tip = button->toolTip();
+    if (Qt::mightBeRichText(tip))
+        tip = QTextDocumentFragment::fromHtml(tip).toPlainText();
+    return (button->styleSheet().contains("color:rgb(0,0,0)") ? "black " : "grey ") + tip.section('\n', 0, 0);
 }
 
 } // namespace
@@ -123,6 +139,7 @@ private slots:
     void hostileFiles();
     void failedExportAndFolders();
     void namesLooksAndMenus();
+    void fileDialogs();
     void clearAll();
     void cameraPresets();
 
@@ -133,6 +150,9 @@ private:
 
 void TestPresets::initTestCase()
 {
+    // The file dialogs open in Documents under a home of the test's own.
+    qputenv("HOME", m_dir.filePath("home").toLocal8Bit());
+    QVERIFY(QDir().mkpath(m_dir.filePath("home/Documents")));
     // The window's clock stands still: no scan starts by itself.
     paneclock::setSourceForTesting(apptest::testClock);
     // A dialog nobody answers fails the test within seconds instead of waiting for the time limit.
@@ -279,6 +299,7 @@ void TestPresets::failedExportAndFolders()
     const QString path = m_dir.filePath("old.taqo");
     writeFile(path, "old");
     QString error;
+    const QByteArray store = fileBytes();
     // The file size limit makes the write fail part-way (EFBIG instead of the signal).
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved {};
@@ -290,6 +311,7 @@ void TestPresets::failedExportAndFolders()
     QVERIFY(!written && error.contains(path));
     QCOMPARE(fileBytes(path), QByteArray("old"));
     QVERIFY(!presetfile::write(path + "/new.taqo", &error));
+    QCOMPARE(fileBytes(), store);
 
     // The folder the file dialogs open in.
     const QString documents = QDir::homePath() + "/Documents";
@@ -318,6 +340,11 @@ void TestPresets::namesLooksAndMenus()
     answer("OK", &shown, "");
     QVERIFY(window.presetRename(0, false));
     QCOMPARE(looks(window.m_presetButtons[0]), "grey \"untitled\"");
+    // A name that looks like HTML reads as typed; a cut never halves a character.
+    answer("OK", &shown, "<b>bold</b>");
+    QVERIFY(window.presetRename(0, false));
+    QCOMPARE(looks(window.m_presetButtons[0]), "grey \"<b>bold</b>\"");
+    QCOMPARE(presetstore::cutName(QString(63, 'n') + QString::fromUtf8("\xF0\x9F\x98\x80")), QString(63, 'n'));
     answer("OK", &shown);
     QVERIFY(!window.presetRename(1, false));
     QCOMPARE(shown,
@@ -337,6 +364,44 @@ void TestPresets::namesLooksAndMenus()
     QCOMPARE(QSettings().value("prefs/presetType_selected").toInt(), 1);
     QCOMPARE(choose(window.m_presetTypeLabel, "Camera").at(2), "*Global");
     QCOMPARE(looks(window.m_presetButtons[15]), "grey (No name)");
+
+    // A Camera recall with no camera: the status dialog ends when the reload finds none.
+    window.presetRecall(4);
+    QVERIFY(window.m_statusDialog && window.m_statusDialog->isVisible());
+    QTRY_VERIFY(!window.m_statusDialog);
+}
+
+void TestPresets::fileDialogs()
+{
+    presetstore::availableSet(PresetTypeEptz, 2, true);
+    QSettings().setValue("Eptz2_preset_name", "two");
+    TestWindow window;
+    const QString filter = "|XML files (*.taqo)|";
+    QString shown;
+    answer("Cancel", &shown);
+    choose(window.m_presetTypeLabel, "Export...");
+    QCOMPARE(shown, "Save Preset File" + filter + QDir::homePath() + "/Documents");
+    QVERIFY(!QSettings().contains("prefs/last_export_dir") && !QSettings().contains("prefs/last_export_file"));
+
+    // Export into a new folder, which the next dialog opens in.
+    const QString path = m_dir.filePath("new/presets.taqo");
+    answer("Save", &shown, path);
+    choose(window.m_presetTypeLabel, "Export...");
+    QCOMPARE(QSettings().value("prefs/last_export_file").toString(), path);
+    QCOMPARE(QSettings().value("prefs/last_export_dir").toString(), m_dir.filePath("new"));
+    // Every available key, and the name, pan and tilt of the one preset set.
+    QCOMPARE(QJsonDocument::fromJson(fileBytes(path)).object().size(), 32 + 3);
+    window.presetClear(2);
+    QCOMPARE(looks(window.m_presetButtons[2]), "black (empty)");
+    answer("Open", &shown, path);
+    choose(window.m_presetTypeLabel, "Import...");
+    QCOMPARE(shown, "Open Preset File" + filter + m_dir.filePath("new"));
+    QCOMPARE(looks(window.m_presetButtons[2]), "grey \"two\"");
+
+    // A failed export is told.
+    answer("OK", &shown);
+    window.presetFileWrite(path + "/under-a-file.taqo");
+    QVERIFY(shown.startsWith("Save Preset File|The preset file"));
 }
 
 void TestPresets::clearAll()

@@ -1,6 +1,7 @@
 // The camera link: offline rules, the value cache, opening with its retries,
-// closing with its drain report, a line that hangs up, the camera's name,
-// the picture flip and the preferences of the device layer.
+// a line another link holds, closing with its drain report, a line that hangs
+// up, the camera's name, the picture flip and the preferences of the device
+// layer.
 
 #include "simdevice.h"
 
@@ -43,6 +44,7 @@ private slots:
     void cache();
     void open_data();
     void open();
+    void lineHeldByAnotherLink();
     void closeReportsLeftoverInput();
     void name_data();
     void name();
@@ -139,6 +141,40 @@ void TestDeviceLink::open()
     camera.device->viscaPush(ViscaMsg::SerialOpen, -1, -1);
     QTRY_VERIFY_WITH_TIMEOUT(camera.sim.received().size() == 3 && camera.device->deviceOnline(), 10000);
     QCOMPARE(hexList(camera.sim.received()), kOpened);
+}
+
+// Two links on one line, as two copies of the program would have: the second
+// is refused with its reason and writes nothing, the first goes on working.
+// The line is free again once the first closes it, or abandons its descriptor
+// as the camera set does at shutdown.
+void TestDeviceLink::lineHeldByAnotherLink()
+{
+    SimDevice first;
+    QVERIFY(first.open());
+    const QString path = first.sim.devicePath();
+    DeviceInterface second(nullptr, SerialPortDesc::forDevicePath(path));
+    {
+        quvtest::MessageLog log;
+        QVERIFY(!second.viscaSerialOpen(path));
+        QCOMPARE(log.messages(),
+            QStringList { QStringLiteral("visca-cli: serial device in use by another program \"%1\"").arg(path) });
+    }
+    QCOMPARE(second.viscaSerialError(), uint32_t(VISCA_ERROR_IN_USE));
+    QVERIFY(!second.deviceOnline());
+    first.sim.setWord(hexBytes("04 47"), 0x1234);
+    int zoom = 0;
+    QCOMPARE(first.device->viscaGet(ViscaMsg::ZoomValue, zoom, false), 0);
+    QCOMPARE(zoom, 0x1234);
+    QCOMPARE(hexList(first.sim.received()), QStringLiteral("81 09 04 47 FF"));
+
+    QCOMPARE(first.device->viscaSet(ViscaMsg::SerialClose, 0, 0), 0);
+    QVERIFY(second.viscaSerialOpen(path));
+    QCOMPARE(second.viscaSerialError(), uint32_t(VISCA_ERROR_NONE));
+    QVERIFY(!first.device->viscaSerialOpen(path));
+
+    second.viscaSerialAbort();
+    QVERIFY(first.open());
+    QCOMPARE(first.device->viscaGet(ViscaMsg::ZoomValue, zoom, false), 0);
 }
 
 void TestDeviceLink::closeReportsLeftoverInput()

@@ -1,12 +1,13 @@
 // The ePTZ pane on a real X server with ePTZ on (camera simulated), its picture
 // a move-only HD window, beside a region editor with a free region and its
-// size labels; saved for a person to judge.
+// size labels; then the pane alone with ePTZ off. Saved for a person to judge.
 
 #include <QDialog>
 #include <QGuiApplication>
 #include <QPushButton>
 
 #include "camsim.h"
+#include "device/deviceinterface.h"
 #include "device/deviceset.h"
 #include "panes/navbutton.h"
 #include "panes/paneeptz.h"
@@ -69,6 +70,16 @@ void TestEptzScreenshot::paneAndFreeRegion()
         QVERIFY2(
             screen.pixelColor(button->mapToGlobal(button->rect().center())) != corner, qPrintable(button->toolTip()));
     }
+
+    // With ePTZ off: a grey window, the arrows and spin boxes disabled.
+    sim.setValue(hexBytes("7E 06 00"), hexBytes("03"));
+    cameras->getAt(0)->deviceInvalidateCache();
+    pane.uiSync(false);
+    QVERIFY(!pane.navButtons().first()->isEnabled());
+    const QImage off = quvtest::stableScreenGrab();
+    const QString offPath = quvtest::artifactPath(QStringLiteral("paneeptz_off.png"));
+    QVERIFY(off.copy(pane.frameGeometry().translated(form.geometry().topLeft()).adjusted(-8, -8, 4, 8)).save(offPath));
+    qInfo("screenshot: %s", qPrintable(offPath));
 }
 
 QUV_TEST_MAIN_WITH(TestEptzScreenshot, PanesApplication)

@@ -1,19 +1,23 @@
 // The ePTZ pane against a simulated camera on a pseudo-terminal, judged by the
 // position packets on the wire: conversions, arrows, switch, drag, spin boxes,
-// joystick, the refresh after a resync and quick presses on a busy line.
+// joystick, the refresh after a resync and quick presses on a slow camera.
 
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
 
 #include "camsim.h"
+#include "layoutsnapshot.h"
+#include "simulatedcameraset.h"
 #include "device/deviceinterface.h"
 #include "device/deviceset.h"
 #include "panes/navbutton.h"
 #include "panes/paneclock.h"
 #include "panes/paneeptz.h"
 #include "panes/screenproxy.h"
+#include "panes/segmentslider.h"
 #include "panesapplication.h"
 #include "quvapp/quvdoublespinbox.h"
 #include "quvtest.h"
@@ -70,6 +74,7 @@ const Arrow kArrows[] = {
     { "up from 4 by 5", 0, 4, Top, 0, 9 },
     { "up from 9 by 5", 0, 9, Top, 0, 14 },
     { "down from 4 to 0", 0, 4, Bottom, 0, 0 },
+    { "down from 0 by 5", 0, 0, Bottom, 0, -5 },
     { "up from -4 to 0", 0, -4, Top, 0, 0 },
     { "down from 13 by 4", 0, 13, Bottom, 0, 9 },
     { "left from 6 to 0", 6, 0, Left, 0, 0 },
@@ -97,11 +102,13 @@ private slots:
     void conversions();
     void arrows_data() { quvtest::addRows(kArrows); }
     void arrows();
-    void arrowHitAreas();
+    void layoutAndArrowHitAreas();
     void onOff();
+    void cameraRemovedDuringTheWarning();
     void dragSpinAndJoystick();
     void resyncRefreshesFromTheCache();
-    void quickPressesOnABusyLine();
+    void quickPressesOnASlowCamera();
+    void smallZoomGroup();
 
 private:
     // The packets since the last call once the queued sets are served, reads left out.
@@ -109,6 +116,8 @@ private:
     void cameraAt(int x, int y);
     // What the spin boxes show, checked against the picture's window.
     QPoint shown() const;
+    // The colours of the picture's window and of the picture around it, as painted.
+    QString colours() const;
 
     CamSim m_sim;
     QObject m_owner;
@@ -183,6 +192,16 @@ QPoint TestPaneEptz::shown() const
     return spins;
 }
 
+QString TestPaneEptz::colours() const
+{
+    const QImage painted = m_pane->picture()->grab().toImage();
+    const QRect window(m_pane->picture()->roi().topLeft() * painted.width() / 3840, QSize(20, 20));
+    QStringList names;
+    for (const QPoint& p : { window.center(), QPoint(3, 3) })
+        names << painted.pixelColor(p).name();
+    return names.join(' ');
+}
+
 void TestPaneEptz::conversions()
 {
     QFETCH(int, row);
@@ -220,11 +239,31 @@ void TestPaneEptz::arrows()
     QCOMPARE(shown(), QPoint(a.nx, a.ny));
 }
 
-void TestPaneEptz::arrowHitAreas()
+void TestPaneEptz::layoutAndArrowHitAreas()
 {
-    // Each shape answers on its opaque pixels, not in its corner.
-    for (NavButton* button : m_pane->navButtons())
+    QUV_VERIFY_LAYOUT(m_pane, "panes/layouts/paneeptz.txt");
+    // The switch shows its own picture of each state whether hovered or selected.
+    const QIcon icon = m_pane->onOffSwitch()->icon();
+    for (QIcon::Mode mode : { QIcon::Normal, QIcon::Active, QIcon::Selected }) {
+        for (QIcon::State state : { QIcon::Off, QIcon::On }) {
+            const QImage shown = icon.pixmap(QSize(65, 25), mode, state).toImage();
+            const QImage drawn(state == QIcon::On ? ":/media/switch_big_on.png" : ":/media/switch_big_off.png");
+            QCOMPARE(shown.convertToFormat(QImage::Format_ARGB32), drawn.convertToFormat(QImage::Format_ARGB32));
+        }
+    }
+    // Each shape answers on its opaque pixels, not in its corner; its pressed
+    // and disabled pictures have its size and shape.
+    const char* const names[]
+        = { "top", "right", "left", "bottom", "center", "lefttop", "righttop", "leftbottom", "rightbottom" };
+    for (int i = 0; i < 9; ++i) {
+        NavButton* button = m_pane->navButtons().at(i);
         QVERIFY(button->hitButton(button->rect().center()) && !button->hitButton(QPoint(0, 0)));
+        const QString base = QStringLiteral(":/media/nav_%1").arg(names[i]);
+        const QImage shape = QImage(base + ".png").createAlphaMask();
+        QCOMPARE(shape.size(), button->size());
+        for (const char* state : { "_press.png", "_disabled.png" })
+            QVERIFY2(QImage(base + state).createAlphaMask() == shape, state);
+    }
     NavButton* up = m_pane->navButtons().at(Top);
     QTest::mouseClick(up, Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
     QCOMPARE(wire(), QStringList());
@@ -237,7 +276,9 @@ void TestPaneEptz::arrowHitAreas()
     QSignalSpy moved(m_pane->picture(), &ScreenProxy::RoiChanged);
     m_pane->navButtons().at(Center)->click();
     QCOMPARE(moved.count(), 2);
+    QCOMPARE(moved.first().first().toRect().topLeft(), QPoint(960, 535));
     QCOMPARE(wire().last(), packetOf(0, 0));
+    QCOMPARE(shown(), QPoint(0, 0));
 }
 
 void TestPaneEptz::onOff()
@@ -257,16 +298,24 @@ void TestPaneEptz::onOff()
         [&] { QCOMPARE(enabled, m_pane->onOffSwitch()->isChecked()); }();
         return wire().filter(QStringLiteral("81 01 7E 06 00")).join(' ');
     };
+    const auto format = [&](const char* hex) {
+        m_sim.setValue(hexBytes("04 24 72"), hexBytes(hex));
+        m_camera->deviceInvalidateCache();
+    };
+    // Off: the window grey on a darker picture; on: blue on grey.
     QCOMPARE(toggle(false), QStringLiteral("81 01 7E 06 00 03 FF"));
+    QCOMPARE(colours(), QStringLiteral("#363636 #272727"));
     QCOMPARE(toggle(true), QStringLiteral("81 01 7E 06 00 02 FF"));
-    QCOMPARE(boxes.count(), 0);
+    QCOMPARE(colours(), QStringLiteral("#4395c2 #363636"));
+    format("01 0E");
     toggle(false);
-    // An HD format, or one that cannot be read, keeps ePTZ off with a warning.
-    m_sim.setValue(hexBytes("04 24 72"), hexBytes("01 03"));
-    m_camera->deviceInvalidateCache();
+    QCOMPARE(toggle(true), QStringLiteral("81 01 7E 06 00 02 FF"));
+    // Off needs no UHD format; on does, and so does a format that cannot be read.
+    format("01 03");
+    QCOMPARE(toggle(false), QStringLiteral("81 01 7E 06 00 03 FF"));
+    QCOMPARE(boxes.count(), 0);
     QCOMPARE(toggle(true), QString());
-    m_sim.setValue(hexBytes("04 24 72"), hexBytes("01 0D"));
-    m_camera->deviceInvalidateCache();
+    format("01 0D");
     m_sim.addFault(CamSim::Rule(CamSim::Fault::ErrorReply).matching(hexBytes("09 04 24 72")));
     QCOMPARE(toggle(true), QString());
     QVERIFY(!m_pane->onOffSwitch()->isChecked());
@@ -276,8 +325,47 @@ void TestPaneEptz::onOff()
         "switch back to HD when ePTZ is turned on.\n|Go to \"Settings:Output\" pane to change to UHD format.\n|Cancel");
 }
 
+void TestPaneEptz::cameraRemovedDuringTheWarning()
+{
+    // The box's event loop runs on while it is open: a camera unplugged then is
+    // deleted, and the pane goes on with the empty slot's stand-in.
+    SimulatedCameraSet cameras; // an HD format
+    QVERIFY(cameras.waitForCamera());
+    PaneEptz pane(cameras.set(), nullptr);
+    pane.uiSetup();
+    pane.uiSync(true);
+    bool warned = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        warned = box;
+        cameras.set()->deviceSetCreate(QList<SerialPortDesc> {}, false);
+        if (box)
+            box->defaultButton()->click();
+    });
+    pane.onOffSwitch()->setChecked(true);
+    QVERIFY(warned);
+    QCOMPARE(cameras.set()->deviceSetCount(), 0);
+    QVERIFY(!pane.onOffSwitch()->isChecked());
+    pane.slot_deltaXY(6, 0);
+    QCOMPARE(pane.spinX()->value(), 6.0);
+}
+
 void TestPaneEptz::dragSpinAndJoystick()
 {
+    // Grabbed at its left edge and dragged 52 px right and 27 up, the window
+    // moves (it is never resized); the positions go out as the mouse moves.
+    ScreenProxy* picture = m_pane->picture();
+    const auto mouse = [&](QEvent::Type type, const QPoint& pos, Qt::MouseButtons held) {
+        QMouseEvent event(type, pos, pos + QPoint(300, 200), Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(picture, &event);
+    };
+    mouse(QEvent::MouseButtonPress, QPoint(105, 100), Qt::LeftButton);
+    mouse(QEvent::MouseMove, QPoint(157, 73), Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, QPoint(157, 73), Qt::NoButton);
+    QCOMPARE(picture->roi(), QRect(1441, 290, 1920, 1080));
+    QCOMPARE(wire(), QStringList { packetOf(481, 250) });
+    QCOMPARE(shown(), QPoint(481, 250));
+
     QSignalSpy typed(m_pane->spinX(), SIGNAL(valueChanged(double)));
     m_pane->picture()->SetWithSignalRoiXY(1440, 270);
     QCOMPARE(m_pane->picture()->roi(), QRect(1440, 270, 1920, 1080));
@@ -302,33 +390,70 @@ void TestPaneEptz::dragSpinAndJoystick()
 
 void TestPaneEptz::resyncRefreshesFromTheCache()
 {
-    // Each step: the camera takes a position after the pane's re-read, then a tick.
-    const auto afterResync = [&](int pan, int tilt, uint64_t later_ms) {
-        m_camera->viscaPush(ViscaMsg::EptPosition, pan, tilt);
-        wire();
+    const auto tick = [&](uint64_t later_ms) {
         s_now_ms += later_ms;
         m_pane->uiTimerUpdate();
         return shown();
     };
+    const auto slowCamera = [&] {
+        m_sim.addFault(
+            CamSim::Rule(CamSim::Fault::LateCompletion).matching(hexBytes("01 7E 06 20")).ms(1000).times(1));
+    };
+    // The re-read asks the camera, not the cache; a recalled position that
+    // reaches the camera after it shows on the ticks of the next 600 ms.
+    m_sim.setValue(hexBytes("7E 06 20"), visca(-6, 4, false));
     m_pane->uiResync(ResyncEptz);
-    QCOMPARE(afterResync(57345, 57350, 100), QPoint(480, 270));
-    QCOMPARE(afterResync(0, 0, 600), QPoint(480, 270)); // 700 ms on: no longer
+    QCOMPARE(shown(), QPoint(-6, 4));
+    m_camera->viscaPush(ViscaMsg::EptPosition, 57345, 57350);
+    wire();
+    QCOMPARE(tick(100), QPoint(480, 270));
+    // A move of the pane's own is not undone by the cache while it is written.
+    slowCamera();
+    m_pane->navButtons().at(Right)->click();
+    QVERIFY(m_sim.waitForPacket(visca(486, 270, true)));
+    QCOMPARE(tick(100), QPoint(486, 270));
+    wire();
+    m_camera->viscaPush(ViscaMsg::EptPosition, 0, 0);
+    wire();
+    QCOMPARE(tick(500), QPoint(486, 270)); // 700 ms on: no longer
     m_pane->uiResync(ResyncEptz);
     m_pane->hide();
-    QCOMPARE(afterResync(57345, 57350, 100), QPoint(0, 0));
+    m_camera->viscaPush(ViscaMsg::EptPosition, 57345, 57350);
+    wire();
+    QCOMPARE(tick(100), QPoint(0, 0));
 }
 
-void TestPaneEptz::quickPressesOnABusyLine()
+void TestPaneEptz::quickPressesOnASlowCamera()
 {
-    // Reads ahead of the moves keep the line busy: the first move waits.
+    // A second press while the first move is being written (the camera
+    // completes it late) steps from that move.
+    m_sim.addFault(CamSim::Rule(CamSim::Fault::LateCompletion).matching(hexBytes("01 7E 06 20")).ms(1000).times(1));
+    m_pane->navButtons().at(Right)->click();
+    QVERIFY(m_sim.waitForPacket(visca(6, 0, true)));
+    m_pane->navButtons().at(Right)->click();
+    QCOMPARE(wire(), (QStringList { packetOf(6, 0), packetOf(12, 0) }));
+    // Presses while the moves wait behind reads on a busy line (as a rule the
+    // second replaces the first there) step twice too.
     m_sim.addFault(CamSim::Rule(CamSim::Fault::Delay).matching(hexBytes("09 04 47")).ms(250));
     for (int i = 0; i < 5; ++i)
         m_camera->viscaPull(ViscaMsg::ZoomValue, -1);
     QVERIFY(m_sim.waitForPacket(hexBytes("81 09 04 47 FF")));
     m_pane->navButtons().at(Right)->click();
     m_pane->navButtons().at(Right)->click();
-    QCOMPARE(wire().last(), packetOf(12, 0));
-    QCOMPARE(shown(), QPoint(12, 0));
+    QCOMPARE(wire().last(), packetOf(24, 0));
+    QCOMPARE(shown(), QPoint(24, 0));
+}
+
+void TestPaneEptz::smallZoomGroup()
+{
+    // The pane's re-read and tick carry the small zoom group's.
+    QCOMPARE(m_pane->zoomGroupVariant(), 2);
+    m_sim.setValue(hexBytes("04 47"), nibbles(0x1000));
+    m_pane->uiSync(false);
+    QCOMPARE(m_pane->zoomSlider()->value(), 0x1000);
+    m_sim.setValue(hexBytes("04 47"), nibbles(0x2000));
+    m_pane->uiTimerUpdate();
+    QCOMPARE(m_pane->zoomSlider()->value(), 0x2000);
 }
 
 QUV_TEST_MAIN_WITH(TestPaneEptz, PanesApplication)

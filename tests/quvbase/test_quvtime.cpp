@@ -185,9 +185,10 @@ void TestQuvTime::atomicsUnderContention()
     constexpr int threads = 8;
     constexpr int rounds = 100000;
     // Each increment of the counter below is a split lock, which kernels with
-    // split-lock detection slow down on purpose (by some milliseconds each):
-    // fewer of them, all at once.
-    constexpr int splitRounds = 500;
+    // split-lock detection slow down on purpose: the task sleeps about 10 ms
+    // and such locks run one at a time machine-wide, so 4000 of them took
+    // over 30 s on a busy machine. A few dozen still overlap the threads.
+    constexpr int splitRounds = 8;
     int counter = 0;
     // A 64-bit counter at an offset of 4 mod 8, as the debug log's fixed
     // layout has them, placed across a cache-line boundary on purpose (as

@@ -50,8 +50,10 @@ QString Environment::configHome() const
 QString artifactPath(const QString& fileName)
 {
     QString dir = qEnvironmentVariable("QUV_TEST_ARTIFACTS");
+    // Run by hand, outside CTest: beside the test program, inside the build tree,
+    // never in whatever folder the run started from.
     if (dir.isEmpty())
-        dir = QDir::currentPath() + QStringLiteral("/artifacts");
+        dir = QCoreApplication::applicationDirPath() + QStringLiteral("/artifacts");
     QDir().mkpath(dir);
     return dir + QLatin1Char('/') + fileName;
 }

@@ -1,5 +1,6 @@
 // The serial transport on a pseudo-terminal: line settings, open failures,
-// close, the drain of left-over input, descriptor 0, and the address set.
+// the exclusive hold on an open line, close, the drain of left-over input,
+// descriptor 0, and the address set.
 
 #include "viscalink.h"
 
@@ -8,6 +9,10 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -31,6 +36,35 @@ int openDescriptors()
         .size();
 }
 
+// Whether a program without root's rights can open path now: true when it
+// can, false when the line refuses it as busy (its exclusive-open flag). Run as
+// root, the open is made by a child that has given its rights up; -1 when that
+// cannot be arranged or the open fails for another reason.
+int unprivilegedOpen(const QByteArray& path)
+{
+    if (geteuid() != 0) {
+        const int fd = open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd >= 0)
+            close(fd);
+        return fd >= 0 ? 1 : errno == EBUSY ? 0 : -1;
+    }
+    if (chmod(path.constData(), 0666) != 0)
+        return -1;
+    // The child runs only system calls between fork and _exit.
+    const pid_t child = fork();
+    if (child == 0) {
+        const gid_t nobody = 65534;
+        if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)
+            _exit(3);
+        const int fd = open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        _exit(fd >= 0 ? 1 : errno == EBUSY ? 0 : 2);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status) <= 1 ? WEXITSTATUS(status) : -1;
+}
+
 } // namespace
 
 class TestViscaSerial : public QObject
@@ -40,6 +74,7 @@ class TestViscaSerial : public QObject
 private slots:
     void lineSettings();
     void openFailures();
+    void lineHeldExclusively();
     void closeTwice();
     void descriptorZeroIsNeverTouched();
     void drain();
@@ -119,6 +154,56 @@ void TestViscaSerial::openFailures()
         QCOMPARE(port.last_error, uint32_t(VISCA_ERROR_OPEN));
         QCOMPARE(openDescriptors(), before);
     }
+}
+
+// One line, two openers: the second is refused with its reason and changes
+// nothing on the line; the first goes on working; a close or a release lets
+// the line go.
+void TestViscaSerial::lineHeldExclusively()
+{
+    Link link;
+    QVERIFY(link.isOpen());
+    const QByteArray path = link.sim.devicePath().toLocal8Bit();
+    // A setting of the holder's own, which a second open must not reset.
+    termios held {};
+    QCOMPARE(tcgetattr(link.port.fd, &held), 0);
+    held.c_cc[VTIME] = 7;
+    QCOMPARE(tcsetattr(link.port.fd, TCSANOW, &held), 0);
+
+    const int before = openDescriptors();
+    ViscaPort second {};
+    QCOMPARE(VISCA_open_serial(&second, path.constData()), VISCA_FAILURE);
+    QCOMPARE(second.fd, -1);
+    QCOMPARE(second.last_error, uint32_t(VISCA_ERROR_IN_USE));
+    QCOMPARE(openDescriptors(), before);
+    QCOMPARE(unprivilegedOpen(path), 0);
+    // The lock binds on its own, where the flag does not: for root, or once a
+    // program that clears the flag on close has been.
+    QCOMPARE(ioctl(link.port.fd, TIOCNXCL), 0);
+    QCOMPARE(VISCA_open_serial(&second, path.constData()), VISCA_FAILURE);
+    QCOMPARE(second.last_error, uint32_t(VISCA_ERROR_IN_USE));
+    QCOMPARE(ioctl(link.port.fd, TIOCEXCL), 0);
+    termios now {};
+    QCOMPARE(tcgetattr(link.port.fd, &now), 0);
+    QCOMPARE(now.c_cc[VTIME], cc_t(7));
+    uint8_t power = 0;
+    QCOMPARE(VISCA_get_power(&link.port, &link.camera, &power), VISCA_SUCCESS);
+    QCOMPARE(link.sim.received(), QList<QByteArray> { hexBytes("81 09 04 00 FF") });
+
+    // Closed, the line opens again, for a program without root's rights too.
+    QCOMPARE(VISCA_close_serial(&link.port), VISCA_SUCCESS);
+    QCOMPARE(unprivilegedOpen(path), 1);
+    QCOMPARE(VISCA_open_serial(&second, path.constData()), VISCA_SUCCESS);
+    QCOMPARE(VISCA_get_power(&second, &link.camera, &power), VISCA_SUCCESS);
+
+    // Released, it is let go while the descriptor stays open.
+    QCOMPARE(VISCA_release_serial(&second), VISCA_SUCCESS);
+    QVERIFY(fcntl(second.fd, F_GETFD) != -1);
+    QCOMPARE(VISCA_open_serial(&link.port, path.constData()), VISCA_SUCCESS);
+    QCOMPARE(VISCA_get_power(&link.port, &link.camera, &power), VISCA_SUCCESS);
+    close(second.fd);
+    second.fd = -1;
+    QCOMPARE(VISCA_release_serial(&second), VISCA_FAILURE);
 }
 
 void TestViscaSerial::closeTwice()
