@@ -5,13 +5,18 @@
 // controller actions and main menu are checked by the packets a simulated
 // camera receives.
 
+#include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <dlfcn.h>
+#include <functional>
 #include <sys/wait.h>
 #include <tuple>
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTimer>
@@ -23,7 +28,9 @@
 #include "app/sdljoystick.h"
 #include "camsim.h"
 #include "device/deviceinterface.h"
+#include "panes/panecamera.h"
 #include "panes/paneeptz.h"
+#include "panes/segmentslider.h"
 #include "quvapp/quvdoublespinbox.h"
 #include "quvapp/quvmenu.h"
 #include "quvtest.h"
@@ -35,7 +42,7 @@ using quvtest::hexBytes;
 namespace {
 
 QList<std::tuple<QByteArray, int, int>> s_plugged; // name, axes, buttons
-bool s_failOpen = false;
+std::atomic<bool> s_failOpen { false };
 
 // The opened virtual stick, to move its controls.
 SDL_Joystick* stick()
@@ -58,13 +65,15 @@ struct Rig
         window.ports
             = { SerialPortDesc::forDevicePath(sim.devicePath()), SerialPortDesc::forDevicePath(other.devicePath()) };
     }
-    // The packets starting with prefix since the last call, as "20 21 ..." (the byte after prefix).
-    QString sent(const char* prefix)
+    // The packets a camera received starting with prefix since the last call, as "20 21 ..." (the byte
+    // after prefix).
+    QString sent(const char* prefix, CamSim* camera = nullptr)
     {
+        camera = camera ? camera : &sim;
         QStringList bytes;
-        for (const QByteArray& packet : quvtest::packetsStartingWith(sim.received(), hexBytes(prefix)))
+        for (const QByteArray& packet : quvtest::packetsStartingWith(camera->received(), hexBytes(prefix)))
             bytes.append(quvtest::hexString(packet.mid(hexBytes(prefix).size(), 1)));
-        sim.clearReceived();
+        camera->clearReceived();
         return bytes.join(' ');
     }
     CamSim sim;
@@ -72,18 +81,26 @@ struct Rig
     apptest::TestWindow window;
 };
 
-// Chooses the main menu's item with this text; whether "Use Deep Rescan" was checked.
-bool choose(apptest::TestWindow& window, const QString& text)
+// Chooses the main menu's item with this text, opened at (100, 100) of the
+// window; whether "Use Deep Rescan" was checked.
+bool choose(apptest::TestWindow& window, const QString& text, QString* rows = nullptr)
 {
     bool deepScanChecked = false;
     QTimer::singleShot(0, [&] {
         QTRY_VERIFY(qobject_cast<QuvMenu*>(QApplication::activePopupWidget()));
         auto* menu = qobject_cast<QuvMenu*>(QApplication::activePopupWidget());
+        QCOMPARE(menu->pos(), window.mapToGlobal(QPoint(100, 100)) - QPoint(10, 10));
         deepScanChecked = menu->itemChecked(menu->indexOfItemMatchingText("Use Deep Rescan"));
+        QStringList items; // "text=data", a separator as "-"
+        for (QAction* action : menu->actions())
+            items.append(
+                action->isSeparator() ? QStringLiteral("-") : action->text() + '=' + action->data().toString());
+        if (rows)
+            *rows = items.join('|');
         QAction* item = menu->actionAt(menu->indexOfItemMatchingText(text));
         QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(item).center());
     });
-    window.slot_contextMainWindow(QPoint(5, 5));
+    window.slot_contextMainWindow(QPoint(100, 100));
     return deepScanChecked;
 }
 
@@ -147,19 +164,23 @@ private slots:
         QSignalSpy xy(control, &ControlBase::sig_joystickXY);
         QSignalSpy z(control, &ControlBase::sig_joystickZ);
         QSignalSpy s(control, &ControlBase::sig_joystickS);
-        for (bool down : { true, false }) {
-            SDL_JoystickSetVirtualButton(stick(), 12, down);
-            control->slot_controlPoll();
+        for (int button : { 12, 28 }) { // the first preset and the last button
+            for (bool down : { true, false }) {
+                SDL_JoystickSetVirtualButton(stick(), button, down);
+                QCOMPARE(control->buttonPoll(), true);
+            }
         }
-        const int raw[] = { 32767, 32767, 4096, -32768 };
+        const int raw[] = { 32767, 32767, 4097, -4096 - 14336 };
         for (int axis = 0; axis < 4; ++axis)
             SDL_JoystickSetVirtualAxis(stick(), axis, Sint16(raw[axis]));
-        control->slot_controlPoll();
-        control->slot_controlPoll(); // no event: the last values again, unchanged
+        for (bool entered : { true, false }) {
+            joystick->getdata();
+            QCOMPARE(control->joystickUpdate(), entered); // then the same values again
+        }
         QCOMPARE(
             xy.mid(xy.size() - 2), (QList<QVariantList> { { 1.0, -1.0, true, true }, { 1.0, -1.0, true, false } }));
-        QCOMPARE(z.last(), (QVariantList { 0.0, false, false }));
-        QCOMPARE(s.mid(s.size() - 2), (QList<QVariantList> { { -1.0, true, true }, { -1.0, true, false } }));
+        QCOMPARE(z.last(), (QVariantList { 1 / 28671.0, true, false }));
+        QCOMPARE(s.mid(s.size() - 2), (QList<QVariantList> { { -0.5, true, true }, { -0.5, true, false } }));
         // Y at rest, X still out: on, and no change of zone.
         SDL_JoystickSetVirtualAxis(stick(), 0, -32768);
         SDL_JoystickSetVirtualAxis(stick(), 1, 0);
@@ -168,30 +189,68 @@ private slots:
 
         quvtest::MessageLog log;
         // Button 29 is in no table but is remembered: the (5, down) after it passes.
-        const QList<QPair<unsigned, bool>> changes = { { 5, true }, { 5, true }, { 5, false }, { 5, true },
-            { 27, true }, { 27, true }, { 5, true }, { 29, true }, { 5, true }, { 21, true }, { 21, false } };
+        const QList<QPair<unsigned, bool>> changes
+            = { { 5, true }, { 5, true }, { 5, false }, { 5, true }, { 27, true }, { 27, true }, { 28, true },
+                  { 28, true }, { 5, true }, { 29, true }, { 5, true }, { 21, true }, { 21, false } };
         for (const auto& change : changes)
             control->buttonChanged(change.first, change.second);
         QCOMPARE(QList<QVariantList>(clicks),
-            (QList<QVariantList> { { 100 }, { 107 }, { 107 }, { 306 }, { 306 }, { 107 }, { 107 } }));
+            (QList<QVariantList> {
+                { 100 }, { 307 }, { 107 }, { 107 }, { 306 }, { 306 }, { 307 }, { 307 }, { 107 }, { 107 } }));
         QCOMPARE(QList<QVariantList>(pushes), (QList<QVariantList> { { 406, true }, { 406, false } }));
-        QCOMPARE(
-            log.messages().filter(QRegularExpression("^filtered button press time=\\d+, button=5, down=1$")).size(), 1);
+        for (const char* line : { "^button press time=\\d+, button=5, down=1$", "^filtered button press time" })
+            QCOMPARE(log.messages().filter(QRegularExpression(line)).size(), 1);
     }
 
-    void controlMapAndNormalize()
+    void controlMap()
     {
+        // The operations of each layout, sorted, and its buttons: on the camera joystick (1) presets 1 to 12
+        // and camera slots 1 to 4, two buttons for each exposure step.
+        const QList<int> ops[2] = { { 200, 201, 202, 203, 300, 301, 303, 304, 306, 307, 401, 403, 404, 406 },
+            { 100, 101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 200, 201, 202, 203, 300, 301, 303, 304, 305,
+                306, 306, 307, 307, 401, 403, 405, 406 } };
+        QList<int> buttons[2] = { { 0, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15 }, {} };
+        for (int button = 0; button < 29; ++button)
+            buttons[1].append(button);
         ControlMap map;
-        map.mapTypeSet(1);
-        QCOMPARE(QList<int>({ map.buttonOp(28), map.buttonOp(16), map.axesOp(3) }), QList<int>({ 307, 401, 1003 }));
-        map.mapTypeSet(0); // emptied first
-        QCOMPARE(QList<int>({ map.buttonOp(16), map.buttonOp(12), map.axesOp(3), map.axesOp(4), map.mapType() }),
-            QList<int>({ 0, 201, 0, 0, 0 }));
-        QVERIFY(!map.buttonSupported(1) && map.buttonSupported(0) && map.axesIsReverse(1) && !map.axesIsReverse(2));
+        for (MapType type : { 1, 0 }) { // each emptied first
+            map.mapTypeSet(type);
+            QList<int> mappedButtons, mappedOps, axes;
+            for (int button = 0; button < 64; ++button) {
+                if (map.buttonSupported(button)) {
+                    mappedButtons.append(button);
+                    mappedOps.append(map.buttonOp(button));
+                }
+            }
+            std::sort(mappedOps.begin(), mappedOps.end());
+            for (int axis = 0; axis < 5; ++axis)
+                axes.append(map.axesOp(axis) + (map.axesIsReverse(axis) ? 1 : 0) * 10000);
+            QCOMPARE(mappedOps, ops[type]);
+            QCOMPARE(mappedButtons, buttons[type]);
+            QCOMPARE(axes, (QList<int> { 1000, 11001, 1002, type == 1 ? 1003 : 0, 0 }));
+            QCOMPARE(map.mapType(), type);
+        }
+        QCOMPARE(map.buttonOp(1), 0);
+        QCOMPARE(QList<bool>({ map.buttonOpIsPush(399), map.buttonOpIsPush(400), map.buttonOpIsPush(406),
+                     map.buttonOpIsPush(407) }),
+            QList<bool>({ false, true, true, false }));
         QCOMPARE(ControlBase::mapType("Taqo VM-1") * 2 + ControlBase::mapType("vm"), 2);
-        bool active = false; // the negative half is one step longer
-        QCOMPARE(ControlBase::deadzoneNormalize(-4097, 4096, false, active), -1 / 28672.0);
-        QVERIFY(active);
+    }
+
+    void deadzoneNormalize()
+    {
+        const struct
+        {
+            int raw;
+            bool reverse;
+            double value; // 0: inactive
+        } rows[] = { { 4096, false, 0.0 }, { 4097, false, 1 / 28671.0 }, { -4096, false, 0.0 },
+            { -4097, false, -1 / 28672.0 }, { -32768, false, -1.0 }, { 32767, true, -1.0 } };
+        for (const auto& row : rows) { // the negative half is one step longer
+            bool active = row.value == 0.0;
+            QCOMPARE(ControlBase::deadzoneNormalize(row.raw, 4096, row.reverse, active), row.value);
+            QCOMPARE(active, row.value != 0.0);
+        }
     }
 
     // A failed open, then rescans: each starts SDL again, which finds the sticks plugged at that time.
@@ -202,6 +261,7 @@ private slots:
         ControlBase* control = ControlBase::GetInstance();
         s_failOpen = false;
         QVERIFY(!control->joystickAttached() && !control->buttonPoll());
+        QVERIFY(SdlJoystick::GetInstance()->joystickName().isEmpty());
         QSignalSpy pushes(control, &ControlBase::sig_buttonPush);
         QSignalSpy xy(control, &ControlBase::sig_joystickXY);
         s_plugged = { { "Pad", 1, 16 } }; // an X axis without a Y: no XY signals
@@ -241,6 +301,24 @@ private slots:
         QCOMPARE(WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status), 143);
     }
 
+    // The window's own controller on its control thread: the strip, a rescan re-opening the stick, a button.
+    void joystickDrivesTheWindow()
+    {
+        s_failOpen = true; // listed, but the device cannot be opened
+        s_plugged = { { "Taqo VM", 4, 29 } };
+        Rig rig;
+        s_failOpen = false;
+        rig.window.syncInfo();
+        QCOMPARE(rig.window.m_joystickLabel->text(), QStringLiteral("Joystick Off"));
+        QVERIFY(rig.window.scan());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.window.m_controlBase->joystickAttached(), 10000);
+        rig.window.syncInfo();
+        QCOMPARE(rig.window.m_joystickLabel->text(), QStringLiteral("Joystick On"));
+        rig.sent("");
+        SDL_JoystickSetVirtualButton(stick(), 24, 1); // zoom toward tele
+        QTRY_VERIFY_WITH_TIMEOUT(rig.sim.waitForPacket(hexBytes("81 01 04 07 20 FF"), 0), 10000);
+    }
+
     void keys()
     {
         Rig rig;
@@ -248,10 +326,18 @@ private slots:
         rig.sim.setValue(hexBytes("04 39"), hexBytes("0D")); // bright mode: each step one brightness packet
         QVERIFY(rig.window.scan());
         rig.sent("");
-        // Every change of zoom state goes out twice: the jog echoes it.
-        QTest::keyClicks(&rig.window, "LLLJJJLK++--");
-        QCOMPARE(
-            rig.sent("81 01 04 07"), QStringLiteral("20 20 21 22 21 20 00 00 20 20 00 00 20 20 00 00 30 30 00 00"));
+        auto* camera = qobject_cast<PaneCamera*>(rig.window.m_panes.at(PaneTypeCamera));
+        // Every change of zoom state goes out twice: the jog echoes it. Return and Enter do nothing, though
+        // the dialog has a default button.
+        rig.window.m_paneButtons.at(PaneTypeEptz)->setDefault(true);
+        QTest::keyClicks(&rig.window, "LLLJJJJJJLLLLLLLLLLLLK");
+        QTest::keyClick(&rig.window, Qt::Key_Return);
+        QTest::keyClick(&rig.window, Qt::Key_Enter);
+        QTest::keyClicks(&rig.window, "++--");
+        QCOMPARE(rig.sent("81 01 04 07"),
+            QStringLiteral("20 20 21 22 21 20 00 00 30 30 31 32 31 30 00 00 "
+                           "20 20 21 22 23 24 25 26 27 27 00 00 20 20 00 00 30 30 00 00"));
+        QCOMPARE(rig.window.m_paneType, PaneTypeCamera);
         QLineEdit field; // keys taken in every window
         QTest::keyClick(&field, Qt::Key_Right);
         QTest::simulateEvent(&field, true, Qt::Key_Left, Qt::NoModifier, QString(), true); // auto-repeat
@@ -259,67 +345,146 @@ private slots:
         rig.window.selectPane(PaneTypeSettings); // no zoom toggles there, but the steps drive the camera pane
         QTest::keyClicks(&rig.window, "+LK");
         QCOMPARE(rig.sent("81 01 04 07"), QStringLiteral("20 20 00 00 20 20 00 00"));
+        // Momentary auto focus: Space (its auto-repeat does nothing), then the controller's push.
+        QTest::simulateEvent(&field, true, Qt::Key_Space, Qt::NoModifier, QString(), true);
         QTest::keyClick(&field, Qt::Key_Space);
+        rig.window.slot_controlButtonPush(406, true);
+        rig.window.slot_controlButtonPush(406, false);
         QVERIFY(field.text().isEmpty());
-        QCOMPARE(rig.sent("81 01 04 38"), QStringLiteral("02 10"));
-        for (int i = 0; i < 3; ++i) {
+        QCOMPARE(rig.sent("81 01 04 38"), QStringLiteral("02 10 02 10"));
+        // Up steps on every press, auto-repeats included; Down once for a press and its release.
+        SegmentSlider* brightness = camera->apertureSlider();
+        const int bright = brightness->value();
+        for (int i = 0; i < 3; ++i)
             QTest::simulateEvent(&field, true, Qt::Key_Up, Qt::NoModifier, QString(), i > 0);
-            QVERIFY(rig.sim.waitForPacket(hexBytes("81 01 04 4D")));
-            rig.sent("");
-        }
+        QTest::keyClick(&field, Qt::Key_Down);
+        QCOMPARE(brightness->value(), bright + 2);
         const std::pair<const char*, int> presetKeys[] = { { "1", 0 }, { "0", 9 }, { "!", 10 }, { "^", 15 } };
         for (const auto& [text, index] : presetKeys) {
             QTest::keyClicks(&rig.window, text);
             QCOMPARE(QSettings().value("prefs/presetIndex_selected").toInt(), index);
         }
-        // The controller: an exposure step; Z for the focus while 403 is held, else for the zoom.
+
+        // The controller: exposure steps; Z for the aperture while 401 is held (every second call at full
+        // deflection), for the focus while 403 is held, else for the zoom; S for the focus.
         rig.window.slot_controlButtonClick(307);
+        rig.window.slot_controlButtonClick(307);
+        rig.window.slot_controlButtonClick(306);
+        rig.window.slot_controlButtonPush(401, true);
+        rig.window.slot_joystickZ(1.0, true, false);
+        rig.window.slot_joystickZ(1.0, true, false);
+        rig.window.slot_controlButtonPush(401, false);
+        QCOMPARE(brightness->value(), bright + 4);
+        SegmentSlider* focus = camera->focusSlider();
+        const auto moves = [focus](const std::function<void()>& call) { // the pane thins its focus steps out
+            const int before = focus->value();
+            for (int i = 0; i < 4 && focus->value() == before; ++i)
+                call();
+            return focus->value() != before;
+        };
+        QVERIFY(moves([&] { rig.window.slot_joystickS(0.5, true, false); }));
         rig.window.slot_controlButtonPush(403, true);
-        rig.window.slot_joystickZ(0.5, true, false);
+        QVERIFY(moves([&] { rig.window.slot_joystickZ(-0.5, true, false); }));
         rig.window.slot_controlButtonPush(403, false);
         rig.window.slot_joystickZ(0.5, true, false);
         QVERIFY(rig.sim.waitForPacket(hexBytes("81 01 04 4D")) && rig.sim.waitForPacket(hexBytes("81 01 04 48")));
         QCOMPARE(rig.sent("81 01 04 07"), QStringLiteral("23 23"));
+        rig.window.slot_controlButtonClick(300); // auto exposure, then back
+        rig.window.slot_controlButtonClick(300);
+        QCOMPARE(rig.sent("81 01 04 39"), QStringLiteral("00 0D"));
     }
 
     void controllerAndMenu()
     {
         Rig rig;
         QVERIFY(rig.window.scan());
+        // Camera slot buttons recall presets while 404 is held, and select no camera.
         rig.window.slot_controlButtonPush(404, true);
-        rig.window.slot_controlButtonClick(202);
-        QVERIFY(!rig.window.m_cameraButtons[2]->isChecked() && rig.window.m_presetButtons[2]->isChecked());
+        for (int op : { 207, 202, 200 }) {
+            rig.window.slot_controlButtonClick(op);
+            QVERIFY(rig.window.m_presetButtons[op - 200]->isChecked());
+        }
+        QVERIFY(!rig.window.m_cameraButtons[2]->isChecked());
         rig.window.slot_controlButtonPush(404, false);
         rig.window.slot_controlButtonClick(201); // an empty slot
         QVERIFY(rig.window.m_cameraButtons[0]->isChecked());
         rig.window.slot_controlButtonClick(202);
         QCOMPARE(rig.window.m_deviceSet->selectedIndex(), 2);
+        // Preset buttons store presets while 405 is held (camera memories here), else recall them.
+        rig.window.m_presetType = PresetTypeCamera;
+        rig.window.slot_controlButtonPush(405, true);
+        for (int op : { 100, 115 })
+            rig.window.slot_controlButtonClick(op);
+        rig.window.slot_controlButtonPush(405, false);
+        QCOMPARE(rig.sent("81 01 04 3F 01", &rig.other), QStringLiteral("00 0F"));
+        rig.window.m_presetType = PresetTypeEptz;
+        for (int op : { 115, 100 }) {
+            rig.window.slot_controlButtonClick(op);
+            QCOMPARE(QSettings().value("prefs/presetIndex_selected").toInt(), op - 100);
+        }
+        for (int op : { 303, 304, 304, 305 })
+            rig.window.slot_controlButtonClick(op);
+        QCOMPARE(rig.sent("81 01 04 07", &rig.other), QStringLiteral("20 20 00 00 30 30 00 00"));
+        for (bool minimized : { true, false }) {
+            rig.window.slot_controlButtonClick(301);
+            QCOMPARE(rig.window.isMinimized(), minimized);
+        }
+        rig.window.showNormal();
 
         // The joystick's response curve, into the ePTZ pane whichever pane is shown.
         auto* eptz = qobject_cast<PaneEptz*>(rig.window.m_panes.at(PaneTypeEptz));
-        const std::tuple<double, double, bool> sticks[] = { { 0.7, 0.4, true }, { -1.0, -0.6, true },
-            { 1.0, 1.0, false }, { NAN, 0.05, true }, { 0.35, 0.1, true } };
-        for (const auto& [x, y, on] : sticks)
-            rig.window.slot_joystickXY(x, y, on, false);
-        QCOMPARE(QPointF(eptz->spinX()->value(), eptz->spinY()->value()), QPointF(-315, -9));
+        const struct
+        {
+            double x, y;
+            bool on;
+            QPoint moved; // rounded
+        } sticks[] = { { 0.05, -0.5, true, { 0, -14 } }, { 0.1, 0.1, true, { 0, 0 } }, { 0.2, 0.2, true, { 6, 5 } },
+            { -0.35, 0.35, true, { -9, 7 } }, { 0.5, 0.4, true, { 18, 9 } }, { 0.7, -0.7, true, { 60, -45 } },
+            { 0.8, -0.9, true, { 96, -180 } }, { 1.0, 0.6, true, { 384, 18 } }, { -1.0, -1.0, true, { -384, -288 } },
+            { NAN, 0.8, true, { 0, 72 } }, { 0.0, 0.05, true, { 0, 0 } }, { 1.0, 1.0, false, { 0, 0 } } };
+        for (const auto& stick : sticks) {
+            eptz->slot_deltaXY(-eptz->spinX()->value(), -eptz->spinY()->value());
+            rig.window.slot_joystickXY(stick.x, stick.y, stick.on, false);
+            QCOMPARE(QPoint(int(eptz->spinX()->value()), int(eptz->spinY()->value())), stick.moved);
+        }
 
+        // The main menu, with "Use Deep Rescan" showing the deep scan and turning it over.
         const bool deepScan = DeviceInterface::deepScanEnabled();
-        QCOMPARE(choose(rig.window, "Use Deep Rescan"), deepScan);
+        QString rows;
+        QCOMPARE(choose(rig.window, "Use Deep Rescan", &rows), deepScan);
+        QCOMPARE(rows,
+            QStringLiteral("Rescan for TaqoCams=0|Use Deep Rescan=1|-|Refresh UI Controls=2|Lens Initialize=3|-|"
+                           "Set Default=4|Recall Default=5|-|QUV Factory Default=8|-|About...=9"));
+        QCOMPARE(DeviceInterface::deepScanEnabled(), !deepScan);
+        QCOMPARE(choose(rig.window, "Rescan for TaqoCams"), !deepScan); // does nothing
         QCOMPARE(DeviceInterface::deepScanEnabled(), !deepScan);
         DeviceInterface::setDeepScanEnabled(deepScan);
-        choose(rig.window, "Rescan for TaqoCams");
-        QCOMPARE(DeviceInterface::deepScanEnabled(), deepScan);
-        const std::pair<const char*, const char*> items[] = { { "Lens Initialize", "81 01 04 19 01 FF" },
-            { "Set Default", "81 01 04 3F 01 7F FF" }, { "Refresh UI Controls", "81 09 04 00 FF" },
-            { "Recall Default", "81 01 04 3F 02 7F FF" }, { "QUV Factory Default", "81 01 04 3F 00 7F FF" } };
+        // Each entry by its packets; a recall reloads the camera, which ends before the next entry.
+        const std::pair<const char*, const char*> items[] = { { "Set Default", "81 01 04 3F 01 7F FF" },
+            { "Refresh UI Controls", "81 09 04 00 FF" }, { "Recall Default", "81 01 04 3F 02 7F FF" },
+            { "QUV Factory Default", "81 01 04 3F 00 7F FF" }, { "Lens Initialize", "81 01 04 19 01 FF" } };
         for (const auto& [item, packet] : items) {
+            rig.other.clearReceived();
             choose(rig.window, item);
             QVERIFY2(rig.other.waitForPacket(hexBytes(packet)), item);
+            QVERIFY(rig.window.settle());
+            // The factory default clears the memory, recalls it and, after the reload, turns picture flip off.
+            const bool factory = QByteArray(item) == "QUV Factory Default";
+            QCOMPARE(rig.other.waitForPacket(hexBytes("81 01 04 66 02 FF"), 0), factory);
+            if (factory)
+                QCOMPARE(rig.sent("81 01 04 3F", &rig.other), QStringLiteral("00 02"));
         }
-        // After the recall's reload, picture flip off.
-        QTRY_VERIFY_WITH_TIMEOUT(rig.other.waitForPacket(hexBytes("81 01 04 66 02 FF"), 0), 10000);
+        // The lens initialised, the panes read the camera again.
+        QTRY_VERIFY_WITH_TIMEOUT(rig.other.waitForPacket(hexBytes("81 09 04 00 FF"), 0), 10000);
+        // A camera button's context request is logged; no menu.
+        quvtest::MessageLog log;
+        QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(3, 4));
+        QApplication::sendEvent(rig.window.m_cameraButtons[0], &request);
+        QVERIFY(log.count("slot_contextCamera QPoint(3,4)") == 1 && !QApplication::activePopupWidget());
         choose(rig.window, "About...");
-        QCOMPARE(rig.window.m_statusDialog->windowTitle(), QStringLiteral("About TaqoControl"));
+        const QPointer<ScanProgressDialog> dialog = rig.window.m_statusDialog;
+        QVERIFY(dialog);
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("About TaqoControl"));
     }
 };
 
