@@ -10,6 +10,7 @@ int main(int argc, char** argv)
     // Declared in this order so that they end in the reverse one: the window,
     // the sheet, the application, the log.
     QUVLog log;
+    applicationAttributes();
     QuvApplication application(argc, argv, QuvStyleLookSlate);
     const QString sheet = applicationStyleSheet(application.getStyleSheet());
     application.setStyleSheet(sheet);
