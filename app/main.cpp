@@ -1,4 +1,5 @@
 #include "app/appstyle.h"
+#include "app/fontwarmup.h"
 #include "app/mainwindow.h"
 #include "quvapp/quvapplication.h"
 #include "quvbase/system/quvlog.h"
@@ -10,6 +11,7 @@ int main(int argc, char** argv)
     // Declared in this order so that they end in the reverse one: the window,
     // the sheet, the application, the log.
     QUVLog log;
+    fontsWarmUp();
     applicationAttributes();
     QuvApplication application(argc, argv, QuvStyleLookSlate);
     const QString sheet = applicationStyleSheet(application.getStyleSheet());
