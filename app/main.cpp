@@ -1,12 +1,22 @@
 #include "app/appstyle.h"
+#include "app/displaycheck.h"
 #include "app/mainwindow.h"
 #include "quvapp/quvapplication.h"
 #include "quvbase/system/quvlog.h"
+
+#include <cstdio>
+#include <string>
 
 #include <QString>
 
 int main(int argc, char** argv)
 {
+    const std::string noDisplay = displayMissingMessage(argc, argv);
+    if (!noDisplay.empty()) {
+        std::fprintf(stderr, "%s\n", noDisplay.c_str());
+        return 1;
+    }
+
     // Declared in this order so that they end in the reverse one: the window,
     // the sheet, the application, the log.
     QUVLog log;
