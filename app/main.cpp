@@ -1,6 +1,7 @@
 #include "app/appstyle.h"
 #include "app/displaycheck.h"
 #include "app/mainwindow.h"
+#include "app/shutdownsignals.h"
 #include "quvapp/quvapplication.h"
 #include "quvbase/system/quvlog.h"
 
@@ -17,18 +18,28 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    // Declared in this order so that they end in the reverse one: the window,
-    // the sheet, the application, the log.
-    QUVLog log;
-    QuvApplication application(argc, argv, QuvStyleLookSlate);
-    const QString sheet = applicationStyleSheet(application.getStyleSheet());
-    application.setStyleSheet(sheet);
+    int status = 0;
+    {
+        // Declared in this order so that they end in the reverse one: the
+        // window, the signal handlers, the sheet, the application, the log.
+        QUVLog log;
+        QuvApplication application(argc, argv, QuvStyleLookSlate);
+        const QString sheet = applicationStyleSheet(application.getStyleSheet());
+        application.setStyleSheet(sheet);
 
-    QCoreApplication::setOrganizationName(QStringLiteral("quv"));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("quv.example"));
-    QCoreApplication::setApplicationName(QStringLiteral("QUV Taqo Control"));
+        QCoreApplication::setOrganizationName(QStringLiteral("quv"));
+        QCoreApplication::setOrganizationDomain(QStringLiteral("quv.example"));
+        QCoreApplication::setApplicationName(QStringLiteral("QUV Taqo Control"));
 
-    MainWindow window;
-    window.show();
-    return application.exec();
+        // Logout, kill, Ctrl-C and a closed terminal close the window as its
+        // close button does, so that the shutdown stores the settings.
+        ShutdownSignals shutdownSignals;
+        MainWindow window;
+        QObject::connect(&shutdownSignals, &ShutdownSignals::sig_caught, &window, &QWidget::close);
+        shutdownSignals.listen();
+        window.show();
+        status = application.exec();
+    }
+    ShutdownSignals::endAsCaught();
+    return status;
 }

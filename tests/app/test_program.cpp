@@ -1,6 +1,10 @@
 // The real program as a child process, each run with a preference store of
-// its own: how it ends when there is no display.
+// its own: how it ends on the signals of a desktop (logout, kill, Ctrl-C, a
+// closed terminal) and when there is no display. Then the signal bridge in
+// this process: a signal that waits for the event loop, a second one during
+// the shutdown, nohup.
 
+#include "app/shutdownsignals.h"
 #include "quvtest.h"
 
 #include <csignal>
@@ -67,6 +71,7 @@ private slots:
     }
     void endings_data();
     void endings();
+    void signalBridge();
 };
 
 void TestProgram::endings_data()
@@ -75,6 +80,10 @@ void TestProgram::endings_data()
     QTest::addColumn<QStringList>("environment");
     QTest::addColumn<QStringList>("arguments");
     const QStringList offscreen { QStringLiteral("QT_QPA_PLATFORM=offscreen") };
+    QTest::newRow("SIGTERM: logout, kill") << int(SIGTERM) << offscreen << QStringList();
+    QTest::newRow("SIGINT: Ctrl-C") << int(SIGINT) << offscreen << QStringList();
+    QTest::newRow("SIGHUP: terminal closed; platform as argument")
+        << int(SIGHUP) << QStringList() << QStringList { QStringLiteral("-platform"), QStringLiteral("offscreen") };
     QTest::newRow("no display") << 0 << QStringList() << QStringList();
 }
 
@@ -119,6 +128,40 @@ void TestProgram::endings()
     const QSettings store(config.filePath(QStringLiteral("quv/QUV Taqo Control.conf")), QSettings::IniFormat);
     QVERIFY(store.contains(QStringLiteral("mainWindow/geometry")));
     QVERIFY(store.contains(QStringLiteral("prefs/camZoomSpeed")));
+}
+
+void TestProgram::signalBridge()
+{
+    // QtTest's own handlers, or the defaults.
+    const Handler interrupt = disposition(SIGINT);
+    const Handler terminate = disposition(SIGTERM);
+    struct sigaction hangup = {};
+    sigaction(SIGHUP, nullptr, &hangup);
+    setDisposition(SIGHUP, SIG_IGN);
+    {
+        ShutdownSignals bridge;
+        QVERIFY(bridge.isInstalled());
+        // Started under nohup: the hangup stays ignored.
+        QVERIFY(disposition(SIGHUP) == SIG_IGN);
+        QSignalSpy caught(&bridge, &ShutdownSignals::sig_caught);
+        raise(SIGINT);
+        QCoreApplication::processEvents();
+        QVERIFY(caught.isEmpty());
+        // Reported once the application listens.
+        bridge.listen();
+        QVERIFY(caught.wait(10000));
+        QCOMPARE(caught.takeFirst().at(0).toInt(), int(SIGINT));
+        // A second signal during the shutdown is part of it: not reported,
+        // and not taken by its default action, which would end this process.
+        raise(SIGTERM);
+        raise(SIGHUP);
+        QCoreApplication::processEvents();
+        QVERIFY(caught.isEmpty());
+        QCOMPARE(bridge.caught(), int(SIGINT));
+    }
+    QVERIFY(disposition(SIGINT) == interrupt && disposition(SIGTERM) == terminate);
+    QVERIFY(disposition(SIGHUP) == SIG_IGN);
+    sigaction(SIGHUP, &hangup, nullptr);
 }
 
 QUV_TEST_MAIN(TestProgram)
