@@ -93,7 +93,6 @@ ShutdownSignals::ShutdownSignals(QObject* parent)
         return;
     }
     s_writeFd.store(m_impl->m_fds[1]);
-    s_ended = 0;
     for (int i = 0; i < SIGNAL_COUNT; ++i) {
         struct sigaction current = {};
         sigaction(SIGNALS[i], nullptr, &current);

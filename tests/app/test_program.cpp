@@ -161,7 +161,15 @@ void TestProgram::signalBridge()
     }
     QVERIFY(disposition(SIGINT) == interrupt && disposition(SIGTERM) == terminate);
     QVERIFY(disposition(SIGHUP) == SIG_IGN);
+
+    // A later object takes all three, and gives each back.
     sigaction(SIGHUP, &hangup, nullptr);
+    {
+        ShutdownSignals again;
+        QVERIFY(again.isInstalled() && disposition(SIGHUP) != hangup.sa_handler);
+    }
+    QVERIFY(disposition(SIGHUP) == hangup.sa_handler);
+    QVERIFY(disposition(SIGINT) == interrupt && disposition(SIGTERM) == terminate);
 }
 
 QUV_TEST_MAIN(TestProgram)
