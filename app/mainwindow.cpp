@@ -5,6 +5,7 @@
 #include "app/presetstore.h"
 #include "app/scanprogressdialog.h"
 #include "app/statusstrip.h"
+#include "app/storecheck.h"
 #include "app/windowlayout.h"
 #include "device/deviceinterface.h"
 #include "device/deviceset.h"
@@ -331,7 +332,7 @@ void MainWindow::preferenceWrite()
     m_deviceSet->get()->preferenceWrite();
     for (PaneBase* pane : qAsConst(m_panes))
         pane->preferenceWrite();
-    QSettings().sync();
+    storecheck::flushAtExit();
 }
 
 void MainWindow::selectPane(PaneType type)

@@ -1,12 +1,15 @@
 // The main window's preset store and preset files: the sixteen preset
 // buttons, their menus and looks, the kind icon and its menu, the name and
 // confirmation dialogs and the file dialogs. The keys, the camera sequences
-// and the files themselves are in presetstore and presetfile.
+// and the files themselves are in presetstore and presetfile. Each operation
+// a user starts that writes to the preference store is a storecheck::Action,
+// which tells the user once when the store cannot be written.
 
 #include "app/mainwindow.h"
 
 #include "app/presetfile.h"
 #include "app/presetstore.h"
+#include "app/storecheck.h"
 #include "device/deviceinterface.h"
 #include "device/deviceset.h"
 #include "panes/panecamera.h"
@@ -200,6 +203,7 @@ void MainWindow::presetUiUpdateAll()
 
 void MainWindow::presetSet(int index)
 {
+    const storecheck::Action action(this);
     if (isKind(m_presetType))
         std::invoke(SET_ACTIONS[m_presetType], this, index);
     QPushButton* button = m_presetButtons[index];
@@ -211,6 +215,7 @@ void MainWindow::presetSet(int index)
 
 void MainWindow::presetRecall(int index)
 {
+    const storecheck::Action action(this);
     if (isKind(m_presetType))
         std::invoke(RECALL_ACTIONS[m_presetType], this, index);
     QSettings().setValue(QLatin1String(PRESET_INDEX_KEY), index);
@@ -218,6 +223,7 @@ void MainWindow::presetRecall(int index)
 
 void MainWindow::presetClear(int index)
 {
+    const storecheck::Action action(this);
     if (m_presetType == PresetTypeCamera) {
         m_deviceSet->get()->viscaSet(ViscaMsg::MemoryReset, index, -1);
         return;
@@ -228,6 +234,7 @@ void MainWindow::presetClear(int index)
 
 void MainWindow::presetClearAll()
 {
+    const storecheck::Action action(this);
     QMessageBox box(this);
     box.setWindowTitle(QStringLiteral("Clear Preference File"));
     box.setText(QStringLiteral(
@@ -249,6 +256,7 @@ void MainWindow::presetClearAll()
 
 bool MainWindow::presetRename(int index, bool isNew)
 {
+    const storecheck::Action action(this);
     const PresetType type = m_presetType;
     if (!presetAvailable(type, index) && !isNew) {
         QMessageBox::information(this, QCoreApplication::applicationName(), QLatin1String(RENAME_EMPTY));
@@ -360,6 +368,7 @@ void MainWindow::slot_presetSelect()
 
 void MainWindow::slot_contextPreset(const QPoint& pt)
 {
+    const storecheck::Action action(this);
     const auto sent = std::find(std::begin(m_presetButtons), std::end(m_presetButtons), sender());
     if (sent == std::end(m_presetButtons)) {
         qDebug() << "bad preset button";
@@ -419,6 +428,7 @@ void MainWindow::presetFileWrite(QString path)
 
 void MainWindow::presetFileRead(QString path)
 {
+    const storecheck::Action action(this);
     QString error;
     if (!presetfile::read(path, &error)) {
         QMessageBox::warning(this, tr("Open Preset File"), error);
@@ -460,6 +470,7 @@ QString MainWindow::pathDefault()
 
 void MainWindow::slot_presetFileRead()
 {
+    const storecheck::Action action(this);
     const QString path = choosePresetFile(this, tr("Open Preset File"), false);
     if (!path.isEmpty())
         presetFileRead(path);
@@ -467,6 +478,7 @@ void MainWindow::slot_presetFileRead()
 
 void MainWindow::slot_presetFileWrite()
 {
+    const storecheck::Action action(this);
     const QString path = choosePresetFile(this, tr("Save Preset File"), true);
     if (!path.isEmpty())
         presetFileWrite(path);

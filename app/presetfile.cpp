@@ -1,5 +1,6 @@
 #include "app/presetfile.h"
 
+#include "app/fileaccess.h"
 #include "app/presetstore.h"
 
 #include <cerrno>
@@ -65,11 +66,17 @@ bool write(const QString& path, QString* error)
 
 bool read(const QString& path, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // A named pipe or a device is refused before it is opened: reading one
+    // could wait for ever, or never end.
+    QFile file;
+    bool refused = false;
+    QString reason;
+    if (!fileaccess::openRegular(path, file, &refused, &reason)) {
+        if (refused)
+            return refuse(path, reason, error);
         qWarning() << "Couldn't open selected file.";
         *error = QStringLiteral("The preset file \"%1\" could not be opened: %2.")
-                     .arg(QDir::toNativeSeparators(path), file.errorString());
+                     .arg(QDir::toNativeSeparators(path), reason);
         return false;
     }
     // One byte beyond the limit tells a file that is too large, whatever its reported size.

@@ -15,8 +15,9 @@ namespace presetfile {
 // is as it was, and *error says why for the user.
 bool write(const QString& path, QString* error);
 // Merges the presets of the file at path into the store. A file that is not a
-// preset file (unreadable, larger than 4 MiB, not JSON, not an object, no
-// preset in it) is refused: the store is untouched and *error says why.
+// preset file (unreadable, not a regular file, larger than 4 MiB, not JSON,
+// not an object, no preset in it) is refused: the store is untouched and
+// *error says why. It never waits on a named pipe or a device.
 bool read(const QString& path, QString* error);
 
 // The remembered file and folder of location 1; other locations do nothing.

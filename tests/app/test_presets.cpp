@@ -5,15 +5,24 @@
 
 #include "app/presetfile.h"
 #include "app/presetstore.h"
+#include "app/storecheck.h"
 #include "panes/panecamera.h"
 #include "quvapp/quvmenu.h"
 #include "quvtest.h"
 #include "tests/device/simdevice.h"
 #include "testwindow.h"
 
+#include <fcntl.h>
+#include <grp.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <csignal>
+#include <cstring>
+#include <future>
+#include <thread>
 
 #include <QFileDialog>
 #include <QInputDialog>
@@ -21,6 +30,7 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QSettings>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
@@ -123,6 +133,81 @@ QString looks(QPushButton* button)
     return (button->styleSheet().contains("color:rgb(0,0,0)") ? "black " : "grey ") + tip.section('\n', 0, 0);
 }
 
+// While it lives, a write past size_bytes into any file fails part-way with
+// EFBIG (the signal is ignored), as a write to a full disk would.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t size_bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        const rlimit limit { size_bytes, m_saved.rlim_max };
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+
+private:
+    rlimit m_saved {};
+};
+
+// Reads path as a preset file on a thread of its own, so that a read that
+// waits on a named pipe fails the test instead of stopping it: after 10 s a
+// writer comes and goes on fifo, which ends the wait. *waited tells whether
+// it had to.
+bool readUnstuck(const QString& path, const QString& fifo, QString* error, bool* waited)
+{
+    std::promise<bool> read;
+    std::future<bool> done = read.get_future();
+    std::thread reader([&] { read.set_value(presetfile::read(path, error)); });
+    *waited = done.wait_for(std::chrono::seconds(10)) != std::future_status::ready;
+    while (done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+        const int fd = open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0)
+            close(fd);
+    }
+    reader.join();
+    return done.get();
+}
+
+const QString STORE_WARNING_TAIL
+    = "\n\nYour changes are kept while the application runs, and saved as soon as the file can be written again.";
+
+// This test program run once more as the user nobody: "--store-as-nobody
+// <config folder> action" sets ePTZ preset 1 with the window's check of the
+// store under that folder, then prints the warning box's text and whether the
+// preset reads back as set; the settings written at exit are flushed last.
+// With "exit" in place of "action" only the settings at exit are written.
+constexpr char STORE_HELPER[] = "--store-as-nobody";
+
+int storeHelper(int argc, char** argv)
+{
+    const gid_t unprivileged = 65534;
+    if (setgroups(0, nullptr) != 0 || setgid(unprivileged) != 0 || setuid(unprivileged) != 0)
+        return 3;
+    qputenv("XDG_CONFIG_HOME", argv[2]);
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("quv"));
+    QCoreApplication::setApplicationName(QStringLiteral("QUV Taqo Control"));
+    QString shown;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    poll.start(10);
+    if (std::strcmp(argv[3], "action") == 0) {
+        const storecheck::Action action(nullptr);
+        presetstore::availableSet(PresetTypeEptz, 1, true);
+    }
+    QSettings().setValue(QStringLiteral("prefs/camZoomSpeed"), 3);
+    std::printf("%s|%d\n", qPrintable(shown), int(presetstore::available(PresetTypeEptz, 1)));
+    storecheck::flushAtExit();
+    return 0;
+}
+
 } // namespace
 
 class TestPresets : public QObject
@@ -138,6 +223,11 @@ private slots:
     void hostileFiles_data();
     void hostileFiles();
     void failedExportAndFolders();
+    void nonRegularFiles_data();
+    void nonRegularFiles();
+    void unwritableStore();
+    void readOnlyStoreAsNobody_data();
+    void readOnlyStoreAsNobody();
     void namesLooksAndMenus();
     void fileDialogs();
     void clearAll();
@@ -300,14 +390,11 @@ void TestPresets::failedExportAndFolders()
     writeFile(path, "old");
     QString error;
     const QByteArray store = fileBytes();
-    // The file size limit makes the write fail part-way (EFBIG instead of the signal).
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved {};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    const rlimit limit { 100, saved.rlim_max };
-    setrlimit(RLIMIT_FSIZE, &limit);
-    const bool written = presetfile::write(path, &error);
-    setrlimit(RLIMIT_FSIZE, &saved);
+    bool written = true;
+    {
+        const FileSizeLimit limit(100);
+        written = presetfile::write(path, &error);
+    }
     QVERIFY(!written && error.contains(path));
     QCOMPARE(fileBytes(path), QByteArray("old"));
     QVERIFY(!presetfile::write(path + "/new.taqo", &error));
@@ -320,6 +407,139 @@ void TestPresets::failedExportAndFolders()
     presetfile::pathLastDirSet(LocationType(2), "/elsewhere");
     QCOMPARE(presetfile::pathLastDir(LocationPresetFile), QDir::current().absoluteFilePath("rel/dir"));
     QCOMPARE(presetfile::pathLastDir(LocationType(2)), documents);
+}
+
+void TestPresets::nonRegularFiles_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a named pipe") << m_dir.filePath("pipe.taqo") << "it is a named pipe";
+    QTest::newRow("a link to a named pipe") << m_dir.filePath("link.taqo") << "it is a named pipe";
+    QTest::newRow("a device") << QString("/dev/zero") << "it is a device";
+    QTest::newRow("a folder") << m_dir.path() << "it is a folder";
+    QTest::newRow("a link to a preset file") << m_dir.filePath("link-to-file.taqo") << "";
+}
+
+void TestPresets::nonRegularFiles()
+{
+    QFETCH(QString, path);
+    const QString fifo = m_dir.filePath("pipe.taqo");
+    QVERIFY(QFileInfo::exists(fifo) || mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    const QString file = m_dir.filePath("file.taqo");
+    writeFile(file, baselineWith({}));
+    for (const QString& target : { fifo, file }) {
+        const QString link = m_dir.filePath(target == fifo ? "link.taqo" : "link-to-file.taqo");
+        QVERIFY(QFileInfo(link).isSymLink() || QFile::link(target, link));
+    }
+    QString error;
+    QVERIFY(presetfile::read(file, &error));
+    const QByteArray before = fileBytes();
+
+    // Refused at once, without waiting for a writer on the pipe or reading the device.
+    bool waited = false;
+    const bool read = readUnstuck(path, fifo, &error, &waited);
+    QVERIFY(!waited);
+    QFETCH(QString, reason);
+    QCOMPARE(error, reason.isEmpty() ? QString() : "\"" + path + "\" is not a preset file: " + reason + ".");
+    QCOMPARE(read, reason.isEmpty());
+    QCOMPARE(fileBytes(), before);
+}
+
+void TestPresets::unwritableStore()
+{
+    const QString store = QSettings().fileName();
+    const QString folder = QFileInfo(store).absolutePath();
+    // A key in a fallback file (the organisation's) is not the store's: a
+    // healthy store warns of nothing (the watchdog fails any box).
+    const QString fallback = QFileInfo(folder).absolutePath() + "/quv.conf";
+    writeFile(fallback, "[General]\nforeign=1\n");
+    presetstore::availableSet(PresetTypeEptz, 2, true);
+    quvtest::MessageLog log;
+    const QString message = "The preference file \"" + store + "\" could not be saved: it is a folder.";
+    {
+        TestWindow window;
+        window.presetClear(3);
+        // A folder in the store file's place stops every write, root's too.
+        QVERIFY(QFile::remove(store) && QDir().mkdir(store));
+        QString shown;
+        answer("OK", &shown);
+        window.presetClear(2);
+        QCOMPARE(shown, "Preferences Not Saved|" + message + STORE_WARNING_TAIL);
+        // The window works on from memory, and warns once only: the watchdog fails any further box.
+        QCOMPARE(looks(window.m_presetButtons[2]), "black (empty)");
+        const QString path = m_dir.filePath("five.taqo");
+        writeFile(path, R"({"Eptz5_preset_available": 1})");
+        window.presetFileRead(path);
+        QCOMPARE(looks(window.m_presetButtons[5]), "grey \"untitled\"");
+        QCOMPARE(log.count(message), 1);
+    }
+    QCOMPARE(log.count("Settings written at exit are lost. " + message), 1);
+
+    // Once the file can be written again, the next flush saves what was kept.
+    QVERIFY(QDir().rmdir(store));
+    QVERIFY(fileBytes().contains("Eptz5_preset_available=1"));
+    QVERIFY(!presetstore::available(PresetTypeEptz, 2));
+
+    // A write cut short, as on a full disk, which the status does not tell: a
+    // test write beside the file tells why, and the next change saves it whole.
+    {
+        const FileSizeLimit limit(100);
+        QSettings().setValue("Eptz5_preset_name", QString(200, 'n'));
+        storecheck::flushAtExit();
+    }
+    QCOMPARE(log.count("Settings written at exit are lost. The preference file \"" + store
+                 + "\" could not be saved: File too large."),
+        1);
+    QSettings().setValue("Eptz6_preset_available", 0);
+    QVERIFY(fileBytes().contains("Eptz5_preset_name=" + QByteArray(200, 'n') + "\n"));
+    // The test writes leave nothing behind.
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList("QUV Taqo Control.conf"));
+    QVERIFY(QFile::remove(fallback));
+}
+
+void TestPresets::readOnlyStoreAsNobody_data()
+{
+    QTest::addColumn<bool>("folder");
+    QTest::addColumn<bool>("file");
+    QTest::addColumn<bool>("action"); // a preset action, or the settings at exit only
+    QTest::addColumn<QString>("reason"); // "%1" stands for the config folder
+    QTest::newRow("a config folder left to root") << true << false << true << "its folder \"%1\" cannot be written";
+    QTest::newRow("no config folder, none allowed") << false << false << true << "its folder \"%1\" cannot be created";
+    QTest::newRow("a store file left to root") << true << true << true << "the file cannot be written";
+    QTest::newRow("settings at exit only") << true << false << false << "its folder \"%1\" cannot be written";
+}
+
+void TestPresets::readOnlyStoreAsNobody()
+{
+    if (geteuid() != 0)
+        QSKIP("needs root, to run a helper as the user nobody");
+    QFETCH(bool, folder);
+    QFETCH(bool, file);
+    QFETCH(bool, action);
+    // Nobody may enter the home but not write in it; with a file, the config
+    // folder is nobody's and the file root's.
+    QTemporaryDir home;
+    const QString config = home.filePath("quv");
+    const QString store = config + "/QUV Taqo Control.conf";
+    QVERIFY(chmod(QFile::encodeName(home.path()).constData(), 0755) == 0);
+    QVERIFY(!folder || QDir().mkdir(config));
+    if (file) {
+        writeFile(store, "[General]\nEptz0_preset_available=1\n");
+        QVERIFY(chown(QFile::encodeName(config).constData(), 65534, 65534) == 0);
+    }
+    QProcess helper;
+    helper.start(QCoreApplication::applicationFilePath(),
+        { QString::fromLatin1(STORE_HELPER), home.path(), action ? "action" : "exit" });
+    QVERIFY(helper.waitForFinished(30000));
+    QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(helper.exitCode(), 0);
+    QFETCH(QString, reason);
+    const QString message
+        = "The preference file \"" + store + "\" could not be saved: " + reason.arg(config) + " (Permission denied).";
+    // The warning, and the preset set in memory all the same.
+    QCOMPARE(QString::fromLocal8Bit(helper.readAllStandardOutput()),
+        action ? message + STORE_WARNING_TAIL + "|1\n" : QString("|0\n"));
+    QVERIFY(helper.readAllStandardError().contains(("Settings written at exit are lost. " + message).toLocal8Bit()));
 }
 
 void TestPresets::namesLooksAndMenus()
@@ -472,5 +692,15 @@ void TestPresets::cameraPresets()
     QVERIFY(shown.startsWith("Open Preset File|The preset file"));
 }
 
-QUV_TEST_MAIN_WITH(TestPresets, apptest::AppApplication)
+int main(int argc, char** argv)
+{
+    if (argc == 4 && std::strcmp(argv[1], STORE_HELPER) == 0)
+        return storeHelper(argc, argv);
+    quvtest::Environment environment;
+    apptest::AppApplication app(argc, argv);
+    environment.applicationCreated();
+    TestPresets test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_presets.moc"

@@ -11,13 +11,13 @@
 #include "camsim.h"
 #include "device/deviceinterface.h"
 #include "device/deviceset.h"
+#include "layoutsnapshot.h"
 #include "panes/panecamera.h"
 #include "panes/paneclock.h"
 #include "panes/segmentslider.h"
 #include "panesapplication.h"
 #include "quvapp/quvcombobox.h"
 #include "quvtest.h"
-#include "layoutsnapshot.h"
 #include "simulatedcameraset.h"
 
 using quvtest::hexBytes;
@@ -105,12 +105,15 @@ private slots:
     void focus();
     void exposureRereadWindow_data();
     void exposureRereadWindow();
+    void failedModeRead();
     void layoutAndRightClick();
 
 private:
     // The packets since the last call once the queued sets are served, zoom
     // inquiries left out, as "81 01 04 39 03 FF | 81 09 04 4A FF".
     QString wire();
+    // The camera sets of wire(), as "39 0A | 39 0D".
+    QString sets();
     // "<checked mode or auto> t<aperture kind> <aperture>/<gain> <a, s, g: enabled> <w: exposure window opened now>"
     QString shown() const;
     void showCamera(int aeMode, int iris, int gain);
@@ -147,6 +150,7 @@ void TestPaneCamera::init()
 
 void TestPaneCamera::cleanup()
 {
+    m_sim->clearFaults();
     delete m_pane;
     wire();
 }
@@ -170,6 +174,11 @@ QString TestPaneCamera::wire()
     }
     m_sim->clearReceived();
     return texts.join(QLatin1String(" | "));
+}
+
+QString TestPaneCamera::sets()
+{
+    return wire().split(" | ").filter(QRegularExpression("^81 01 04 ")).join(" | ").remove("81 01 04 ").remove(" FF");
 }
 
 QString TestPaneCamera::shown() const
@@ -241,8 +250,7 @@ void TestPaneCamera::scenarios()
                 button->click();
         }
     }
-    const QStringList sets = wire().split(" | ").filter(QRegularExpression("^81 01 04 "));
-    QCOMPARE(sets.join(" | ").remove("81 01 04 ").remove(" FF"), QString::fromLatin1(s.sent));
+    QCOMPARE(sets(), QString::fromLatin1(s.sent));
     QCOMPARE(shown(), QString::fromLatin1(s.shown));
     QCOMPARE(moved.count(), 0);
     const int checked = shown().section(' ', 0, 0).toInt();
@@ -408,6 +416,25 @@ void TestPaneCamera::exposureRereadWindow()
     QVERIFY(!m_pane->shutterCombo()->itemChecked(15));
 }
 
+void TestPaneCamera::failedModeRead()
+{
+    // Unread, the exposure mode counts as manual for a step or a drag, and as
+    // nothing to act on for the bright button's first step and the tick.
+    showCamera(3, 10, 5);
+    m_camera->deviceInvalidateCache();
+    m_sim->addFault(quvtest::CamSim::Rule(quvtest::CamSim::Fault::ErrorReply).matching(hexBytes("09 04 39")));
+    m_pane->buttonClick(307);
+    QCOMPARE(sets(), QString("4B 00 00 00 0B"));
+    m_pane->apertureSlider()->setValue(3);
+    QCOMPARE(sets(), QString("4B 00 00 00 07"));
+    m_pane->brightButton()->click();
+    QCOMPARE(sets(), QString("39 0D"));
+    m_camera->deviceInvalidateCache();
+    s_now_ms += 100;
+    m_pane->uiTimerUpdate();
+    QCOMPARE(wire(), QString("81 09 04 39 FF"));
+}
+
 void TestPaneCamera::layoutAndRightClick()
 {
     QUV_VERIFY_LAYOUT(m_pane, "panes/layouts/panecamera.txt");
@@ -438,6 +465,12 @@ void TestPaneCamera::layoutAndRightClick()
     parent.setContextMenuPolicy(Qt::CustomContextMenu);
     QSignalSpy menus(&parent, &QWidget::customContextMenuRequested);
     PaneCamera pane(m_set, &parent);
+    pane.uiSetup();
+    QCOMPARE(QString("%1 %2 %3")
+                 .arg(pane.apertureSlider()->value())
+                 .arg(pane.gainSlider()->value())
+                 .arg(pane.focusSlider()->value()),
+        QString("6 5 28672")); // before the first read
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5));
     QApplication::sendEvent(&pane, &event);
     QCOMPARE(menus.count(), 1);

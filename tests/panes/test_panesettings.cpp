@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include <QImage>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -53,6 +55,8 @@ QStringList answer(
             box->defaultButton() ? box->defaultButton()->click() : box->accept();
         } else if (auto* menu = qobject_cast<QuvMenu*>(QApplication::activePopupWidget())) {
             shown.append(menu->itemText(0));
+            if (during)
+                during();
             QAction* action = menu->actionAt(menu->indexOfItemMatchingText(item));
             if (action)
                 QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
@@ -203,6 +207,51 @@ private slots:
         QCOMPARE(QStringLiteral("%1 %2%3").arg(state.row).arg(state.level).arg(state.writeBack ? "!" : ""), shown);
     }
 
+    void images()
+    {
+        // Each picture at its control's size, clear outside the part drawn: the reset art lies over a
+        // slider's groove (gains) or past its group's edge (gamma); the switches stand on the headings.
+        const struct
+        {
+            const char* stems;
+            QSize size;
+            QRect drawn;
+        } pictures[] = {
+            { "wb_awb_off wb_awb_on wb_awb_press", QSize(28, 11), {} },
+            { "wb_daylight_off wb_daylight_on wb_daylight_press", QSize(16, 16), {} },
+            { "wb_indoor_off wb_indoor_on wb_indoor_press wb_custom_off wb_custom_on wb_custom_press", QSize(16, 14),
+                {} },
+            { "wb_shade_off wb_shade_on wb_shade_press", QSize(22, 15), {} },
+            { "wb_sodium_off wb_sodium_on wb_sodium_press", QSize(15, 14), {} },
+            { "wb_m_off wb_m_on wb_m_press", QSize(13, 13), {} },
+            { "wb_set_off wb_set_press wb_set_disabled", QSize(27, 15), {} },
+            { "wb_reset_off wb_reset_press wb_reset_disabled", QSize(51, 24), QRect(0, 0, 27, 15) },
+            { "wb_icon", QSize(52, 37), {} },
+            { "switch_big_off switch_big_on", QSize(65, 25), {} },
+            { "spot_focus_icon", QSize(224, 31), QRect(0, 0, 128, 31) },
+            { "spot_ae_icon", QSize(224, 31), QRect(0, 0, 102, 31) },
+            { "spot_focus_icon_on spot_focus_icon_off", QSize(56, 39), {} },
+            { "spot_gamma_detail", QSize(152, 22), {} },
+        };
+        for (const auto& picture : pictures) {
+            for (const QString& name : QString::fromLatin1(picture.stems).split(' ')) {
+                const QImage image(QStringLiteral(":/media/%1.png").arg(name));
+                QVERIFY2(image.size() == picture.size, qPrintable(name));
+                const QRect drawn = picture.drawn.isNull() ? image.rect() : picture.drawn;
+                int shown = 0;
+                int strayed = 0;
+                for (int i = 0; i < image.width() * image.height(); ++i) {
+                    const QPoint at(i % image.width(), i / image.width());
+                    // Anti-aliasing may leave a trace of 2 or 3 % past an edge.
+                    const bool visible = qAlpha(image.pixel(at)) > 8;
+                    shown += visible ? 1 : 0;
+                    strayed += visible && !drawn.contains(at) ? 1 : 0;
+                }
+                QVERIFY2(shown > 0 && strayed == 0, qPrintable(name));
+            }
+        }
+    }
+
     void builtAndConnected()
     {
         // Every connection is made, and every control but Apply explains itself.
@@ -226,6 +275,10 @@ private slots:
             QStringLiteral("04 24 72 | 04 24 60 | 04 24 75 | 04 35 | 7E 04 7D | 04 33 | 04 01 | 04 15 | 04 66 | 04 61 "
                            "| 04 75 | 04 53 | 05 53 | 04 22 | 04 23 00 | 04 23 01 | 04 23 02 | 04 68 | 05 08 | 05 68 | "
                            "04 59 | 04 29 | 04 5B | 04 1E | 05 5B | 04 43 | 04 44"));
+        // From the cache, only the delay mode, white balance, name and gamma are asked of the camera.
+        m_pane->uiSync(true);
+        QCOMPARE(sent(true).remove(QLatin1String("81 09 ")).remove(QLatin1String(" FF")),
+            QStringLiteral("04 24 75 | 04 35 | 04 23 00 | 04 23 01 | 04 23 02 | 04 5B | 04 1E | 05 5B"));
 
         // A stored row outside the list shows Features alone; -1 is never stored.
         const auto shown = [this] {
@@ -234,6 +287,9 @@ private slots:
                 names += find<QWidget>(name)->isVisible() ? QLatin1String(name) : QLatin1String();
             return names;
         };
+        QSettings().setValue(QStringLiteral("prefs/selected_setting"), 2);
+        m_pane->preferenceRead();
+        QCOMPARE(shown(), QStringLiteral("outputPane"));
         QSettings().setValue(QStringLiteral("prefs/selected_setting"), 7);
         m_pane->preferenceRead();
         QCOMPARE(shown(), QStringLiteral("featuresPane"));
@@ -257,6 +313,11 @@ private slots:
             QStringList("QUV Taqo Control|ePTZ is currently enabled and requires the video format be set to a UHD "
                         "format. Changing to the selected format will disable ePTZ.|"));
         QVERIFY(apply->isEnabled() && !note->isHidden());
+        // A re-read makes the camera's values the pending ones again.
+        m_pane->uiSync(true);
+        QVERIFY(!apply->isEnabled() && note->isHidden());
+        QCOMPARE(format->currentIndex(), 0);
+        answer([&] { choose(format, 2); });
         choose(format, 0);
         QVERIFY(!apply->isEnabled() && note->isHidden());
         answer([&] { choose(format, 2); });
@@ -314,6 +375,9 @@ private slots:
         name->setModified(true);
         emit name->editingFinished();
         QCOMPARE(sent(), QString());
+        name->setText(QStringLiteral("XY")); // set by the program, not typed
+        emit name->editingFinished();
+        QCOMPARE(sent(), QString());
         const auto type = [name](const QString& text) {
             name->selectAll();
             name->insert(text);
@@ -360,6 +424,10 @@ private slots:
             QVERIFY(button->isChecked());
             QCOMPARE(onePush->isEnabled(), parts.at(1) == "03");
             QCOMPARE(rSlider->isEnabled(), parts.at(1) == "05");
+            if (onePush->isEnabled()) {
+                onePush->click();
+                QCOMPARE(sent(), QStringLiteral("81 01 04 10 05 FF"));
+            }
         }
         // A mode without a button leaves the buttons and disables the rest.
         m_sim->setValue(hexBytes("04 35"), hexBytes("06"));
@@ -495,7 +563,14 @@ private slots:
         setVFlip(!flipped);
         QCOMPARE(corner(ae), mirrored);
         QCOMPARE(corner(focus), mirrored);
+        // A flip made elsewhere reaches the pane as a resync: the switch and both windows follow, without a read.
+        m_camera->viscaSetVFlip(flipped);
         sent();
+        m_pane->uiResync(ResyncFlipV);
+        QCOMPARE(find<QPushButton>("flipV")->isChecked(), flipped);
+        QCOMPARE(corner(ae), snapped);
+        QCOMPARE(corner(focus), snapped);
+        QCOMPARE(sent(), QString());
         find<QPushButton>("spotAe")->click();
         QCOMPARE(sent(), QStringLiteral("81 01 04 59 03 FF"));
         QVERIFY(!ae->GetEditable());
@@ -507,11 +582,19 @@ private slots:
         auto* mode = find<QuvComboBox>("gammaMode");
         auto* patternSpin = find<QuvDoubleSpinBox>("gammaPatternSpin");
         auto* offsetSpin = find<QuvDoubleSpinBox>("gammaOffsetSpin");
+        // "Straight", chosen, disables the pattern controls; the camera's mode, read, decides again.
+        const auto readMode = [&] {
+            m_sim->setValue(hexBytes("04 5B"), hexBytes("02"));
+            m_pane->syncGammaMode(false);
+            QVERIFY(patternSpin->isEnabled() && mode->currentIndex() == 2);
+            sent();
+        };
+        readMode();
         choose(mode, 1);
         QCOMPARE(sent(true), QStringLiteral("81 01 04 5B 01 FF"));
-        m_pane->syncGammaMode(true);
         QVERIFY(!patternSpin->isEnabled() && !find<QPushButton>("gammaPatternReset")->isEnabled());
         QVERIFY(offsetSpin->isEnabled() && find<QPushButton>("gammaOffsetReset")->isEnabled());
+        readMode();
         offsetSpin->setValue(-20);
         QCOMPARE(find<SegmentSlider>("gammaOffsetSlider")->value(), -20);
         QCOMPARE(sent(true), QStringLiteral("81 01 04 1E 00 00 00 01 01 04 FF"));
@@ -532,13 +615,26 @@ private slots:
         QCOMPARE(patternSpin->value(), 256.0);
     }
 
-    void cameraRemovedDuringABox()
+    void cameraRemovedDuringABoxOrMenu()
     {
-        // The selected camera goes while a box is open; then the pane acts on the empty slot's placeholder.
+        // The selected camera goes while a menu or a box is open; then the pane acts on the empty slot's placeholder.
         m_set->selectIndex(2);
         m_pane->uiSync(true);
         const auto remove
             = [this] { m_set->deviceSetCreate({ SerialPortDesc::forDevicePath(m_sim->devicePath()) }, false); };
+        auto* focus = find<ScreenProxyIcon>("spotFocusPicture");
+        find<QPushButton>("spotFocus")->click();
+        QVERIFY(focus->GetEditable());
+        answer([&] { emit focus->customContextMenuRequested(QPoint(5, 5)); }, QStringLiteral("Move to Center"), remove);
+        QVERIFY(!m_set->getAt(2));
+        QCOMPARE(focus->roi().topLeft(), QPoint(1440, 742));
+        // Back again, for the box.
+        QTRY_VERIFY_WITH_TIMEOUT(m_set->processingCount() == 0, 30000);
+        m_set->deviceSetCreate(
+            { SerialPortDesc::forDevicePath(m_sim->devicePath()), SerialPortDesc::forDevicePath(m_other.devicePath()) },
+            false);
+        QTRY_VERIFY_WITH_TIMEOUT(m_set->processingCount() == 0 && m_set->getAt(2), 30000);
+        m_pane->uiSync(true);
         QCOMPARE(answer([&] { choose(find<QuvComboBox>("delayMode"), 1); }, QString(), remove).size(), 1);
         QVERIFY(!m_set->getAt(2));
         QVERIFY(find<QPushButton>("apply")->isEnabled());

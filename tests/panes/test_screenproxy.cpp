@@ -12,6 +12,31 @@
 
 namespace {
 
+// Drawn without the window's background, so that offline shows what stays.
+QImage render(QWidget* widget)
+{
+    QImage image(widget->size(), QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    widget->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+// The smallest rectangle holding every pixel near colour (text is smoothed).
+QRect inked(const QImage& image, const QColor& color)
+{
+    QRect box;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - color.red()) + std::abs(c.green() - color.green())
+                    + std::abs(c.blue() - color.blue())
+                < 60)
+                box |= QRect(x, y, 1, 1);
+        }
+    }
+    return box;
+}
+
 void mouse(QWidget* widget, QEvent::Type type, const QPoint& pos, int button, int held, int modifiers = 0)
 {
     // The global position only has to move with the local one.
@@ -95,6 +120,7 @@ const Drag kDrags[] = {
     { "fixed bottom edge", 2, { 16, 9 }, B, { 180, 139 }, L, 0, { 0, 9 }, L, { 1000, 500, 1760, 990 }, 1 },
     { "fixed top-right", 2, { 16, 9 }, B, { 259, 50 }, L, 0, { 16, -9 }, L, { 1000, 410, 1760, 990 }, 1 },
     { "fixed bottom-left", 2, { 16, 9 }, B, { 100, 139 }, L, 0, { -16, 9 }, L, { 840, 500, 1760, 990 }, 1 },
+    { "fixed corner, height limits", 2, { 16, 9 }, B, { 259, 139 }, L, 0, { 50, 5 }, L, { 1000, 500, 1689, 950 }, 1 },
     { "fixed body", 2, { 16, 9 }, B, { 180, 100 }, L, 0, { -3, 2 }, L, { 970, 520, 1600, 900 }, 1 },
     { "negative aspect is free", 2, { 16, -9 }, B, { 259, 100 }, L, 0, { 16, 0 }, L, { 1000, 500, 1760, 900 }, 1 },
     { "shift keeps the shape", 1, {}, B, { 259, 100 }, L, kShift, { 16, 0 }, L, { 1000, 500, 1760, 990 }, 1 },
@@ -121,8 +147,10 @@ private slots:
     void drag_data() { quvtest::addRows(kDrags); }
     void drag();
     void altKeyRestartsTheDrag();
+    void constraintAndValidators();
     void keys();
     void painting();
+    void sizeLabels();
     void matrix();
 };
 
@@ -135,9 +163,15 @@ void TestScreenProxy::letterbox()
     QCOMPARE(proxy.geometry(), fit.geometry);
     QCOMPARE(proxy.horizontalScale(), fit.scaleX);
     QCOMPARE(proxy.verticalScale(), fit.scaleY);
-    QRect none;
-    ScreenProxy::ScaleAspectToFit(0, 5, 10, 10, none);
-    QCOMPARE(none, QRect(0, 0, 0, 0));
+    // A size below 1 fits nothing; a box one pixel high still fits a pixel.
+    const auto fitted = [](int srcW, int srcH, int dstW, int dstH) {
+        QRect out;
+        ScreenProxy::ScaleAspectToFit(srcW, srcH, dstW, dstH, out);
+        return out;
+    };
+    for (const QRect& sizes : { QRect(0, 5, 10, 10), QRect(5, 0, 10, 10), QRect(5, 5, 0, 10), QRect(5, 5, 10, 0) })
+        QCOMPARE(fitted(sizes.x(), sizes.y(), sizes.width(), sizes.height()), QRect(0, 0, 0, 0));
+    QCOMPARE(fitted(5, 5, 10, 1), QRect(4, 0, 1, 1));
     QCOMPARE(ScreenProxy::ScreenToUi(-25, 0.1), -3); // halves away from zero
     QCOMPARE(ScreenProxy::UiToScreen(7, 0.0), 0);
 }
@@ -203,6 +237,42 @@ void TestScreenProxy::altKeyRestartsTheDrag()
     QCOMPARE(move(160, 0), 1307);
 }
 
+void TestScreenProxy::constraintAndValidators()
+{
+    // The aspect given counts only for the fixed-aspect constraint and only
+    // when neither term is 0; otherwise it is the region's present shape.
+    const auto proxy = makeProxy(A, RoiConstrainFree);
+    const auto constrain = [&proxy](int c, int aw, int ah) {
+        proxy->SetContrain(RoiConstrain(c), aw, ah);
+        int w = 0;
+        int h = 0;
+        const int got = proxy->GetContrain(&w, &h);
+        return QString("%1 %2:%3").arg(got).arg(w).arg(h);
+    };
+    QCOMPARE(constrain(2, 1, 2), QString("2 1:2"));
+    QCOMPARE(constrain(2, 16, 0), QString("2 1000:600"));
+    QCOMPARE(constrain(1, 16, 9), QString("1 1000:600"));
+    QCOMPARE(constrain(3, 16, 9), QString("3 1000:600"));
+    QCOMPARE(proxy->GetContrain(nullptr, nullptr), RoiConstrainMoveOnly);
+    // Width and height: at least 4, at most what the screen leaves right of and below the region.
+    QCOMPARE(QString("%1 %2 %3 %4")
+                 .arg(proxy->ValidateRoiW(5000))
+                 .arg(proxy->ValidateRoiW(1))
+                 .arg(proxy->ValidateRoiH(5000))
+                 .arg(proxy->ValidateRoiH(-3)),
+        QString("2840 4 1660 4"));
+
+    // A fixed-aspect edit of the present region; with an aspect term of 0 a free one.
+    proxy->SetRoiGeometry(1000, 500, 1600, 900);
+    proxy->SetContrain(RoiConstrainFixAspect, 16, 9);
+    proxy->ChangeRoiFixAspect(RoiHitRight, 160, 0);
+    QCOMPARE(proxy->roi(), QRect(1000, 500, 1760, 990));
+    proxy->SetRoiGeometry(1000, 500, 1000, 0);
+    proxy->SetContrain(RoiConstrainFixAspect, 0, 0);
+    proxy->ChangeRoiFixAspect(RoiHitRight, 100, 0);
+    QCOMPARE(proxy->roi(), QRect(1000, 500, 1100, 0));
+}
+
 void TestScreenProxy::keys()
 {
     // Each key: accepted, then the region's x and y, RoiChanged and Done so far.
@@ -237,13 +307,6 @@ void TestScreenProxy::keys()
 
 void TestScreenProxy::painting()
 {
-    // Drawn without the window's background, so offline shows what stays.
-    const auto render = [](QWidget* widget) {
-        QImage image(widget->size(), QImage::Format_ARGB32);
-        image.fill(Qt::transparent);
-        widget->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-        return image;
-    };
     const QColor grey(54, 54, 54);
     const QColor blue(67, 149, 194);
     const auto proxy = makeProxy(QRect(1000, 500, 800, 300), RoiConstrainMoveOnly); // pixels (100, 50) to (179, 79)
@@ -258,6 +321,7 @@ void TestScreenProxy::painting()
     image = render(proxy.get());
     QCOMPARE(image.pixelColor(102, 52).alpha(), 0);
     QCOMPARE(image.pixelColor(383, 215), QColor(Qt::black));
+    QCOMPARE(image.pixelColor(200, 215), QColor(Qt::black));
 
     ScreenProxyIcon icon(nullptr, QRect(0, 0, 384, 216));
     icon.SetScreenSize(3840, 2160);
@@ -269,6 +333,60 @@ void TestScreenProxy::painting()
     QCOMPARE(image.pixelColor(100, 50), QColor(Qt::red));
     QCOMPARE(image.pixelColor(139, 79), QColor(Qt::red));
     QCOMPARE(image.pixelColor(140, 80), QColor(Qt::black));
+}
+
+void TestScreenProxy::sizeLabels()
+{
+    // Screen label red, region label green, both in 11 points whatever the
+    // widget's own font; the region's label sits inside it at its bottom when
+    // it fits, else just below it, and never below the screen.
+    const QColor red(255, 0, 0);
+    const QColor green(0, 255, 0);
+    const auto proxy = makeProxy(A, RoiConstrainFree);
+    proxy->SetScreenFillColor(QColor(54, 54, 54));
+    proxy->SetRoiFillColor(QColor(67, 149, 194));
+    proxy->SetScreenTextColor(red);
+    proxy->SetRoiTextColor(green);
+    QFont tiny = proxy->font();
+    tiny.setPointSize(5);
+    proxy->setFont(tiny);
+    QFont font = proxy->font();
+    font.setPointSize(11);
+    const QFontMetrics metrics(font);
+    const QRect screenLabel = inked(render(proxy.get()), red);
+    QVERIFY2(std::abs(screenLabel.width() - metrics.horizontalAdvance("3840x2160")) < 6,
+        qPrintable(QString::number(screenLabel.width())));
+    QVERIFY(screenLabel.top() >= 0 && screenLabel.bottom() < metrics.height());
+
+    // A region (x 100, bottom 150 in pixels) just wide enough for its label:
+    // the text is four pixels wider than the room it needs.
+    int width = 1000;
+    for (int pass = 0; pass < 3; ++pass)
+        width = (metrics.boundingRect(QString("%1x1000").arg(width)).width() - 2) * 10;
+    struct Case
+    {
+        QRect roi;
+        int top, bottom; // the rows the label's ink must lie in
+    };
+    const int th = metrics.boundingRect("0").height();
+    const Case cases[] = {
+        { { 1000, 500, 2000, 1000 }, 150 - th, 150 },
+        { { 1000, 500, width, 1000 }, 150 - th, 150 },
+        { { 1000, 500, width - 30, 1000 }, 150, 150 + th },
+        { { 1000, 1160, width - 30, 1000 }, 216 - th, 216 },
+    };
+    for (const Case& c : cases) {
+        proxy->SetRoiGeometry(c.roi.x(), c.roi.y(), c.roi.width(), c.roi.height());
+        const QRect label = inked(render(proxy.get()), green);
+        // Centred on the region.
+        const int centre = ScreenProxy::ScreenToUi(c.roi.x() + c.roi.width() / 2, 0.1);
+        QVERIFY2(label.top() >= c.top && label.bottom() <= c.bottom && std::abs(label.center().x() - centre) <= 2,
+            qPrintable(QString("%1: %2..%3 at %4")
+                           .arg(c.roi.width())
+                           .arg(label.top())
+                           .arg(label.bottom())
+                           .arg(label.center().x())));
+    }
 }
 
 void TestScreenProxy::matrix()

@@ -1,0 +1,118 @@
+#include "app/storecheck.h"
+
+#include "app/fileaccess.h"
+
+#include <algorithm>
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPointer>
+#include <QSettings>
+
+namespace {
+
+// Nesting of the actions under way; GUI thread only.
+int s_actionDepth = 0;
+// The warning box is shown once in a run, not on every write.
+bool s_warned = false;
+// Keeps the store's contents in memory; ends with the application object.
+QPointer<QSettings> s_held;
+
+void hold()
+{
+    if (!s_held && QCoreApplication::instance())
+        s_held = new QSettings(QCoreApplication::instance());
+}
+
+QString failureMessage(const QString& file, const QString& reason)
+{
+    return QStringLiteral("The preference file \"%1\" could not be saved: %2.").arg(file, reason);
+}
+
+// A test write at least this large tells a disk that is nearly full; a full
+// store is about 60 KB.
+constexpr qint64 TEST_WRITE_MIN_BYTES = 64 * 1024;
+
+// Whether file holds at least keys whole lines of "key=value": QSettings
+// writes one line per key, with "[section]" lines between. A file that is
+// cut short has fewer; one that another copy of the program wrote since has
+// as many or more, ours merged in.
+bool complete(const QString& file, int keys)
+{
+    if (keys == 0)
+        return true;
+    QFile store;
+    bool refused = false;
+    QString reason;
+    if (!fileaccess::openRegular(file, store, &refused, &reason))
+        return false;
+    QList<QByteArray> lines = store.readAll().split('\n');
+    // What follows the last line break: nothing, or a line cut short.
+    lines.removeLast();
+    return std::count_if(lines.cbegin(), lines.cend(), [](const QByteArray& line) { return line.contains('='); })
+        >= keys;
+}
+
+// Flushes the store. Empty when the changes reached the disk, else the
+// message. With checkWritable a store that cannot be written counts as a
+// failure even when nothing waited to be written (the changes may have been
+// dropped already).
+QString flushFailure(bool checkWritable)
+{
+    // Building the instance already tries again what an earlier flush could not write.
+    QSettings settings;
+    settings.sync();
+    // The status misses a write that a full disk cut short: QSaveFile does not
+    // check the flush of its last buffered bytes (up to 16 KiB, a whole small
+    // store) and puts the cut file in the old one's place. So the file is read
+    // back; the keys counted are this file's only, without the fallback files.
+    settings.setFallbacksEnabled(false);
+    const QString file = settings.fileName();
+    // The next flush that has a change writes the whole store from memory again.
+    const bool failed = settings.status() == QSettings::AccessError || !complete(file, settings.allKeys().size());
+    if (!failed && !checkWritable)
+        return QString();
+    // Only a failed write earns the test write, which finds a full disk.
+    QString reason = fileaccess::writeProblem(file, qMax(QFileInfo(file).size(), TEST_WRITE_MIN_BYTES), failed);
+    if (failed && reason.isEmpty())
+        reason = QStringLiteral("writing it failed");
+    return reason.isEmpty() ? QString() : failureMessage(file, reason);
+}
+
+} // namespace
+
+namespace storecheck {
+
+Action::Action(QWidget* parent)
+    : m_parent(parent)
+{
+    hold();
+    ++s_actionDepth;
+}
+
+Action::~Action()
+{
+    if (--s_actionDepth > 0)
+        return;
+    const QString message = flushFailure(false);
+    if (message.isEmpty() || s_warned)
+        return;
+    s_warned = true;
+    qWarning().noquote() << message;
+    QMessageBox::warning(m_parent, QStringLiteral("Preferences Not Saved"),
+        message
+            + QStringLiteral("\n\nYour changes are kept while the application runs, and saved as soon as the file "
+                             "can be written again."));
+}
+
+void flushAtExit()
+{
+    const QString message = flushFailure(true);
+    if (!message.isEmpty())
+        qWarning().noquote() << "Settings written at exit are lost." << message;
+}
+
+} // namespace storecheck

@@ -1,0 +1,41 @@
+#pragma once
+
+// Checks that what the program writes to the preference store reaches the
+// disk. QSettings keeps a change it could not write in memory and tries it
+// again at the next flush of any instance, but tells of a failure only through
+// the status of the instance that flushed; and it drops the store's contents,
+// changes and all, when the last instance that uses the file ends (at once
+// when there is no file yet, or when the store is large). So a store that
+// cannot be written (a folder owned by another user, a full disk, a folder in
+// the file's place) would lose changes without a word.
+
+class QWidget;
+
+namespace storecheck {
+
+// One user action that writes to the store, from construction to
+// destruction; actions may nest. From the first action on, the store's
+// contents are held in memory for the rest of the run, so that changes that
+// cannot be written are still read back. When the outermost action ends the
+// store is flushed; the first failure in a run is shown in a warning box over
+// parent that names the file and the reason. The changes stay in memory and
+// are written by a later flush once the file can be written again.
+class Action
+{
+public:
+    explicit Action(QWidget* parent);
+    ~Action();
+
+    Action(const Action&) = delete;
+    Action& operator=(const Action&) = delete;
+
+private:
+    QWidget* m_parent;
+};
+
+// Flushes the settings written at exit. When they cannot reach the disk, a
+// warning on the debug output names the file and says why: no window is left
+// to show it in.
+void flushAtExit();
+
+} // namespace storecheck
