@@ -397,10 +397,14 @@ void DeviceInterface::setDeepScanEnabled(bool on)
 
 void DeviceInterface::preferenceRead()
 {
-    QSettings settings;
-    m_zoomSpeed = settings.value(QStringLiteral("prefs/camZoomSpeed"), 0).toInt();
+    m_zoomSpeed = storedZoomSpeed();
     // Stored as a bool; the INI store gives it back as the text "true".
-    _deepScanEnabled = settings.value(QStringLiteral("prefs/deepScan"), false).toBool();
+    _deepScanEnabled = QSettings().value(QStringLiteral("prefs/deepScan"), false).toBool();
+}
+
+int DeviceInterface::storedZoomSpeed()
+{
+    return QSettings().value(QStringLiteral("prefs/camZoomSpeed"), 0).toInt();
 }
 
 void DeviceInterface::preferenceWrite()

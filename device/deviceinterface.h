@@ -115,6 +115,8 @@ public:
     // Preferences
     void preferenceRead();
     void preferenceWrite();
+    // The zoom speed in the preference store, which every camera starts with.
+    static int storedZoomSpeed();
 
 signals:
     void sig_popNotify(int deviceId);
