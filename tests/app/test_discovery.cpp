@@ -145,11 +145,11 @@ void TestDiscovery::reloadDuringRescan()
     Rig rig({ 0 });
     QVERIFY(rig.start());
     // A rebuild that starts while the ports are listed puts the scan off to a
-    // fresh countdown. The camera answers its first question late, so that the
-    // rebuild is still under way when the scan looks.
+    // fresh countdown. The camera answers one of the last questions of its
+    // re-read late, so that the rebuild is still under way when the scan looks.
     rig.window.onScan = [&] {
         rig.window.onScan = nullptr;
-        rig.sim(0).addFault(CamSim::Rule(CamSim::Fault::Delay).ms(1500).times(1));
+        rig.sim(0).addFault(CamSim::Rule(CamSim::Fault::Delay).matching(hexBytes("09 04 4E")).ms(1500).times(1));
         rig.window.m_deviceSet->deviceSetReloadSelected();
     };
     rig.window.rescan(true);
