@@ -1,27 +1,48 @@
 #include "app/appstyle.h"
+#include "app/displaycheck.h"
 #include "app/fontwarmup.h"
 #include "app/mainwindow.h"
+#include "app/shutdownsignals.h"
 #include "quvapp/quvapplication.h"
 #include "quvbase/system/quvlog.h"
+
+#include <cstdio>
+#include <string>
 
 #include <QString>
 
 int main(int argc, char** argv)
 {
-    // Declared in this order so that they end in the reverse one: the window,
-    // the sheet, the application, the log.
-    QUVLog log;
-    fontsWarmUp();
-    applicationAttributes();
-    QuvApplication application(argc, argv, QuvStyleLookSlate);
-    const QString sheet = applicationStyleSheet(application.getStyleSheet());
-    application.setStyleSheet(sheet);
+    const std::string noDisplay = displayMissingMessage(argc, argv);
+    if (!noDisplay.empty()) {
+        std::fprintf(stderr, "%s\n", noDisplay.c_str());
+        return 1;
+    }
 
-    QCoreApplication::setOrganizationName(QStringLiteral("quv"));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("quv.example"));
-    QCoreApplication::setApplicationName(QStringLiteral("QUV Taqo Control"));
+    int status = 0;
+    {
+        // Declared in this order so that they end in the reverse one: the
+        // window, the signal handlers, the sheet, the application, the log.
+        QUVLog log;
+        fontsWarmUp();
+        applicationAttributes();
+        QuvApplication application(argc, argv, QuvStyleLookSlate);
+        const QString sheet = applicationStyleSheet(application.getStyleSheet());
+        application.setStyleSheet(sheet);
 
-    MainWindow window;
-    window.show();
-    return application.exec();
+        QCoreApplication::setOrganizationName(QStringLiteral("quv"));
+        QCoreApplication::setOrganizationDomain(QStringLiteral("quv.example"));
+        QCoreApplication::setApplicationName(QStringLiteral("QUV Taqo Control"));
+
+        // Logout, kill, Ctrl-C and a closed terminal close the window as its
+        // close button does, so that the shutdown stores the settings.
+        ShutdownSignals shutdownSignals;
+        MainWindow window;
+        QObject::connect(&shutdownSignals, &ShutdownSignals::sig_caught, &window, &QWidget::close);
+        shutdownSignals.listen();
+        window.show();
+        status = application.exec();
+    }
+    ShutdownSignals::endAsCaught();
+    return status;
 }

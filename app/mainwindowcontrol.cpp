@@ -145,8 +145,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
     } else if (key == Qt::Key_Minus || key == Qt::Key_hyphen) {
         if (pane)
             pane->zoomToggleWide();
-    } else if (key != Qt::Key_Return && key != Qt::Key_Enter)
-        QDialog::keyPressEvent(event);
+    } else if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Escape)
+        QDialog::keyPressEvent(event); // its Esc would close the window, a live show's controller
 }
 
 void MainWindow::keyReleaseEvent(QKeyEvent* event)

@@ -12,6 +12,7 @@
 #include <QDebug>
 #include <QMutexLocker>
 #include <QSettings>
+#include <QThread>
 
 bool DeviceInterface::_deepScanEnabled = false;
 std::atomic<int> DeviceInterface::_currentDeviceId { 0 };
@@ -29,6 +30,35 @@ bool isCameraValue(eViscaMsg msg)
 }
 
 } // namespace
+
+class DeviceInterface::LineLock
+{
+public:
+    explicit LineLock(DeviceInterface* device)
+        : m_device(device)
+        , m_caller(QThread::currentThread() != device->m_worker)
+    {
+        if (m_caller)
+            m_device->m_callers.fetch_add(1);
+        m_device->m_deviceMutex.lock();
+    }
+
+    ~LineLock()
+    {
+        m_device->m_deviceMutex.unlock();
+        if (m_caller && m_device->m_callers.fetch_sub(1) == 1) {
+            QMutexLocker lock(&m_device->m_queueMutex);
+            m_device->m_queueCondition.wakeAll();
+        }
+    }
+
+    LineLock(const LineLock&) = delete;
+    LineLock& operator=(const LineLock&) = delete;
+
+private:
+    DeviceInterface* m_device;
+    bool m_caller;
+};
 
 DeviceInterface::DeviceInterface(QObject* parent, const QSerialPortInfo& port)
     : DeviceInterface(parent, SerialPortDesc::fromInfo(port))
@@ -107,7 +137,7 @@ void DeviceInterface::publishLinkState()
 
 bool DeviceInterface::viscaSerialOpen()
 {
-    QMutexLocker lock(&m_deviceMutex);
+    LineLock lock(this);
     if (viscaSerialOpened())
         viscaSerialClose();
     const QString path = serialDevicePath(m_port);
@@ -120,7 +150,7 @@ bool DeviceInterface::viscaSerialOpen()
 
 bool DeviceInterface::viscaSerialOpen(const QString& path)
 {
-    QMutexLocker lock(&m_deviceMutex);
+    LineLock lock(this);
     // A second open would leak the first descriptor.
     if (viscaSerialOpened())
         viscaSerialClose();
@@ -160,7 +190,7 @@ bool DeviceInterface::viscaSerialOpen(const QString& path)
 void DeviceInterface::viscaSerialClose()
 {
     // Held throughout, so that no exchange runs on a descriptor being closed.
-    QMutexLocker lock(&m_deviceMutex);
+    LineLock lock(this);
     if (m_serial.fd < 1)
         return;
     ViscaPort line = m_serial;
@@ -189,7 +219,7 @@ void DeviceInterface::closeIfDeviceGone()
 
 void DeviceInterface::viscaSerialAbort()
 {
-    QMutexLocker lock(&m_deviceMutex);
+    LineLock lock(this);
     // The descriptor is left open (closing a terminal can wait for its output
     // to drain), but the line is let go: another program may take it at once,
     // whether this process ends now or goes on.
@@ -206,7 +236,7 @@ uint32_t DeviceInterface::viscaSerialError() const
 
 void DeviceInterface::deviceReset()
 {
-    QMutexLocker lock(&m_deviceMutex);
+    LineLock lock(this);
     std::memset(&m_serial, 0, sizeof m_serial);
     std::memset(&m_camera, 0, sizeof m_camera);
     publishLinkState();
@@ -240,7 +270,7 @@ int DeviceInterface::viscaSet(eViscaMsg msg, int val1, int val2)
     // A write to a camera whose link is down is dropped; an open goes through.
     if (!deviceOnline() && msg != ViscaMsg::SerialOpen)
         return 0;
-    QMutexLocker lock(&m_deviceMutex);
+    LineLock lock(this);
     // The link may have been closed while this call waited for the line.
     if (!deviceOnline() && msg != ViscaMsg::SerialOpen)
         return 0;
@@ -255,7 +285,7 @@ int DeviceInterface::viscaGet(eViscaMsg msg, int& val1, int& val2, bool useCache
 {
     if (!deviceOnline())
         return 255;
-    QMutexLocker lock(&m_deviceMutex);
+    LineLock lock(this);
     if (!deviceOnline())
         return 255;
     if (useCache && readCache(msg, val1, val2))
@@ -397,10 +427,14 @@ void DeviceInterface::setDeepScanEnabled(bool on)
 
 void DeviceInterface::preferenceRead()
 {
-    QSettings settings;
-    m_zoomSpeed = settings.value(QStringLiteral("prefs/camZoomSpeed"), 0).toInt();
+    m_zoomSpeed = storedZoomSpeed();
     // Stored as a bool; the INI store gives it back as the text "true".
-    _deepScanEnabled = settings.value(QStringLiteral("prefs/deepScan"), false).toBool();
+    _deepScanEnabled = QSettings().value(QStringLiteral("prefs/deepScan"), false).toBool();
+}
+
+int DeviceInterface::storedZoomSpeed()
+{
+    return QSettings().value(QStringLiteral("prefs/camZoomSpeed"), 0).toInt();
 }
 
 void DeviceInterface::preferenceWrite()

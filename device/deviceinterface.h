@@ -115,6 +115,8 @@ public:
     // Preferences
     void preferenceRead();
     void preferenceWrite();
+    // The zoom speed in the preference store, which every camera starts with.
+    static int storedZoomSpeed();
 
 signals:
     void sig_popNotify(int deviceId);
@@ -140,7 +142,17 @@ private:
     QList<ViscaData>::iterator waitingSet(eViscaMsg msg);
     bool takeRequest(QList<ViscaData>& queue, ViscaData& request);
 
+    // Holds the line (the device mutex) for an exchange or a change of the link.
+    class LineLock;
+
     mutable QRecursiveMutex m_deviceMutex;
+    // Threads other than the worker that want or hold the line. The worker
+    // takes no request while there is one: a mutex goes to whoever asks first,
+    // which between two requests is always the worker, so a call from the GUI
+    // thread used to wait for the worker's whole queue (a full re-read) instead
+    // of the one exchange under way. Its drop to 0 is signalled under the
+    // queue mutex, so the worker's wait cannot miss it.
+    std::atomic<int> m_callers { 0 };
     ViscaPort m_serial;
     ViscaCameraInfo m_camera;
     // Held only while one entry is copied: never across an exchange.

@@ -151,6 +151,10 @@ void DeviceSet::deviceSetCreate(const QList<SerialPortDesc>& ports, bool force)
         if (std::any_of(std::begin(kept), std::end(kept), holds) || std::any_of(created.begin(), created.end(), holds))
             continue;
         DeviceInterface* device = new DeviceInterface(parent(), port);
+        // The preferences are read at start, while the set is still empty,
+        // into the placeholder: a camera would otherwise start at speed 0 and
+        // store 0 at exit.
+        device->setZoomSpeed(DeviceInterface::storedZoomSpeed());
         created.append(device);
         m_pending.append(device);
         if (!connect(device, SIGNAL(sig_popNotify(int)), this, SLOT(slot_popNotify(int)), Qt::QueuedConnection))

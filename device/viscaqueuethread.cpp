@@ -92,6 +92,9 @@ QList<DeviceInterface::ViscaData>::iterator DeviceInterface::waitingSet(eViscaMs
 bool DeviceInterface::takeRequest(QList<ViscaData>& queue, ViscaData& request)
 {
     QMutexLocker lock(&m_queueMutex);
+    // A caller that wants the line goes first (see m_callers).
+    while (m_callers.load() > 0 && !m_worker->stop)
+        m_queueCondition.wait(&m_queueMutex);
     if (queue.isEmpty() || m_worker->stop)
         return false;
     request = queue.takeFirst();

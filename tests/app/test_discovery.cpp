@@ -42,6 +42,7 @@ private slots:
     void statusTexts_data();
     void statusTexts();
     void statusStrip();
+    void zoomSpeedKept();
 };
 
 void TestDiscovery::buttonsAndOpenFailure()
@@ -144,11 +145,11 @@ void TestDiscovery::reloadDuringRescan()
     Rig rig({ 0 });
     QVERIFY(rig.start());
     // A rebuild that starts while the ports are listed puts the scan off to a
-    // fresh countdown. The camera answers its first question late, so that the
-    // rebuild is still under way when the scan looks.
+    // fresh countdown. The camera answers one of the last questions of its
+    // re-read late, so that the rebuild is still under way when the scan looks.
     rig.window.onScan = [&] {
         rig.window.onScan = nullptr;
-        rig.sim(0).addFault(CamSim::Rule(CamSim::Fault::Delay).ms(1500).times(1));
+        rig.sim(0).addFault(CamSim::Rule(CamSim::Fault::Delay).matching(hexBytes("09 04 4E")).ms(1500).times(1));
         rig.window.m_deviceSet->deviceSetReloadSelected();
     };
     rig.window.rescan(true);
@@ -218,6 +219,21 @@ void TestDiscovery::statusStrip()
     camera->viscaSet(ViscaMsg::ExposureMode, 13, -1);
     rig.window.tick(100);
     QCOMPARE(rig.window.strip(), QStringLiteral("1080p59.94|YUV|EPTZ On|Joystick Off|9.6/0/0dB|1/10000|1394mm|1.0x"));
+}
+
+void TestDiscovery::zoomSpeedKept()
+{
+    // The speed stored at the last exit is every camera's on the next start,
+    // and the exit stores it back unchanged.
+    QSettings().setValue(QStringLiteral("prefs/camZoomSpeed"), 5);
+    Rig rig({ 2, 6 });
+    QVERIFY(rig.start());
+    const DeviceSet& set = *rig.window.m_deviceSet;
+    QCOMPARE(set.get(), set.getAt(2));
+    QCOMPARE(set.getAt(2)->zoomSpeed(), 5);
+    QCOMPARE(set.getAt(6)->zoomSpeed(), 5);
+    rig.window.preferenceWrite();
+    QCOMPARE(QSettings().value(QStringLiteral("prefs/camZoomSpeed")).toInt(), 5);
 }
 
 QUV_TEST_MAIN_WITH(TestDiscovery, apptest::AppApplication)

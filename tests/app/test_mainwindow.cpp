@@ -311,6 +311,10 @@ void TestMainWindow::shutdown()
     const QPointer<QThread> controlThread = window->m_controlThread;
     QVERIFY(controller && controlThread->isRunning());
     QCOMPARE(controlThread->objectName(), QStringLiteral("control"));
+    // A stray Esc leaves the controller open; only a close ends it.
+    QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    QVERIFY(window->isVisible() && lastClosed.isEmpty());
     window->close();
     window.reset();
     QVERIFY(!controller && !controlThread);

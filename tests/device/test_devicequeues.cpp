@@ -29,6 +29,7 @@ private slots:
     void servingOrder();
     void setDuringAGetPassWaitsForIt();
     void markerAfterTheReRead();
+    void callerWaitsForOneExchangeOnly();
     void destroyDuringAnExchange();
     void popOnTheWrongThread();
 };
@@ -114,6 +115,29 @@ void TestDeviceQueues::markerAfterTheReRead()
         int value = 0;
         QVERIFY2(camera.device->viscaGetAsync(msg, value) == 0, qPrintable(QString::number(msg)));
     }
+}
+
+void TestDeviceQueues::callerWaitsForOneExchangeOnly()
+{
+    // A call on another thread (the window's read-backs, the name read of a
+    // resync) waits for the exchange the worker is in, not for the worker's
+    // whole queue: the worker lets it go first between two requests.
+    SimDevice camera;
+    QVERIFY(camera.open());
+    camera.sim.addFault(CamSim::Rule(CamSim::Fault::Delay).matching(hexBytes("09 04 47")).ms(40).times(20));
+    for (int i = 0; i < 20; ++i)
+        camera.device->viscaPull(ViscaMsg::ZoomValue, -1);
+    QVERIFY(camera.sim.waitForPackets(1));
+    int focus = 0;
+    QCOMPARE(camera.device->viscaGet(ViscaMsg::FocusValue, focus, false), 0);
+    const QList<QByteArray> record = camera.sim.received();
+    // The zoom inquiry under way, and perhaps the next one, which the worker
+    // may take while this thread is being woken.
+    const int before = indexOf(record, "81 09 04 48 FF");
+    QVERIFY2(before >= 1 && before <= 2, qPrintable(QString::number(before)));
+    Markers markers(camera.device.get());
+    QVERIFY(markers.drain());
+    QCOMPARE(packetsStartingWith(camera.takeRecord(), hexBytes("81 09 04 47")).size(), 20);
 }
 
 void TestDeviceQueues::destroyDuringAnExchange()
