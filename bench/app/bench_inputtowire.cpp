@@ -19,6 +19,12 @@
 // follows one inquiry exchange (exchange_us, 12.5 ms) later; the target is
 // that plus 1 ms. Up steps the exposure: the brightness is queued for the
 // camera's worker thread, and the first byte is the command's.
+// Beside them, the floor the line itself sets (ptyRoundTrip): one byte written
+// to a pseudo-terminal, read on its other side by a thread of its own and
+// answered with one byte, read back (rt_median_us, rt_p99_us). The command's
+// figure holds one such round trip after the inquiry's reply (the camera's last
+// byte to the window, the command's first byte back to the camera), and the
+// first byte's figure one of its two halves.
 //
 // Joystick (SDL's virtual joystick, through the window's own controller on
 // its control thread): a button (zoom toward tele) pressed, or the zoom axis
@@ -37,7 +43,12 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <pty.h>
+#include <poll.h>
 #include <random>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -203,6 +214,54 @@ BENCHMARK_CAPTURE(keyToWire, exposure_up, 0xff52, 0xff54)
     ->UseManualTime()
     ->Iterations(200)
     ->Unit(benchmark::kMicrosecond);
+
+// One byte there and back through a pseudo-terminal in raw mode, between two
+// threads that wait in poll() as the window and the simulator do.
+void ptyRoundTrip(benchmark::State& state)
+{
+    int master = -1;
+    int slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+        return state.SkipWithError("no pseudo-terminal");
+    const auto closeBoth = qScopeGuard([&] {
+        close(slave);
+        close(master);
+    });
+    termios line {};
+    tcgetattr(slave, &line);
+    cfmakeraw(&line);
+    line.c_cc[VMIN] = 1;
+    line.c_cc[VTIME] = 0;
+    tcsetattr(slave, TCSANOW, &line);
+    auto readOne = [](int fd, char* byte) {
+        pollfd request { fd, POLLIN, 0 };
+        return poll(&request, 1, kWaitMs) == 1 && read(fd, byte, 1) == 1;
+    };
+    std::thread echo([&] {
+        char byte = 0;
+        while (readOne(master, &byte) && byte != 'q' && write(master, &byte, 1) == 1) { }
+    });
+    std::vector<double> roundTrip_us;
+    char byte = 'x';
+    for (auto _ : state) {
+        // Both threads asleep in poll() when the byte goes, as on a quiet line.
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(std::uniform_int_distribution<int>(1000, 3000)(s_random)));
+        const Clock::time_point written = Clock::now();
+        if (write(slave, &byte, 1) != 1 || !readOne(slave, &byte))
+            return state.SkipWithError("the pseudo-terminal did not answer");
+        roundTrip_us.push_back(us(Clock::now() - written));
+        state.SetIterationTime(roundTrip_us.back() / 1e6);
+    }
+    byte = 'q';
+    if (write(slave, &byte, 1) != 1)
+        close(slave);
+    echo.join();
+    state.counters["rt_median_us"] = percentile(roundTrip_us, 0.5);
+    state.counters["rt_p99_us"] = percentile(roundTrip_us, 0.99);
+}
+
+BENCHMARK(ptyRoundTrip)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
 
 // Layout 1 (a name with "VM"): button 24 zooms toward tele, 23 stops; axis 2 is the zoom.
 constexpr int kTeleButton = 24;
