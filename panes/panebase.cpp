@@ -2,6 +2,7 @@
 
 #include "device/deviceinterface.h"
 #include "device/deviceset.h"
+#include "device/viscavalues.h"
 #include "media/mediaresources.h"
 #include "panes/jogcontroller.h"
 #include "panes/paneclock.h"
@@ -25,11 +26,6 @@ constexpr int kZoomFallback = 8192;
 // The tick re-reads the zoom position this long after a sync and after a stop (milliseconds).
 constexpr uint64_t kSyncReread_ms = 2400;
 constexpr uint64_t kStopReread_ms = 600;
-
-// Digital-zoom mode values (message 2).
-constexpr int kModeDigital = 2;
-constexpr int kModeOptical = 3;
-constexpr int kModeSuper = 4;
 
 // Data of the zoom-mode menu's items.
 constexpr int kMenuOptical = 0;
@@ -110,7 +106,7 @@ void PaneBase::uiSync(bool useCache)
     if (m_variant == 0 || !hasZoomGroup())
         return;
     DeviceInterface* camera = device();
-    int mode = kModeOptical;
+    int mode = ZoomMode::Optical;
     camera->viscaGet(ViscaMsg::DigitalZoom, mode, useCache);
     syncDZoomMode(mode);
     syncZoomValue(useCache);
@@ -255,9 +251,9 @@ void PaneBase::syncDZoomMode(int mode)
     if (!hasZoomGroup())
         return;
     SegSliderType type = SegSliderOpticalZoom;
-    if (mode == kModeDigital)
+    if (mode == ZoomMode::Digital)
         type = SegSliderDigitalZoom;
-    else if (mode == kModeSuper)
+    else if (mode == ZoomMode::Super)
         type = SegSliderSuperZoom;
     {
         // A range change may move the value; that is no position to send.
@@ -464,13 +460,13 @@ void PaneBase::slot_zoomContextMenu(const QPoint& pt)
         return;
     switch (chosen->data().toInt()) {
     case kMenuOptical:
-        zoomTypeSet(kModeOptical);
+        zoomTypeSet(ZoomMode::Optical);
         break;
     case kMenuSuper:
-        zoomTypeSet(kModeSuper);
+        zoomTypeSet(ZoomMode::Super);
         break;
     case kMenuDigital:
-        zoomTypeSet(kModeDigital);
+        zoomTypeSet(ZoomMode::Digital);
         break;
     case kMenuStabilizer:
         device()->viscaSet(ViscaMsg::Stabilizer, stabilizer == VISCA_ON ? VISCA_OFF : VISCA_ON, -1);

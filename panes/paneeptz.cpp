@@ -1,6 +1,7 @@
 #include "panes/paneeptz.h"
 
 #include "device/deviceinterface.h"
+#include "device/viscavalues.h"
 #include "media/mediaresources.h"
 #include "panes/navbutton.h"
 #include "panes/paneclock.h"
@@ -38,9 +39,6 @@ constexpr int kViscaNearMax = 16383;
 constexpr int kViscaFarEnd = 49153;
 constexpr int kPanFirstStep = 65434;
 constexpr int kTiltFirstStep = 65410;
-// Output formats of a UHD picture (message 8).
-constexpr int kFormatUhd1 = 29;
-constexpr int kFormatUhd2 = 30;
 // How long after a re-read request the tick keeps showing the cached position.
 constexpr uint64_t kPositionRefresh_ms = 600;
 
@@ -327,7 +325,7 @@ void PaneEptz::slot_onOff(bool on)
     // A format that cannot be read counts as not UHD.
     int format = 0;
     device()->viscaGet(ViscaMsg::VideoFormat, format, true);
-    if (on && format != kFormatUhd1 && format != kFormatUhd2) {
+    if (on && !isUhdFormat(format)) {
         QMessageBox box(this);
         box.setWindowTitle(QStringLiteral("ePTZ Warning"));
         box.setText(QStringLiteral("ePTZ mode requires that the camera to be first set to a UHD format. <b>Note:</b> "
