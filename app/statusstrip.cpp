@@ -2,6 +2,7 @@
 
 #include "device/deviceinterface.h"
 #include "device/viscavalues.h"
+#include "panes/panebase.h"
 #include "panes/segmentslider.h"
 
 #include <QLabel>
@@ -64,9 +65,7 @@ QString eptzText(int eptz)
 
 QString zoomText(int zoom, int zoomMode)
 {
-    const SegSliderType scale
-        = zoomMode == 2 ? SegSliderDigitalZoom : (zoomMode == 4 ? SegSliderSuperZoom : SegSliderOpticalZoom);
-    return SegmentSlider::valueString(zoom, scale);
+    return SegmentSlider::valueString(zoom, PaneBase::zoomSliderType(zoomMode));
 }
 
 QString focusText(int focus)

@@ -27,10 +27,20 @@ constexpr int kZoomFallback = 8192;
 constexpr uint64_t kSyncReread_ms = 2400;
 constexpr uint64_t kStopReread_ms = 600;
 
-// Data of the zoom-mode menu's items.
-constexpr int kMenuOptical = 0;
-constexpr int kMenuSuper = 1;
-constexpr int kMenuDigital = 2;
+// The zoom-mode menu: an item's data is the slider type it shows, and
+// choosing it sends its zoom mode.
+struct ZoomModeItem
+{
+    const char* text;
+    SegSliderType sliderType;
+    int zoomMode;
+};
+const ZoomModeItem kZoomModeItems[] = {
+    { "Zoom Optical (12x)", SegSliderOpticalZoom, ZoomMode::Optical },
+    { "Zoom Super (20x)", SegSliderSuperZoom, ZoomMode::Super },
+    { "Zoom Optical+Digital (144x)", SegSliderDigitalZoom, ZoomMode::Digital },
+};
+// The stabilizer item's data, apart from every slider type.
 constexpr int kMenuStabilizer = 256;
 
 const char* const kWideButtonSheet
@@ -250,11 +260,7 @@ void PaneBase::syncDZoomMode(int mode)
 {
     if (!hasZoomGroup())
         return;
-    SegSliderType type = SegSliderOpticalZoom;
-    if (mode == ZoomMode::Digital)
-        type = SegSliderDigitalZoom;
-    else if (mode == ZoomMode::Super)
-        type = SegSliderSuperZoom;
+    const SegSliderType type = zoomSliderType(mode);
     {
         // A range change may move the value; that is no position to send.
         const QSignalBlocker blocker(m_zoomSlider);
@@ -264,6 +270,15 @@ void PaneBase::syncDZoomMode(int mode)
     m_digitalLabel->setVisible(!optical);
     m_rampIcon->setVisible(!optical);
     m_teleLabel->setVisible(optical);
+}
+
+SegSliderType PaneBase::zoomSliderType(int mode)
+{
+    for (const ZoomModeItem& item : kZoomModeItems) {
+        if (item.zoomMode == mode)
+            return item.sliderType;
+    }
+    return SegSliderOpticalZoom;
 }
 
 int PaneBase::syncZoomValue(bool useCache)
@@ -444,9 +459,8 @@ void PaneBase::slot_zoomContextMenu(const QPoint& pt)
     const QPoint global = requester->mapToGlobal(pt);
 
     QuvMenu menu;
-    menu.addAction(QStringLiteral("Zoom Optical (12x)"), QVariant(kMenuOptical));
-    menu.addAction(QStringLiteral("Zoom Super (20x)"), QVariant(kMenuSuper));
-    menu.addAction(QStringLiteral("Zoom Optical+Digital (144x)"), QVariant(kMenuDigital));
+    for (const ZoomModeItem& item : kZoomModeItems)
+        menu.addAction(QLatin1String(item.text), QVariant(int(item.sliderType)));
     menu.addSeparator();
     menu.addAction(QStringLiteral("Image Stabilizer"), QVariant(kMenuStabilizer));
     // The mode shown is the one last synchronised into the slider.
@@ -458,20 +472,13 @@ void PaneBase::slot_zoomContextMenu(const QPoint& pt)
     QAction* chosen = menu.exec2(QPoint(global.x() - 10, global.y() - 10));
     if (!chosen)
         return;
-    switch (chosen->data().toInt()) {
-    case kMenuOptical:
-        zoomTypeSet(ZoomMode::Optical);
-        break;
-    case kMenuSuper:
-        zoomTypeSet(ZoomMode::Super);
-        break;
-    case kMenuDigital:
-        zoomTypeSet(ZoomMode::Digital);
-        break;
-    case kMenuStabilizer:
+    const int data = chosen->data().toInt();
+    if (data == kMenuStabilizer) {
         device()->viscaSet(ViscaMsg::Stabilizer, stabilizer == VISCA_ON ? VISCA_OFF : VISCA_ON, -1);
-        break;
-    default:
-        break;
+        return;
+    }
+    for (const ZoomModeItem& item : kZoomModeItems) {
+        if (int(item.sliderType) == data)
+            zoomTypeSet(item.zoomMode);
     }
 }
