@@ -10,6 +10,7 @@
 #include "panes/panebase.h"
 #include "panes/panecamera.h"
 #include "panes/paneeptz.h"
+#include "panes/paneui.h"
 #include "quvapp/quvmenu.h"
 
 #include <algorithm>
@@ -280,8 +281,7 @@ void MainWindow::slot_contextMainWindow(const QPoint& pt)
     }
     const bool deepScan = DeviceInterface::deepScanEnabled();
     menu.setMatchingItemChecked(QVariant(int(MenuDeepRescan)), deepScan, false);
-    const QPoint global = mapToGlobal(pt);
-    QAction* chosen = menu.exec2(QPoint(global.x() - 10, global.y() - 10));
+    QAction* chosen = paneui::execMenu(menu, this, pt);
     if (!chosen)
         return;
     // Taken after the menu: a rescan while it was open may have replaced the camera.

@@ -13,6 +13,7 @@
 #include "device/deviceinterface.h"
 #include "device/deviceset.h"
 #include "panes/panecamera.h"
+#include "panes/paneui.h"
 #include "quvapp/quvmenu.h"
 
 #include <functional>
@@ -111,7 +112,7 @@ template<size_t N> void addRows(QuvMenu& menu, const MenuRow (&rows)[N])
 // Runs menu at pt of anchor, a little up and to the left; the chosen data or -1.
 int runMenu(QuvMenu& menu, const QWidget* anchor, const QPoint& pt)
 {
-    QAction* chosen = menu.exec2(anchor->mapToGlobal(pt) - QPoint(10, 10));
+    QAction* chosen = paneui::execMenu(menu, anchor, pt);
     return chosen ? chosen->data().toInt() : -1;
 }
 

@@ -6,6 +6,7 @@
 #include "media/mediaresources.h"
 #include "panes/jogcontroller.h"
 #include "panes/paneclock.h"
+#include "panes/paneui.h"
 #include "panes/segmentslider.h"
 #include "quvapp/quvmenu.h"
 
@@ -60,14 +61,6 @@ struct ZoomVectorMemory
     bool on = false;
 };
 ZoomVectorMemory s_lastZoomVector;
-
-bool connectOrWarn(const QObject* sender, const char* signal, const QObject* receiver, const char* method)
-{
-    const bool connected = QObject::connect(sender, signal, receiver, method);
-    if (!connected)
-        qWarning() << "PaneBase: cannot connect" << signal << "to" << method;
-    return connected;
-}
 
 } // namespace
 
@@ -245,13 +238,13 @@ void PaneBase::uiSetupZoomGroup(int x, int y, QWidget* parent, int variant)
     if (variant == 2)
         m_jog->hide();
 
-    connectOrWarn(m_jog, SIGNAL(jogStateChanged(int, int)), this, SLOT(slot_zoomState(int, int)));
-    connectOrWarn(m_zoomSlider, SIGNAL(valueChanged(int)), this, SLOT(slot_zoomValue(int)));
-    connectOrWarn(m_wideButton, SIGNAL(clicked()), this, SLOT(slot_zoomStartWide()));
-    connectOrWarn(m_teleButton, SIGNAL(clicked()), this, SLOT(slot_zoomStartTele()));
+    paneui::connectOrWarn(m_jog, SIGNAL(jogStateChanged(int, int)), this, SLOT(slot_zoomState(int, int)));
+    paneui::connectOrWarn(m_zoomSlider, SIGNAL(valueChanged(int)), this, SLOT(slot_zoomValue(int)));
+    paneui::connectOrWarn(m_wideButton, SIGNAL(clicked()), this, SLOT(slot_zoomStartWide()));
+    paneui::connectOrWarn(m_teleButton, SIGNAL(clicked()), this, SLOT(slot_zoomStartTele()));
     for (QWidget* requester : { static_cast<QWidget*>(m_wideButton), static_cast<QWidget*>(m_teleButton),
              static_cast<QWidget*>(m_zoomSlider) }) {
-        connectOrWarn(requester, SIGNAL(customContextMenuRequested(const QPoint&)), this,
+        paneui::connectOrWarn(requester, SIGNAL(customContextMenuRequested(const QPoint&)), this,
             SLOT(slot_zoomContextMenu(const QPoint&)));
     }
 }
@@ -456,8 +449,6 @@ void PaneBase::slot_zoomContextMenu(const QPoint& pt)
     QWidget* requester = qobject_cast<QWidget*>(sender());
     if (!requester)
         requester = this;
-    const QPoint global = requester->mapToGlobal(pt);
-
     QuvMenu menu;
     for (const ZoomModeItem& item : kZoomModeItems)
         menu.addAction(QLatin1String(item.text), QVariant(int(item.sliderType)));
@@ -469,7 +460,7 @@ void PaneBase::slot_zoomContextMenu(const QPoint& pt)
     device()->viscaGet(ViscaMsg::Stabilizer, stabilizer, true);
     menu.setMatchingItemChecked(QVariant(kMenuStabilizer), stabilizer == VISCA_ON, false);
 
-    QAction* chosen = menu.exec2(QPoint(global.x() - 10, global.y() - 10));
+    QAction* chosen = paneui::execMenu(menu, requester, pt);
     if (!chosen)
         return;
     const int data = chosen->data().toInt();

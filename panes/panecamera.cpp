@@ -3,6 +3,7 @@
 #include "device/deviceinterface.h"
 #include "device/viscavalues.h"
 #include "panes/paneclock.h"
+#include "panes/paneui.h"
 #include "panes/segmentslider.h"
 #include "quvapp/quvcombobox.h"
 
@@ -390,10 +391,8 @@ void PaneCamera::connectControls()
         { m_focusSlider, SIGNAL(valueChanged(int)), SLOT(slot_focusValue(int)) },
         { m_autoFocusToggle, SIGNAL(toggled(bool)), SLOT(slot_focusAuto(bool)) },
     };
-    for (const Connection& c : connections) {
-        if (!connect(c.sender, c.signal, this, c.slot))
-            qWarning() << "PaneCamera: cannot connect" << c.signal << "to" << c.slot;
-    }
+    for (const Connection& c : connections)
+        paneui::connectOrWarn(c.sender, c.signal, this, c.slot);
 }
 
 // ---------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include "media/mediaresources.h"
 #include "panes/navbutton.h"
 #include "panes/paneclock.h"
+#include "panes/paneui.h"
 #include "panes/screenproxy.h"
 #include "quvapp/quvdoublespinbox.h"
 
@@ -80,14 +81,6 @@ int viscaToUnits(int value, int count, int firstStep, double unit)
         step = std::round(-count * t);
     }
     return int(std::trunc(step * unit));
-}
-
-bool connectOrWarn(const QObject* sender, const char* signal, const QObject* receiver, const char* method)
-{
-    const bool connected = QObject::connect(sender, signal, receiver, method);
-    if (!connected)
-        qWarning() << "PaneEptz: cannot connect" << signal << "to" << method;
-    return connected;
 }
 
 } // namespace
@@ -195,12 +188,12 @@ void PaneEptz::uiSetup()
 
     uiSetupZoomGroup(44, 284, this, 2);
 
-    connectOrWarn(m_picture, SIGNAL(RoiChanged(const QRect&)), this, SLOT(slot_eptPosition(const QRect&)));
-    connectOrWarn(m_onOff, SIGNAL(toggled(bool)), this, SLOT(slot_onOff(bool)));
-    connectOrWarn(m_spinX, SIGNAL(valueChanged(double)), this, SLOT(slot_spinX(double)));
-    connectOrWarn(m_spinY, SIGNAL(valueChanged(double)), this, SLOT(slot_spinY(double)));
+    paneui::connectOrWarn(m_picture, SIGNAL(RoiChanged(const QRect&)), this, SLOT(slot_eptPosition(const QRect&)));
+    paneui::connectOrWarn(m_onOff, SIGNAL(toggled(bool)), this, SLOT(slot_onOff(bool)));
+    paneui::connectOrWarn(m_spinX, SIGNAL(valueChanged(double)), this, SLOT(slot_spinX(double)));
+    paneui::connectOrWarn(m_spinY, SIGNAL(valueChanged(double)), this, SLOT(slot_spinY(double)));
     for (NavButton* button : m_navButtons)
-        connectOrWarn(button, SIGNAL(clicked()), this, SLOT(slot_nav()));
+        paneui::connectOrWarn(button, SIGNAL(clicked()), this, SLOT(slot_nav()));
 }
 
 void PaneEptz::uiSync(bool useCache)

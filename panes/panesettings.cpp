@@ -7,6 +7,7 @@
 #include "device/deviceset.h"
 #include "device/viscavalues.h"
 #include "panes/panesettingsui.h"
+#include "panes/paneui.h"
 #include "quvapp/quvcombobox.h"
 #include "quvapp/quvpushbutton.h"
 
@@ -168,7 +169,7 @@ void PaneSettings::uiSetup()
         (this->*sub.build)(container);
         this->*sub.member = container;
     }
-    settingsui::connectOrWarn(m_paneList, SIGNAL(currentRowChanged(int)), this, SLOT(slot_selectSettingsPane(int)));
+    paneui::connectOrWarn(m_paneList, SIGNAL(currentRowChanged(int)), this, SLOT(slot_selectSettingsPane(int)));
 }
 
 void PaneSettings::slot_selectSettingsPane(int val)
@@ -296,7 +297,7 @@ void PaneSettings::uiSetupOutputPane(QWidget* parent)
             label->hide();
             box->hide();
         }
-        settingsui::connectOrWarn(box, SIGNAL(activated(int)), this, row.slot);
+        paneui::connectOrWarn(box, SIGNAL(activated(int)), this, row.slot);
     }
 
     m_applyButton = new QuvPushButton(QStringLiteral("Apply"), parent);
@@ -310,7 +311,7 @@ void PaneSettings::uiSetupOutputPane(QWidget* parent)
     m_restartNote->setStyleSheet(QStringLiteral("color: rgb(67,149,194);"));
     m_restartNote->hide();
 
-    settingsui::connectOrWarn(m_applyButton, SIGNAL(clicked()), this, SLOT(slot_clickResetButton()));
+    paneui::connectOrWarn(m_applyButton, SIGNAL(clicked()), this, SLOT(slot_clickResetButton()));
 }
 
 void PaneSettings::notifyRequiresReset()
@@ -452,8 +453,8 @@ void PaneSettings::uiSetupInfoPane(QWidget* parent)
     m_slotCombo
         = settingsui::combo(parent, "slot", kSlots, QRect(205, 102, 148, 24), "Assign a botton-slot to the camera");
 
-    settingsui::connectOrWarn(m_nameEdit, SIGNAL(editingFinished()), this, SLOT(slot_nameChanged()));
-    settingsui::connectOrWarn(m_slotCombo, SIGNAL(activated(int)), this, SLOT(slot_idValueChanged(int)));
+    paneui::connectOrWarn(m_nameEdit, SIGNAL(editingFinished()), this, SLOT(slot_nameChanged()));
+    paneui::connectOrWarn(m_slotCombo, SIGNAL(activated(int)), this, SLOT(slot_idValueChanged(int)));
 }
 
 void PaneSettings::syncInfo(bool useCache)

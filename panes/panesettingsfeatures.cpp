@@ -6,6 +6,7 @@
 
 #include "device/deviceinterface.h"
 #include "panes/panesettingsui.h"
+#include "panes/paneui.h"
 #include "panes/segmentslider.h"
 #include "quvapp/quvcombobox.h"
 #include "quvapp/quvdoublespinbox.h"
@@ -167,11 +168,11 @@ void PaneSettings::uiSetupFeaturesPane(QWidget* parent)
         button->setToolTip(QString::fromLatin1(wb.toolTip));
         wbGroup->addButton(button);
         this->*wb.member = button;
-        connectOrWarn(button, SIGNAL(clicked()), this, SLOT(slot_selectWb()));
+        paneui::connectOrWarn(button, SIGNAL(clicked()), this, SLOT(slot_selectWb()));
     }
     m_onePushSetButton
         = pictureButton(wbBox, "onePushSet", "wb_set", false, wbCell(3, 1, 27, 15), "One push white balance set");
-    connectOrWarn(m_onePushSetButton, SIGNAL(clicked()), this, SLOT(slot_clickOnePushSet()));
+    paneui::connectOrWarn(m_onePushSetButton, SIGNAL(clicked()), this, SLOT(slot_clickOnePushSet()));
 
     for (const GainRow& gain : kGainRows) {
         caption(wbBox, gain.caption, QRect(10, gain.y, 50, 18), kCaptionSheet);
@@ -185,9 +186,9 @@ void PaneSettings::uiSetupFeaturesPane(QWidget* parent)
             = pictureButton(wbBox, name + "Reset", "wb_reset", true, QRect(64, gain.y, 51, 24), gain.resetTip);
     }
     for (const GainRow& gain : kGainRows) {
-        connectOrWarn(this->*gain.slider, SIGNAL(valueChanged(int)), this, gain.sliderSlot);
-        connectOrWarn(this->*gain.spin, SIGNAL(valueChanged(double)), this, gain.spinSlot);
-        connectOrWarn(this->*gain.reset, SIGNAL(clicked()), this, gain.resetSlot);
+        paneui::connectOrWarn(this->*gain.slider, SIGNAL(valueChanged(int)), this, gain.sliderSlot);
+        paneui::connectOrWarn(this->*gain.spin, SIGNAL(valueChanged(double)), this, gain.spinSlot);
+        paneui::connectOrWarn(this->*gain.reset, SIGNAL(clicked()), this, gain.resetSlot);
     }
 
     // Colour bars
@@ -209,11 +210,11 @@ void PaneSettings::uiSetupFeaturesPane(QWidget* parent)
         y += 41;
     }
 
-    connectOrWarn(m_nrTypeCombo, SIGNAL(activated(int)), this, SLOT(slot_selectNrType(int)));
-    connectOrWarn(m_nrLevelSlider, SIGNAL(valueChanged(int)), this, SLOT(slot_selectNrValue(int)));
+    paneui::connectOrWarn(m_nrTypeCombo, SIGNAL(activated(int)), this, SLOT(slot_selectNrType(int)));
+    paneui::connectOrWarn(m_nrLevelSlider, SIGNAL(valueChanged(int)), this, SLOT(slot_selectNrValue(int)));
     for (const SwitchRow& row : kSwitchRows)
-        connectOrWarn(this->*row.member, SIGNAL(toggled(bool)), this, row.slot);
-    connectOrWarn(m_colorBarCombo, SIGNAL(activated(int)), this, SLOT(slot_selectColorBar(int)));
+        paneui::connectOrWarn(this->*row.member, SIGNAL(toggled(bool)), this, row.slot);
+    paneui::connectOrWarn(m_colorBarCombo, SIGNAL(activated(int)), this, SLOT(slot_selectColorBar(int)));
 }
 
 // ---------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 
 #include "device/deviceinterface.h"
 #include "panes/panesettingsui.h"
+#include "panes/paneui.h"
 #include "panes/screenproxy.h"
 #include "panes/segmentslider.h"
 #include "quvapp/quvcombobox.h"
@@ -166,17 +167,17 @@ void PaneSettings::uiSetupSpotPane(QWidget* page)
         caption(gammaBox, row.caption, QRect(-5, row.y + 2, 70, 18), kCaptionSheet, Qt::AlignRight | Qt::AlignVCenter);
 
     for (const SpotGroup& group : groups) {
-        connectOrWarn(this->*group.button, SIGNAL(toggled(bool)), this, group.toggleSlot);
-        connectOrWarn(this->*group.picture, SIGNAL(RoiChanged(const QRect&)), this, group.positionSlot);
+        paneui::connectOrWarn(this->*group.button, SIGNAL(toggled(bool)), this, group.toggleSlot);
+        paneui::connectOrWarn(this->*group.picture, SIGNAL(RoiChanged(const QRect&)), this, group.positionSlot);
     }
-    connectOrWarn(m_gammaModeCombo, SIGNAL(activated(int)), this, SLOT(slot_selectGammaMode(int)));
+    paneui::connectOrWarn(m_gammaModeCombo, SIGNAL(activated(int)), this, SLOT(slot_selectGammaMode(int)));
     for (const GammaRow& row : rows) {
-        connectOrWarn(this->*row.slider, SIGNAL(valueChanged(int)), this, row.sliderSlot);
-        connectOrWarn(this->*row.spin, SIGNAL(valueChanged(double)), this, row.spinSlot);
-        connectOrWarn(this->*row.reset, SIGNAL(clicked()), this, row.resetSlot);
+        paneui::connectOrWarn(this->*row.slider, SIGNAL(valueChanged(int)), this, row.sliderSlot);
+        paneui::connectOrWarn(this->*row.spin, SIGNAL(valueChanged(double)), this, row.spinSlot);
+        paneui::connectOrWarn(this->*row.reset, SIGNAL(clicked()), this, row.resetSlot);
     }
     for (const SpotGroup& group : groups) {
-        connectOrWarn(this->*group.picture, SIGNAL(customContextMenuRequested(const QPoint&)), this,
+        paneui::connectOrWarn(this->*group.picture, SIGNAL(customContextMenuRequested(const QPoint&)), this,
             SLOT(slot_spotContextMenu(const QPoint&)));
     }
 }
@@ -310,7 +311,7 @@ void PaneSettings::slot_spotContextMenu(const QPoint& p)
         return;
     QuvMenu menu;
     menu.addAction(QStringLiteral("Move to Center"), QVariant(kMenuCenter));
-    QAction* chosen = menu.exec2(picture->mapToGlobal(p) - QPoint(10, 10));
+    QAction* chosen = paneui::execMenu(menu, picture, p);
     if (!picture)
         return;
     if (chosen && chosen->data().toInt() == kMenuCenter)

@@ -28,14 +28,6 @@ const char* const kPictureButtonSheet
 
 } // namespace
 
-bool connectOrWarn(const QObject* sender, const char* signal, const QObject* receiver, const char* method)
-{
-    const bool connected = QObject::connect(sender, signal, receiver, method);
-    if (!connected)
-        qWarning() << "PaneSettings: cannot connect" << signal << "to" << method;
-    return connected;
-}
-
 QLabel* caption(QWidget* parent, const char* text, const QRect& geometry, const char* sheet, Qt::Alignment alignment)
 {
     auto* label = new QLabel(QString::fromLatin1(text), parent);

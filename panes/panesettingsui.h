@@ -29,8 +29,6 @@ extern const char* const kGreyCaptionSheet;
 // A caption of the Features sub-pane.
 extern const char* const kCaptionSheet;
 
-bool connectOrWarn(const QObject* sender, const char* signal, const QObject* receiver, const char* method);
-
 QLabel* caption(QWidget* parent, const char* text, const QRect& geometry, const char* sheet = nullptr,
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter);
 // A label showing ":/media/<image>.png" unscaled.
