@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include "camsim.h"
+#include "layoutsnapshot.h"
 #include "device/deviceinterface.h"
 #include "device/deviceset.h"
 #include "panes/panesettings.h"
@@ -259,6 +260,8 @@ private slots:
         PaneSettings pane(m_set, nullptr);
         pane.uiSetup();
         QCOMPARE(log.messages().filter(QStringLiteral("cannot connect")), QStringList());
+        // The texts, pictures and sheets as built, before any camera is read.
+        QUV_VERIFY_LAYOUT(&pane, "panes/layouts/panesettings.txt");
         for (QWidget* w : pane.findChildren<QWidget*>()) {
             const bool control = qobject_cast<QAbstractSlider*>(w) || qobject_cast<QComboBox*>(w)
                 || qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QPushButton*>(w);
