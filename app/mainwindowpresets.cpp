@@ -10,6 +10,7 @@
 #include "app/presetfile.h"
 #include "app/presetstore.h"
 #include "app/storecheck.h"
+#include "app/windowlayout.h"
 #include "device/deviceinterface.h"
 #include "device/deviceset.h"
 #include "panes/panecamera.h"
@@ -41,10 +42,6 @@ using presetstore::SAVED_PRESET_KEY;
 constexpr int KIND_COUNT = 3;
 // The camera reloads this long after a Camera preset recall was queued.
 constexpr int CAMERA_RECALL_RELOAD_MS = 100;
-
-// A preset button's number: black while empty, light grey once set.
-const char* const TEXT_EMPTY = "color:rgb(0,0,0)";
-const char* const TEXT_SET = "color:rgb(210,210,210)";
 
 const char* const TIP_CAMERA
     = "(No name)\nPreset saved in camera memory.\nRight click to Set preset and see other options.";
@@ -171,9 +168,9 @@ void MainWindow::presetButtonLookSet(QPushButton* button, PresetButtonType look)
 {
     QString sheet = button->styleSheet();
     if (look == PresetButtonEmpty)
-        sheet.replace(QLatin1String(TEXT_SET), QLatin1String(TEXT_EMPTY));
+        sheet.replace(QLatin1String(windowlayout::PRESET_NUMBER_SET), QLatin1String(windowlayout::PRESET_NUMBER_EMPTY));
     else if (look == PresetButtonSet)
-        sheet.replace(QLatin1String(TEXT_EMPTY), QLatin1String(TEXT_SET));
+        sheet.replace(QLatin1String(windowlayout::PRESET_NUMBER_EMPTY), QLatin1String(windowlayout::PRESET_NUMBER_SET));
     if (sheet != button->styleSheet())
         button->setStyleSheet(sheet);
 }

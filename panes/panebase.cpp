@@ -44,11 +44,10 @@ const ZoomModeItem kZoomModeItems[] = {
 // The stabilizer item's data, apart from every slider type.
 constexpr int kMenuStabilizer = 256;
 
-const char* const kWideButtonSheet
-    = "QPushButton{background-image: url(:/media/zoom_wide_icon.png);border:0;margin:0;padding:0;}"
-      "QPushButton:!checked{background-image: url(:/media/zoom_wide_icon.png);}"
-      "QPushButton:checked{background-image: url(:/media/zoom_wide_icon_press.png);}"
-      "QPushButton:pressed{background-image: url(:/media/zoom_wide_icon_hover.png);}";
+// The zoom buttons: the stem's picture, pressed while checked and hovered while pressed.
+const paneui::ImageButtonLook kZoomButtonLook = { "", "zoom_%1_icon", "border:0;margin:0;padding:0;",
+    { { ":!checked", "zoom_%1_icon" }, { ":checked", "zoom_%1_icon_press" }, { ":pressed", "zoom_%1_icon_hover" },
+        { nullptr, nullptr } } };
 
 const char* const kZoomButtonTip = "Zoom control group\nClick to toggle auto-zoom.";
 const char* const kCaptionSheet = "color: rgb(146,146,146)";
@@ -178,11 +177,10 @@ void PaneBase::uiSetupZoomGroup(int x, int y, QWidget* parent, int variant)
     const int sx = x + side + gap;
     const int ly = y + 45 + (variant != 2 ? 3 : 0); // caption row
 
-    QString wideSheet = QString::fromLatin1(kWideButtonSheet);
-    if (!large)
-        wideSheet.replace(QLatin1String(".png"), QLatin1String("_sm.png"));
-    QString teleSheet = wideSheet;
-    teleSheet.replace(QLatin1String("zoom_wide"), QLatin1String("zoom_tele"));
+    // The small group's pictures are the "_sm" ones.
+    const QString size = large ? QString() : QStringLiteral("_sm");
+    const QString wideSheet = paneui::imageButtonSheet(kZoomButtonLook, QStringLiteral("wide"), size);
+    const QString teleSheet = paneui::imageButtonSheet(kZoomButtonLook, QStringLiteral("tele"), size);
     const QString buttonTip = QString::fromLatin1(kZoomButtonTip);
 
     m_wideButton = new QPushButton(parent);

@@ -147,15 +147,10 @@ constexpr bool layoutWellFormed()
 static_assert(layoutWellFormed(), "one layout row per control, in Control order");
 
 const char* const kCaptionSheet = "color: rgb(146,146,146)";
-const char* const kToggleSheet = "QPushButton{background:none;border:0;margin:0;padding:0;border-image:none;}";
-// The iris-priority button's sheet; the other mode buttons replace "apert_a" by their stem.
-const char* const kModeButtonSheet
-    = "QPushButton{background-image: url(:/media/apert_a_off.png);background-repeat: no-repeat;border:0;margin:0;"
-      "padding:0;}"
-      "QPushButton:!checked{background-image: url(:/media/apert_a_off.png);}"
-      "QPushButton:checked{background-image: url(:/media/apert_a_on.png);}"
-      "QPushButton:pressed{background-image: url(:/media/apert_a_press.png);}"
-      "QPushButton:disabled{background-image: url(:/media/apert_a_press.png);}";
+// An exposure mode's button: the stem's off, on and press pictures (press also while disabled).
+const paneui::ImageButtonLook kModeButtonLook = { "", "%1_off",
+    "background-repeat: no-repeat;border:0;margin:0;padding:0;",
+    { { ":!checked", "%1_off" }, { ":checked", "%1_on" }, { ":pressed", "%1_press" }, { ":disabled", "%1_press" } } };
 
 // How each exposure mode shows; any other mode shows as manual.
 struct ModeView
@@ -208,25 +203,6 @@ void setTypeQuietly(SegmentSlider* slider, SegSliderType type)
     slider->setSliderType(type);
 }
 
-QPushButton* makeToggle(QWidget* parent, bool flat)
-{
-    auto* toggle = new QPushButton(parent);
-    QIcon icon;
-    for (QIcon::Mode mode : { QIcon::Normal, QIcon::Active, QIcon::Selected }) {
-        icon.addFile(QStringLiteral(":/media/auto_off.png"), QSize(), mode, QIcon::Off);
-        icon.addFile(QStringLiteral(":/media/auto_on.png"), QSize(), mode, QIcon::On);
-    }
-    toggle->setIcon(icon);
-    toggle->setIconSize(QSize(65, 25));
-    toggle->setCheckable(true);
-    toggle->setStyleSheet(QString::fromLatin1(kToggleSheet));
-    if (flat) {
-        toggle->setFlat(true);
-        toggle->setAutoDefault(false);
-    }
-    return toggle;
-}
-
 QWidget* makeControl(const LayoutRow& row, QWidget* parent, QButtonGroup* modeGroup)
 {
     const QString content = QString::fromLatin1(row.content);
@@ -256,15 +232,14 @@ QWidget* makeControl(const LayoutRow& row, QWidget* parent, QButtonGroup* modeGr
     }
     case Kind::Toggle:
     case Kind::FlatToggle:
-        return makeToggle(parent, row.kind == Kind::FlatToggle);
+        return paneui::switchButton(parent, QStringLiteral(":/media/auto_off.png"),
+            QStringLiteral(":/media/auto_on.png"), QSize(65, 25), row.kind == Kind::FlatToggle);
     case Kind::ModeButton: {
         auto* button = new QPushButton(parent);
         button->setFlat(true);
         button->setCheckable(true);
         button->setAutoDefault(false);
-        QString sheet = QString::fromLatin1(kModeButtonSheet);
-        sheet.replace(QLatin1String("apert_a"), content);
-        button->setStyleSheet(sheet);
+        button->setStyleSheet(paneui::imageButtonSheet(kModeButtonLook, content));
         // The group's id of a button is its exposure mode.
         modeGroup->addButton(button, row.kindOrMode);
         return button;

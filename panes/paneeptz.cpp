@@ -43,16 +43,11 @@ constexpr int kTiltFirstStep = 65410;
 // How long after a re-read request the tick keeps showing the cached position.
 constexpr uint64_t kPositionRefresh_ms = 600;
 
-const QColor kBlue(67, 149, 194);
-const QColor kGreyOn(54, 54, 54);
-const QColor kGreyOff(39, 39, 39);
-const QColor kInvisible(0, 0, 0, 0);
-
-const char* const kNavSheet
-    = "QPushButton{background-color: transparent;background-image: url(:/media/nav_top.png);background-repeat: "
-      "none;border: none;margin: 0;padding: 0;}QPushButton:pressed{background-image: "
-      "url(:/media/nav_top_press.png);}QPushButton:!pressed{background-image: "
-      "url(:/media/nav_top.png);}QPushButton:disabled{background-image: url(:/media/nav_top_disabled.png);}";
+// A nav button: its shape's picture, and its press and disabled pictures.
+const paneui::ImageButtonLook kNavButtonLook
+    = { "background-color: transparent;", "nav_%1", "background-repeat: none;border: none;margin: 0;padding: 0;",
+          { { ":pressed", "nav_%1_press" }, { ":!pressed", "nav_%1" }, { ":disabled", "nav_%1_disabled" },
+              { nullptr, nullptr } } };
 
 int roundToInt(double v)
 {
@@ -123,28 +118,11 @@ void PaneEptz::uiSetup()
     auto* frame = new QWidget(this);
     frame->setGeometry(44, 34, 417, 236);
     m_picture = new ScreenProxy(frame, QRect(1, 1, 415, 234));
-    m_picture->SetScreenSize(kScreenW, kScreenH);
-    m_picture->SetRoiGeometry(kWindowW / 2, kWindowH / 2, kWindowW, kWindowH);
-    m_picture->SetContrain(RoiConstrainMoveOnly, 0, 0);
-    m_picture->SetRoiFillColor(kBlue);
-    m_picture->SetRoiTextColor(kInvisible);
-    m_picture->SetScreenTextColor(kInvisible);
-    m_picture->SetScreenFillColor(kGreyOn);
-    m_picture->SetEditable(true);
+    paneui::setupWindowPicture(
+        m_picture, QSize(kScreenW, kScreenH), QRect(kWindowW / 2, kWindowH / 2, kWindowW, kWindowH));
 
-    QIcon switchIcon;
-    for (QIcon::Mode mode : { QIcon::Normal, QIcon::Active, QIcon::Selected }) {
-        switchIcon.addFile(QStringLiteral(":/media/switch_big_off.png"), QSize(), mode, QIcon::Off);
-        switchIcon.addFile(QStringLiteral(":/media/switch_big_on.png"), QSize(), mode, QIcon::On);
-    }
-    m_onOff = new QPushButton(this);
-    m_onOff->setIcon(switchIcon);
-    m_onOff->setIconSize(QSize(65, 25));
-    m_onOff->setCheckable(true);
-    m_onOff->setFlat(true);
-    m_onOff->setAutoDefault(false);
-    m_onOff->setStyleSheet(
-        QStringLiteral("QPushButton{background:none;border:0;margin:0;padding:0;border-image:none;}"));
+    m_onOff = paneui::switchButton(
+        this, QStringLiteral(":/media/switch_big_off.png"), QStringLiteral(":/media/switch_big_on.png"), QSize(65, 25));
     m_onOff->setGeometry(535, 34, 65, 25);
     m_onOff->setToolTip(QStringLiteral("Turn on/off ePTZ mode"));
 
@@ -154,7 +132,7 @@ void PaneEptz::uiSetup()
         button->setFlat(true);
         button->setAutoDefault(false);
         button->setGeometry(QRect(QPoint(row.x, row.y), button->maskSize()));
-        button->setStyleSheet(QString::fromLatin1(kNavSheet).replace(QLatin1String("top"), name));
+        button->setStyleSheet(paneui::imageButtonSheet(kNavButtonLook, name));
         button->setToolTip(QString::fromLatin1(row.toolTip));
         this->*row.button = button;
         m_navButtons.append(button);
@@ -244,9 +222,7 @@ void PaneEptz::syncOnOff(bool useCache)
         const QSignalBlocker blocker(m_onOff);
         m_onOff->setChecked(on);
     }
-    m_picture->SetRoiFillColor(on ? kBlue : kGreyOn);
-    m_picture->SetScreenFillColor(on ? kGreyOn : kGreyOff);
-    m_picture->SetEditable(on);
+    paneui::showWindowPicture(m_picture, on, true);
     m_spinX->setEnabled(on);
     m_spinY->setEnabled(on);
     for (NavButton* button : m_navButtons)

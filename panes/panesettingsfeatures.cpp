@@ -35,13 +35,10 @@ constexpr int kWbManual = 5;
 const Choice kNrTypes[] = { { "Std", 0 }, { "2D/3D", 1 } };
 const Choice kColorBars[] = { { "Off", 0 }, { "8 Bar 100%", 1 }, { "7 Bar 100%", 2 }, { "Gray Scale", 3 } };
 
-// "wb_awb" stands for the button's picture stem.
-const char* const kWbButtonSheet
-    = "QPushButton{background-image: url(:/media/wb_awb_off.png);background-repeat: "
-      "no-repeat;border:0;margin:0;padding:0;}QPushButton:!checked{background-image: "
-      "url(:/media/wb_awb_off.png);}QPushButton:checked{background-image: "
-      "url(:/media/wb_awb_on.png);}QPushButton:pressed{background-image: "
-      "url(:/media/wb_awb_press.png);}QPushButton:disabled{background-image: url(:/media/wb_awb_off.png);}";
+// A white balance mode's button: the stem's off, on and press pictures (off also while disabled).
+const paneui::ImageButtonLook kWbButtonLook = { "", "%1_off",
+    "background-repeat: no-repeat;border:0;margin:0;padding:0;",
+    { { ":!checked", "%1_off" }, { ":checked", "%1_on" }, { ":pressed", "%1_press" }, { ":disabled", "%1_off" } } };
 
 // A cell of the white balance grid for a button of width x height.
 QRect wbCell(int column, int row, int width, int height)
@@ -156,14 +153,13 @@ void PaneSettings::uiSetupFeaturesPane(QWidget* parent)
     wbGroup->setExclusive(true);
     QLabel* wbIcon = imageLabel(wbBox, "wb_icon", QRect(10, 30, 52, 37));
     wbIcon->setToolTip(QStringLiteral("White balance controls"));
-    const QString wbSheet = QString::fromLatin1(kWbButtonSheet);
     for (const PaneSettings::WbButton& wb : s_wbButtons) {
         auto* button = new QPushButton(wbBox);
         button->setObjectName(QLatin1String(wb.stem));
         button->setFlat(true);
         button->setCheckable(true);
         button->setAutoDefault(false);
-        button->setStyleSheet(QString(wbSheet).replace(QLatin1String("wb_awb"), QLatin1String(wb.stem)));
+        button->setStyleSheet(paneui::imageButtonSheet(kWbButtonLook, QLatin1String(wb.stem)));
         button->setGeometry(wbCell(wb.column, wb.row, wb.width, wb.height));
         button->setToolTip(QString::fromLatin1(wb.toolTip));
         wbGroup->addButton(button);

@@ -47,11 +47,6 @@ constexpr int kCenterLeft = 1440;
 constexpr int kCenterTop = 742;
 constexpr int kMenuCenter = 256;
 
-const QColor kSpotFill(67, 149, 194);
-const QColor kScreenOn(54, 54, 54);
-const QColor kScreenOff(39, 39, 39);
-const QColor kNoText(0, 0, 0, 0);
-
 // Gamma: mode 2 uses the pattern; the reset values.
 constexpr int kGammaPatternMode = 2;
 constexpr int kGammaPatternDefault = 256;
@@ -118,14 +113,8 @@ void PaneSettings::uiSetupSpotPane(QWidget* page)
     for (const SpotGroup& group : groups) {
         auto* picture = new ScreenProxyIcon(page, QRect(group.pictureX, 54, 224, 126));
         picture->setObjectName(QLatin1String(group.name) + QLatin1String("Picture"));
-        picture->SetScreenSize(kFrameWidth, kFrameHeight);
-        picture->SetRoiGeometry(kCenterLeft, kCenterTop, kSpotWidth, kSpotHeight);
-        picture->SetContrain(RoiConstrainMoveOnly, 0, 0);
-        picture->SetRoiFillColor(kSpotFill);
-        picture->SetRoiTextColor(kNoText);
-        picture->SetScreenTextColor(kNoText);
-        picture->SetScreenFillColor(kScreenOn);
-        picture->SetEditable(true);
+        paneui::setupWindowPicture(
+            picture, QSize(kFrameWidth, kFrameHeight), QRect(kCenterLeft, kCenterTop, kSpotWidth, kSpotHeight));
         picture->setContextMenuPolicy(Qt::CustomContextMenu);
         picture->setToolTip(QString::fromLatin1(group.pictureTip));
         this->*group.picture = picture;
@@ -233,8 +222,7 @@ void PaneSettings::syncSpotOnOff(bool useCache, eViscaMsg msg, ScreenProxyIcon* 
     // Both pictures show the spot focus marker.
     picture->setPixmap(QPixmap(
         on ? QStringLiteral(":/media/spot_focus_icon_on.png") : QStringLiteral(":/media/spot_focus_icon_off.png")));
-    picture->SetScreenFillColor(on ? kScreenOn : kScreenOff);
-    picture->SetEditable(on);
+    paneui::showWindowPicture(picture, on, false);
 }
 
 void PaneSettings::syncSpotPos(bool useCache, eViscaMsg msg, ScreenProxyIcon* picture)
