@@ -52,6 +52,143 @@ const paneui::ImageButtonLook kZoomButtonLook = { "", "zoom_%1_icon", "border:0;
 const char* const kZoomButtonTip = "Zoom control group\nClick to toggle auto-zoom.";
 const char* const kCaptionSheet = "color: rgb(146,146,146)";
 
+// The zoom group's controls, in the order they are made (a later one lies
+// above an earlier one where they overlap).
+enum ZoomControl : int
+{
+    WideButton,
+    ZoomSlider,
+    TeleButton,
+    WideCaption,
+    TeleCaption,
+    RampIcon,
+    DigitalCaption,
+    Jog,
+    ZoomControlCount
+};
+
+enum class ZoomKind
+{
+    Button, // an auto-zoom button: checkable, drawn by the stem's pictures
+    Slider, // the zoom position, optical at first
+    Caption,
+    Icon, // a label showing an image, scaled to its size
+    Jog,
+};
+
+// How a control starts: grey text, right-aligned text, hidden, hidden in the
+// small group (variant 2), shown.
+enum ZoomTrait : int
+{
+    Grey = 1,
+    Right = 2,
+    Hidden = 4,
+    HiddenInVariant2 = 8,
+    Shown = 16,
+};
+
+// Where a control's left edge and top edge are measured from: the group's
+// corner (x, y), the slider's left edge, the tele button's, and the caption row.
+enum class ZoomColumn
+{
+    Group,
+    Slider,
+    TeleButton
+};
+enum class ZoomRowLine
+{
+    Group,
+    Captions
+};
+// A width or height of the button side or the slider height, which the
+// variant chooses; any other size is in pixels.
+constexpr int kButtonSide = -1;
+constexpr int kSliderHeight = -2;
+
+struct ZoomRow
+{
+    ZoomControl control;
+    ZoomKind kind;
+    const char* content; // a button's picture stem, a caption's text or an icon's picture
+    ZoomColumn column;
+    int dx;
+    ZoomRowLine line;
+    int dy;
+    int w, h;
+    int traits;
+    const char* toolTip;
+};
+
+// clang-format off
+constexpr ZoomRow kZoomLayout[] = {
+    { WideButton, ZoomKind::Button, "wide", ZoomColumn::Group, 0, ZoomRowLine::Group, 0, kButtonSide, kButtonSide, 0,
+      kZoomButtonTip },
+    { ZoomSlider, ZoomKind::Slider, nullptr, ZoomColumn::Slider, 0, ZoomRowLine::Group, 0, 441, kSliderHeight, 0,
+      "Manual zoom control" },
+    { TeleButton, ZoomKind::Button, "tele", ZoomColumn::TeleButton, 0, ZoomRowLine::Group, 0, kButtonSide, kButtonSide,
+      0, kZoomButtonTip },
+    { WideCaption, ZoomKind::Caption, "Wide", ZoomColumn::Slider, 0, ZoomRowLine::Captions, 0, 60, 16, Grey, nullptr },
+    { TeleCaption, ZoomKind::Caption, "Tele", ZoomColumn::Slider, 381, ZoomRowLine::Captions, 0, 60, 16, Right | Shown,
+      nullptr },
+    { RampIcon, ZoomKind::Icon, ":/media/digital_ramp_icon.png", ZoomColumn::Slider, 406, ZoomRowLine::Captions, 2, 35,
+      10, Hidden, nullptr },
+    { DigitalCaption, ZoomKind::Caption, "Digital", ZoomColumn::Slider, 341, ZoomRowLine::Captions, 0, 60, 16,
+      Grey | Right | Hidden, nullptr },
+    { Jog, ZoomKind::Jog, nullptr, ZoomColumn::Slider, 38, ZoomRowLine::Captions, 3, 364, 27, HiddenInVariant2,
+      "Auto-zoom jog controller:\nClick or Drag to control zoom speed and direction" },
+};
+// clang-format on
+
+constexpr bool zoomLayoutWellFormed()
+{
+    int row = 0;
+    for (const ZoomRow& entry : kZoomLayout) {
+        if (entry.control != row++)
+            return false;
+    }
+    return row == ZoomControlCount;
+}
+static_assert(zoomLayoutWellFormed(), "one zoom layout row per control, in ZoomControl order");
+
+QWidget* makeZoomControl(const ZoomRow& row, QWidget* parent, const QString& pictureSize)
+{
+    const QString content = QString::fromLatin1(row.content);
+    switch (row.kind) {
+    case ZoomKind::Button: {
+        auto* button = new QPushButton(parent);
+        button->setCheckable(true);
+        button->setChecked(false);
+        button->setContextMenuPolicy(Qt::CustomContextMenu);
+        button->setStyleSheet(paneui::imageButtonSheet(kZoomButtonLook, content, pictureSize));
+        return button;
+    }
+    case ZoomKind::Slider: {
+        auto* slider = new SegmentSlider(Qt::Horizontal, parent);
+        slider->setSliderType(SegSliderOpticalZoom);
+        slider->setValue(kZoomFallback);
+        slider->setContextMenuPolicy(Qt::CustomContextMenu);
+        return slider;
+    }
+    case ZoomKind::Caption: {
+        auto* caption = new QLabel(content, parent);
+        if (row.traits & Grey)
+            caption->setStyleSheet(QString::fromLatin1(kCaptionSheet));
+        if (row.traits & Right)
+            caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        return caption;
+    }
+    case ZoomKind::Icon: {
+        auto* icon = new QLabel(parent);
+        icon->setPixmap(QPixmap(content));
+        icon->setScaledContents(true);
+        return icon;
+    }
+    case ZoomKind::Jog:
+        return new JogController(parent);
+    }
+    return nullptr;
+}
+
 // The joystick's last zoom vector, one memory for the whole program.
 struct ZoomVectorMemory
 {
@@ -169,72 +306,38 @@ void PaneBase::uiSetupZoomGroup(int x, int y, QWidget* parent, int variant)
     if (!parent)
         parent = this;
     m_variant = variant;
+    // The large group below variant 2, the small one from it on, whose pictures are the "_sm" ones.
     const bool large = variant < 2;
     const int side = large ? 60 : 48; // button side
     const int gap = large ? 23 : 18; // between a button and the slider
-    const int height = large ? 60 : 48; // slider height
-    const int sliderWidth = 441;
-    const int sx = x + side + gap;
-    const int ly = y + 45 + (variant != 2 ? 3 : 0); // caption row
-
-    // The small group's pictures are the "_sm" ones.
-    const QString size = large ? QString() : QStringLiteral("_sm");
-    const QString wideSheet = paneui::imageButtonSheet(kZoomButtonLook, QStringLiteral("wide"), size);
-    const QString teleSheet = paneui::imageButtonSheet(kZoomButtonLook, QStringLiteral("tele"), size);
-    const QString buttonTip = QString::fromLatin1(kZoomButtonTip);
-
-    m_wideButton = new QPushButton(parent);
-    m_wideButton->setCheckable(true);
-    m_wideButton->setChecked(false);
-    m_wideButton->setGeometry(x, y, side, side);
-    m_wideButton->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_wideButton->setStyleSheet(wideSheet);
-    m_wideButton->setToolTip(buttonTip);
-
-    m_zoomSlider = new SegmentSlider(Qt::Horizontal, parent);
-    m_zoomSlider->setSliderType(SegSliderOpticalZoom);
-    m_zoomSlider->setValue(kZoomFallback);
-    m_zoomSlider->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_zoomSlider->setGeometry(sx, y, sliderWidth, height);
-    m_zoomSlider->setToolTip(QStringLiteral("Manual zoom control"));
-
-    m_teleButton = new QPushButton(parent);
-    m_teleButton->setCheckable(true);
-    m_teleButton->setChecked(false);
-    m_teleButton->setGeometry(sx + sliderWidth + gap, y, side, side);
-    m_teleButton->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_teleButton->setStyleSheet(teleSheet);
-    m_teleButton->setToolTip(buttonTip);
-
-    auto* wideLabel = new QLabel(parent);
-    wideLabel->setText(QStringLiteral("Wide"));
-    wideLabel->setStyleSheet(QString::fromLatin1(kCaptionSheet));
-    wideLabel->setGeometry(sx, ly, 60, 16);
-
-    m_teleLabel = new QLabel(parent);
-    m_teleLabel->setText(QStringLiteral("Tele"));
-    m_teleLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_teleLabel->setGeometry(sx + 381, ly, 60, 16);
-    m_teleLabel->show();
-
-    m_rampIcon = new QLabel(parent);
-    m_rampIcon->setPixmap(QPixmap(QStringLiteral(":/media/digital_ramp_icon.png")));
-    m_rampIcon->setScaledContents(true);
-    m_rampIcon->setGeometry(sx + 406, ly + 2, 35, 10);
-    m_rampIcon->hide();
-
-    m_digitalLabel = new QLabel(parent);
-    m_digitalLabel->setText(QStringLiteral("Digital"));
-    m_digitalLabel->setStyleSheet(QString::fromLatin1(kCaptionSheet));
-    m_digitalLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_digitalLabel->setGeometry(sx + 341, ly, 60, 16);
-    m_digitalLabel->hide();
-
-    m_jog = new JogController(parent);
-    m_jog->setGeometry(sx + 38, ly + 3, 364, 27);
-    m_jog->setToolTip(QStringLiteral("Auto-zoom jog controller:\nClick or Drag to control zoom speed and direction"));
-    if (variant == 2)
-        m_jog->hide();
+    const int sliderHeight = large ? 60 : 48;
+    const int sliderLeft = x + side + gap;
+    const int columns[] = { x, sliderLeft, sliderLeft + 441 + gap };
+    const int lines[] = { y, y + 45 + (variant != 2 ? 3 : 0) };
+    const auto size = [&](int pixels) {
+        return pixels == kButtonSide ? side : pixels == kSliderHeight ? sliderHeight : pixels;
+    };
+    const QString pictureSize = large ? QString() : QStringLiteral("_sm");
+    QWidget* built[ZoomControlCount] = {};
+    for (const ZoomRow& row : kZoomLayout) {
+        QWidget* control = makeZoomControl(row, parent, pictureSize);
+        control->setGeometry(
+            columns[int(row.column)] + row.dx, lines[int(row.line)] + row.dy, size(row.w), size(row.h));
+        if (row.toolTip)
+            control->setToolTip(QString::fromLatin1(row.toolTip));
+        if ((row.traits & Hidden) || (variant == 2 && (row.traits & HiddenInVariant2)))
+            control->hide();
+        else if (row.traits & Shown)
+            control->show();
+        built[row.control] = control;
+    }
+    m_wideButton = static_cast<QPushButton*>(built[WideButton]);
+    m_zoomSlider = static_cast<SegmentSlider*>(built[ZoomSlider]);
+    m_teleButton = static_cast<QPushButton*>(built[TeleButton]);
+    m_teleLabel = static_cast<QLabel*>(built[TeleCaption]);
+    m_rampIcon = static_cast<QLabel*>(built[RampIcon]);
+    m_digitalLabel = static_cast<QLabel*>(built[DigitalCaption]);
+    m_jog = static_cast<JogController*>(built[Jog]);
 
     paneui::connectOrWarn(m_jog, SIGNAL(jogStateChanged(int, int)), this, SLOT(slot_zoomState(int, int)));
     paneui::connectOrWarn(m_zoomSlider, SIGNAL(valueChanged(int)), this, SLOT(slot_zoomValue(int)));
