@@ -1,3 +1,7 @@
+// The main window's start-up, layout, panes, status dialog, camera discovery and
+// selection, update tick and shutdown (keys and menus in mainwindowcontrol.cpp,
+// presets in mainwindowpresets.cpp).
+
 #include "app/mainwindow.h"
 
 #include "app/controlbase.h"

@@ -44,7 +44,9 @@ const ZoomKey ZOOM_KEYS[] = {
 constexpr int ZOOM_SPEED_MAX = 7;
 
 // The joystick's response curve: a dead band to 0.1, a flat step to 0.3,
-// then steeper to full deflection; outputs in ePTZ position steps.
+// then steeper to full deflection. The outputs are the frame units by which
+// PaneEptz::slot_deltaXY moves the ePTZ window: multiples of one VISCA pan
+// step (6 units) for X and of one tilt step (4.5 units) for Y.
 constexpr int CURVE_POINTS = 8;
 const double CURVE_INPUT[CURVE_POINTS] = { 0, 0.1, 0.1, 0.3, 0.4, 0.6, 0.8, 1.0 };
 const double CURVE_X[CURVE_POINTS] = { 0, 0, 6, 6, 12, 24, 96, 384 };

@@ -1,3 +1,6 @@
+// The pane base: the operations every pane inherits, and the zoom group with
+// its auto-zoom, zoom-mode menu and re-reads of the lens position.
+
 #include "panes/panebase.h"
 
 #include "device/deviceinterface.h"

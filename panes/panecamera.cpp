@@ -1,3 +1,6 @@
+// The camera pane: its layout table, the exposure and focus actions, their
+// re-read windows, and the joystick and keyboard steps.
+
 #include "panes/panecamera.h"
 
 #include "device/deviceinterface.h"
@@ -744,6 +747,8 @@ void PaneCamera::slot_focusVector(double val, bool on)
         emit sig_resync(ResyncFocus);
         return;
     }
+    // Bit 1 of the call count: the axis acts on two calls of every four (counts
+    // 0 and 1, 4 and 5, ...), half as often as the poll, in pairs.
     if ((s_focusVectorCalls++ & 2) != 0)
         return;
     // Worked out in floating point, so that no axis reading overflows an int.
