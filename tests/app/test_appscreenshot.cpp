@@ -25,7 +25,7 @@ void TestAppScreenshot::views()
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         QSKIP("needs an X server (run under xvfb-run with QT_QPA_PLATFORM=xcb)");
 
-    paneclock::setSourceForTesting(apptest::testClock);
+    paneclock::setSourceForTesting(quvtest::steppedClock);
     apptest::Rig rig({ 0 });
     rig.window.move(10, 10);
     QVERIFY(QTest::qWaitForWindowExposed(&rig.window));

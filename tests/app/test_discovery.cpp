@@ -33,7 +33,7 @@ class TestDiscovery : public QObject
 
 private slots:
     // Only the test moves the clock: no countdown runs out by itself.
-    void initTestCase() { paneclock::setSourceForTesting(apptest::testClock); }
+    void initTestCase() { paneclock::setSourceForTesting(quvtest::steppedClock); }
     void init() { QSettings().clear(); }
     void buttonsAndOpenFailure();
     void powerAndRestart();

@@ -41,7 +41,7 @@ public slots:
     void openUrl(const QUrl& url) { m_opened = url; }
 
 private slots:
-    void initTestCase() { paneclock::setSourceForTesting(apptest::testClock); }
+    void initTestCase() { paneclock::setSourceForTesting(quvtest::steppedClock); }
     void init() { QSettings().clear(); }
     void startAndFirstScan();
     void preferences_data();

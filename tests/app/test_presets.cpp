@@ -9,7 +9,7 @@
 #include "panes/panecamera.h"
 #include "quvapp/quvmenu.h"
 #include "quvtest.h"
-#include "tests/device/simdevice.h"
+#include "simdevice.h"
 #include "testwindow.h"
 
 #include <fcntl.h>
@@ -244,7 +244,7 @@ void TestPresets::initTestCase()
     qputenv("HOME", m_dir.filePath("home").toLocal8Bit());
     QVERIFY(QDir().mkpath(m_dir.filePath("home/Documents")));
     // The window's clock stands still: no scan starts by itself.
-    paneclock::setSourceForTesting(apptest::testClock);
+    paneclock::setSourceForTesting(quvtest::steppedClock);
     // A dialog nobody answers fails the test within seconds instead of waiting for the time limit.
     m_watchdog.setSingleShot(true);
     connect(&m_watchdog, &QTimer::timeout, [] {

@@ -23,18 +23,12 @@
 #include "quvapp/quvmenu.h"
 #include "quvtest.h"
 #include "simulatedcameraset.h"
+#include "steppedclock.h"
 
 using quvtest::CamSim;
 using quvtest::hexBytes;
 
 namespace {
-
-uint64_t s_now_ms = 5000000;
-
-uint64_t testClock()
-{
-    return s_now_ms;
-}
 
 // A pane that builds the base and, for variants 1 and 2, the zoom group, as
 // the camera pane (28, 256) and the ePTZ pane (44, 284) do.
@@ -198,7 +192,7 @@ private:
 
 void TestPaneBase::initTestCase()
 {
-    paneclock::setSourceForTesting(testClock);
+    paneclock::setSourceForTesting(quvtest::steppedClock);
     m_cameras = new SimulatedCameraSet;
     m_camera = m_cameras->waitForCamera();
     QVERIFY(m_camera);
@@ -269,7 +263,7 @@ void TestPaneBase::withoutZoomGroup()
     plain->autoZoomStop();
     plain->slot_zoomValue(100);
     plain->slot_zoomContextMenu(QPoint(1, 1));
-    s_now_ms += 100;
+    quvtest::clock_ms += 100;
     plain->uiTimerUpdate();
     QCOMPARE(joined(flushQueue()), QString());
     QCOMPARE(m_camera->zoomingState(), AutoZoom::Stopped);
@@ -541,7 +535,7 @@ void TestPaneBase::sliderDragWhileZooming()
     QCOMPARE(m_pane->zoomRereadDeadline_ms(), uint64_t(0));
     m_sim->clearReceived();
     for (int tick = 0; tick < 5; ++tick) {
-        s_now_ms += 100;
+        quvtest::clock_ms += 100;
         m_pane->uiTimerUpdate();
     }
     QCOMPARE(joined(m_sim->received()), QString());
@@ -569,9 +563,9 @@ void TestPaneBase::jogAndJoystick()
     // Held for 300 ms on a left arrow: wide while held, stopped on the release.
     const QPoint left(jog->xPosForZoomOutValue(1) + 8, 13);
     QVERIFY(step([&] { mouse(jog, QEvent::MouseButtonPress, left); }, "Q | 31", AutoZoom::ZoomingWide, "W", 1));
-    s_now_ms += 300;
+    quvtest::clock_ms += 300;
     QVERIFY(step([&] { mouse(jog, QEvent::MouseButtonRelease, left); }, "S | Q", AutoZoom::Stopped, "", 0));
-    QCOMPARE(m_pane->zoomRereadDeadline_ms(), s_now_ms + 600);
+    QCOMPARE(m_pane->zoomRereadDeadline_ms(), quvtest::clock_ms + 600);
 
     // The joystick: 0.4 is speed 3 toward tele, 0.45 the same (nothing sent); releasing the axis stops.
     QVERIFY(step([&] { m_pane->slot_zoomVector(0.4, true); }, "Q | 23 | Q | 23", AutoZoom::ZoomingTele, "T", 3));
@@ -620,7 +614,7 @@ void TestPaneBase::tickStopsAtTheSlidersEnd()
     m_sim->setWord(hexBytes("04 47"), uint16_t(position));
     m_sim->clearReceived();
 
-    s_now_ms += 100;
+    quvtest::clock_ms += 100;
     m_pane->uiTimerUpdate();
     if (stops) {
         // The end-stop: the button's own stop path with the jog's echo.
@@ -633,7 +627,7 @@ void TestPaneBase::tickStopsAtTheSlidersEnd()
         QCOMPARE(joined(m_sim->received()), joined({ INQUIRY }));
         QCOMPARE(m_camera->zoomingState(), direction);
         QVERIFY(button->isChecked());
-        s_now_ms += 100000;
+        quvtest::clock_ms += 100000;
         m_pane->uiTimerUpdate();
         QCOMPARE(joined(m_sim->received()), joined({ INQUIRY, INQUIRY }));
     }
@@ -645,7 +639,7 @@ void TestPaneBase::rereadWindows()
     const auto reads = [this](int ticks) {
         QList<int> read;
         for (int tick = 1; tick <= ticks; ++tick) {
-            s_now_ms += 100;
+            quvtest::clock_ms += 100;
             m_sim->setWord(hexBytes("04 47"), uint16_t(tick));
             m_sim->clearReceived();
             m_pane->uiTimerUpdate();
@@ -658,18 +652,18 @@ void TestPaneBase::rereadWindows()
     };
     // After a sync, a read on each tick until 2400 ms, none from then on.
     m_pane->uiSync(true);
-    QCOMPARE(m_pane->zoomRereadDeadline_ms(), s_now_ms + 2400);
+    QCOMPARE(m_pane->zoomRereadDeadline_ms(), quvtest::clock_ms + 2400);
     QCOMPARE(reads(30), 23);
     // After a stop, 600 ms; a stop raised by the joystick or the main window opens the same window.
     m_pane->zoomTeleButton()->click();
     m_pane->zoomTeleButton()->click();
-    QCOMPARE(m_pane->zoomRereadDeadline_ms(), s_now_ms + 600);
+    QCOMPARE(m_pane->zoomRereadDeadline_ms(), quvtest::clock_ms + 600);
     QCOMPARE(reads(15), 5);
     m_pane->slot_zoomState(4, AutoZoom::ZoomingWide);
     m_pane->slot_zoomState(0, AutoZoom::Stopped);
-    QCOMPARE(m_pane->zoomRereadDeadline_ms(), s_now_ms + 600);
+    QCOMPARE(m_pane->zoomRereadDeadline_ms(), quvtest::clock_ms + 600);
     // The last millisecond of the window still reads.
-    s_now_ms += 599;
+    quvtest::clock_ms += 599;
     m_sim->clearReceived();
     m_pane->uiTimerUpdate();
     QCOMPARE(joined(m_sim->received()), joined({ INQUIRY }));
@@ -701,7 +695,7 @@ void TestPaneBase::offlineCameraSendsNothing()
     pane.zoomTeleButton()->click();
     QCOMPARE(placeholder->zoomingState(), AutoZoom::ZoomingTele);
     QVERIFY(pane.zoomTeleButton()->isChecked());
-    s_now_ms += 100;
+    quvtest::clock_ms += 100;
     pane.uiTimerUpdate();
     pane.zoomSlider()->setValue(3000);
     QCOMPARE(placeholder->zoomingState(), AutoZoom::Stopped);

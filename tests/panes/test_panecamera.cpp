@@ -19,17 +19,11 @@
 #include "quvapp/quvcombobox.h"
 #include "quvtest.h"
 #include "simulatedcameraset.h"
+#include "steppedclock.h"
 
 using quvtest::hexBytes;
 
 namespace {
-
-uint64_t s_now_ms = 5000000;
-
-uint64_t testClock()
-{
-    return s_now_ms;
-}
 
 // clang-format off
 struct Conversion { int (*convert)(int); int in, out; };
@@ -127,7 +121,7 @@ private:
 
 void TestPaneCamera::initTestCase()
 {
-    paneclock::setSourceForTesting(testClock);
+    paneclock::setSourceForTesting(quvtest::steppedClock);
     m_cameras = new SimulatedCameraSet;
     m_camera = m_cameras->waitForCamera();
     QVERIFY(m_camera);
@@ -202,7 +196,7 @@ QString TestPaneCamera::shown() const
     state += m_pane->shutterCombo()->isEnabled() ? "s" : "";
     state += m_pane->gainSlider()->isEnabled() ? "g" : "";
     state += enabledModes == 4 ? "m" : enabledModes > 0 ? "m?" : "";
-    return (state + (m_pane->aeRereadDeadline_ms() == s_now_ms + 1200 ? " w" : "")).simplified();
+    return (state + (m_pane->aeRereadDeadline_ms() == quvtest::clock_ms + 1200 ? " w" : "")).simplified();
 }
 
 void TestPaneCamera::showCamera(int aeMode, int iris, int gain)
@@ -235,7 +229,7 @@ void TestPaneCamera::scenarios()
         QSettings().setValue("prefs/saved_aeMode", s.stored);
     m_pane->preferenceRead();
     showCamera(action.isEmpty() ? 3 : s.aeMode, s.iris, s.gain);
-    s_now_ms += 5000;
+    quvtest::clock_ms += 5000;
     QSignalSpy moved(m_pane->apertureSlider(), &QSlider::valueChanged);
     if (action.isEmpty()) {
         m_sim->setValue(hexBytes("04 39"), QByteArray(1, char(s.aeMode)));
@@ -321,12 +315,12 @@ void TestPaneCamera::focus()
     SegmentSlider* slider = m_pane->focusSlider();
     QCOMPARE(slider->value(), 57344 - 0x1000);
     // On: the focus follows the camera on the tick for 2400 ms.
-    const uint64_t start = s_now_ms;
+    const uint64_t start = quvtest::clock_ms;
     toggle->click();
     QCOMPARE(wire(), QString("81 01 04 38 02 FF"));
     QString reads;
     for (uint64_t t = 100; t <= 3000; t += 100) {
-        s_now_ms = start + t;
+        quvtest::clock_ms = start + t;
         m_sim->setWord(hexBytes("04 48"), uint16_t(t));
         m_pane->uiTimerUpdate();
         reads += wire() == QLatin1String("81 09 04 48 FF") ? 'r' : '.';
@@ -346,7 +340,7 @@ void TestPaneCamera::focus()
 
     // A momentary push: on while held, with 30 s of re-reads; when on already, nothing.
     m_pane->slot_focusAutoPush(true);
-    QCOMPARE(m_pane->focusRereadDeadline_ms(), s_now_ms + 30000);
+    QCOMPARE(m_pane->focusRereadDeadline_ms(), quvtest::clock_ms + 30000);
     m_pane->slot_focusAutoPush(false);
     m_pane->slot_focusAutoPush(false);
     QCOMPARE(wire(), "81 01 04 38 02 FF | " + off);
@@ -389,12 +383,12 @@ void TestPaneCamera::exposureRereadWindow()
 
     showCamera(aeMode, 10, 5);
     // A shutter choice opens 1200 ms of re-reads of what the camera picks.
-    const uint64_t start = s_now_ms;
+    const uint64_t start = quvtest::clock_ms;
     m_pane->slot_apertShutterSpeed(22);
     m_pane->slot_apertShutterSpeed(15);
     QCOMPARE(wire(), QString("81 01 04 4A 00 00 00 0F FF"));
     for (uint64_t t = 100; t <= 1500; t += 100) {
-        s_now_ms = start + t;
+        quvtest::clock_ms = start + t;
         m_pane->uiTimerUpdate();
         QCOMPARE(wire().remove("81 09 04 ").remove(" FF").remove("| "), t < 1200 ? tick : QString());
     }
@@ -405,7 +399,7 @@ void TestPaneCamera::exposureRereadWindow()
         wire(), QString("81 01 04 4C 00 00 00 08 FF | 81 01 04 %1 00 00 00 0D FF").arg(aeMode == 13 ? "4D" : "4B"));
     // Releasing the aperture in iris priority opens it too; a hidden pane reads nothing.
     emit m_pane->apertureSlider()->sliderReleased();
-    QCOMPARE(m_pane->aeRereadDeadline_ms(), aeMode == 11 ? s_now_ms + 1200 : start + 1200);
+    QCOMPARE(m_pane->aeRereadDeadline_ms(), aeMode == 11 ? quvtest::clock_ms + 1200 : start + 1200);
     m_pane->hide();
     m_pane->uiTimerUpdate();
     QCOMPARE(wire(), QString());
@@ -430,7 +424,7 @@ void TestPaneCamera::failedModeRead()
     m_pane->brightButton()->click();
     QCOMPARE(sets(), QString("39 0D"));
     m_camera->deviceInvalidateCache();
-    s_now_ms += 100;
+    quvtest::clock_ms += 100;
     m_pane->uiTimerUpdate();
     QCOMPARE(wire(), QString("81 09 04 39 FF"));
 }

@@ -21,13 +21,13 @@
 #include "panesapplication.h"
 #include "quvapp/quvdoublespinbox.h"
 #include "quvtest.h"
+#include "steppedclock.h"
 
 using quvtest::CamSim;
 using quvtest::hexBytes;
 
 namespace {
 
-uint64_t s_now_ms = 5000000;
 
 QByteArray nibbles(int word)
 {
@@ -127,7 +127,7 @@ private:
 
 void TestPaneEptz::initTestCase()
 {
-    paneclock::setSourceForTesting([] { return s_now_ms; });
+    paneclock::setSourceForTesting(quvtest::steppedClock);
     QVERIFY(m_sim.isValid());
     auto* set = new DeviceSet(&m_owner);
     set->deviceSetCreate(QList<SerialPortDesc> { SerialPortDesc::forDevicePath(m_sim.devicePath()) }, false);
@@ -391,7 +391,7 @@ void TestPaneEptz::dragSpinAndJoystick()
 void TestPaneEptz::resyncRefreshesFromTheCache()
 {
     const auto tick = [&](uint64_t later_ms) {
-        s_now_ms += later_ms;
+        quvtest::clock_ms += later_ms;
         m_pane->uiTimerUpdate();
         return shown();
     };
