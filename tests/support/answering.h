@@ -33,6 +33,12 @@ struct Shown
 // How to answer one dialog or menu.
 struct Answer
 {
+    Answer(const QString& choice = QString(), const QString& text = QString(), std::function<void()> during = nullptr)
+        : choice(choice)
+        , text(text)
+        , during(std::move(during))
+    { }
+
     // A menu's item or a box's button to click by its text; "Cancel" rejects
     // an input or file dialog. Empty: a menu is closed with Escape, a box gets
     // its default button (or is accepted), an input or file dialog is accepted.
