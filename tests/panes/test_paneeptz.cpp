@@ -375,8 +375,7 @@ void TestPaneEptz::cameraRemovedDuringTheWarning()
     pane.uiSync(true);
     const auto unplug = [&] { cameras.set()->deviceSetCreate(QList<SerialPortDesc> {}, false); };
     QList<quvtest::Shown> shown;
-    const QList<quvtest::Answer> answers { { QString(), QString(), unplug } };
-    QUV_ANSWER([&] { pane.onOffSwitch()->setChecked(true); }, answers, &shown);
+    QUV_ANSWER([&] { pane.onOffSwitch()->setChecked(true); }, &shown, { QString(), QString(), unplug });
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown.first().className, QStringLiteral("QMessageBox"));
     QCOMPARE(cameras.set()->deviceSetCount(), 0);

@@ -293,7 +293,7 @@ private slots:
         auto* apply = find<QPushButton>("apply");
         auto* note = find<QLabel>("restartNote");
         QList<quvtest::Shown> shown;
-        QUV_ANSWER([&] { choose(format, 2); }, {}, &shown);
+        QUV_ANSWER([&] { choose(format, 2); }, &shown);
         // The warning, as this test alone checks it word for word.
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().title, QStringLiteral("QUV Taqo Control"));
@@ -306,10 +306,10 @@ private slots:
         m_pane->uiSync(true);
         QVERIFY(!apply->isEnabled() && note->isHidden());
         QCOMPARE(format->currentIndex(), 0);
-        QUV_ANSWER([&] { choose(format, 2); }, {}, nullptr);
+        QUV_ANSWER([&] { choose(format, 2); }, nullptr);
         choose(format, 0);
         QVERIFY(!apply->isEnabled() && note->isHidden());
-        QUV_ANSWER([&] { choose(format, 2); }, {}, nullptr);
+        QUV_ANSWER([&] { choose(format, 2); }, nullptr);
         QVERIFY(settle());
         sent();
         apply->click();
@@ -325,7 +325,7 @@ private slots:
         // A UHD format with ePTZ on: no box, and ePTZ stays on; a colour space goes with it.
         m_sim->setValue(hexBytes("7E 06 00"), hexBytes("02"));
         m_camera->deviceInvalidateCache();
-        QUV_ANSWER([&] { choose(format, 1); }, {}, &shown);
+        QUV_ANSWER([&] { choose(format, 1); }, &shown);
         QCOMPARE(shown.size(), 0);
         choose(find<QuvComboBox>("colorSpace"), 1);
         m_pane->uiResync(ResyncApplyOutput);
@@ -336,19 +336,19 @@ private slots:
 
         // Low delay: a box on the way in and out, none back to the camera's own mode.
         auto* delay = find<QuvComboBox>("delayMode");
-        QUV_ANSWER([&] { choose(delay, 1); }, {}, &shown);
+        QUV_ANSWER([&] { choose(delay, 1); }, &shown);
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().title, QStringLiteral("Low Delay Warning"));
         QVERIFY(shown.first().text.startsWith(QLatin1String("<b><big>Turning on \"Low Delay\" mode")));
         QCOMPARE(
             shown.first().detail, QStringLiteral("Normal Latency:\t ~2 frames delay\nLow Latency:\t ~1 frame delay\n"));
-        QUV_ANSWER([&] { choose(delay, 0); }, {}, &shown);
+        QUV_ANSWER([&] { choose(delay, 0); }, &shown);
         QCOMPARE(shown.size(), 0);
         QVERIFY(!apply->isEnabled());
-        QUV_ANSWER([&] { choose(delay, 1); }, {}, nullptr);
+        QUV_ANSWER([&] { choose(delay, 1); }, nullptr);
         apply->click();
         QCOMPARE(sent(), QStringLiteral("81 01 04 24 75 00 01 FF"));
-        QUV_ANSWER([&] { choose(delay, 0); }, {}, &shown);
+        QUV_ANSWER([&] { choose(delay, 0); }, &shown);
         QCOMPARE(shown.size(), 1);
         QVERIFY(shown.first().text.contains(QLatin1String("Turning off")));
         m_sim->setValue(hexBytes("04 24 75"), hexBytes("00 00"));
@@ -541,7 +541,7 @@ private slots:
         // Off: inert, no menu.
         QVERIFY(!focus->GetEditable());
         QList<quvtest::Shown> shown;
-        QUV_ANSWER([&] { emit focus->customContextMenuRequested(QPoint(5, 5)); }, {}, &shown);
+        QUV_ANSWER([&] { emit focus->customContextMenuRequested(QPoint(5, 5)); }, &shown);
         QCOMPARE(shown.size(), 0);
         sent();
         find<QPushButton>("spotFocus")->click();
@@ -550,12 +550,12 @@ private slots:
         QVERIFY(focus->GetEditable() && ae->GetEditable());
         // Slots that need a sender do nothing when called directly.
         m_pane->slot_selectWb();
-        QUV_ANSWER([&] { m_pane->slot_spotContextMenu(QPoint(5, 5)); }, {}, &shown);
+        QUV_ANSWER([&] { m_pane->slot_spotContextMenu(QPoint(5, 5)); }, &shown);
         QCOMPARE(shown.size(), 0);
 
         emit focus->RoiChanged(QRect(1440, 742, 960, 675));
-        QUV_ANSWER([&] { emit ae->customContextMenuRequested(QPoint(5, 5)); }, { { QStringLiteral("Move to Center") } },
-            &shown);
+        QUV_ANSWER(
+            [&] { emit ae->customContextMenuRequested(QPoint(5, 5)); }, &shown, { QStringLiteral("Move to Center") });
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().items, QStringList(QStringLiteral("Move to Center")));
         QCOMPARE(sent(), QStringLiteral("81 01 05 68 %1 FF | 81 01 04 29 %1 FF").arg(centre));
@@ -632,8 +632,8 @@ private slots:
         auto* focus = find<ScreenProxyIcon>("spotFocusPicture");
         find<QPushButton>("spotFocus")->click();
         QVERIFY(focus->GetEditable());
-        const QList<quvtest::Answer> centreWhileRemoved { { QStringLiteral("Move to Center"), QString(), remove } };
-        QUV_ANSWER([&] { emit focus->customContextMenuRequested(QPoint(5, 5)); }, centreWhileRemoved, nullptr);
+        QUV_ANSWER([&] { emit focus->customContextMenuRequested(QPoint(5, 5)); }, nullptr,
+            { QStringLiteral("Move to Center"), QString(), remove });
         QVERIFY(!m_set->getAt(2));
         QCOMPARE(focus->roi().topLeft(), QPoint(1440, 742));
         // Back again, for the box.
@@ -643,9 +643,8 @@ private slots:
             false);
         QTRY_VERIFY_WITH_TIMEOUT(m_set->processingCount() == 0 && m_set->getAt(2), 30000);
         m_pane->uiSync(true);
-        const QList<quvtest::Answer> acceptWhileRemoved { { QString(), QString(), remove } };
         QList<quvtest::Shown> shown;
-        QUV_ANSWER([&] { choose(find<QuvComboBox>("delayMode"), 1); }, acceptWhileRemoved, &shown);
+        QUV_ANSWER([&] { choose(find<QuvComboBox>("delayMode"), 1); }, &shown, { QString(), QString(), remove });
         QCOMPARE(shown.size(), 1);
         QVERIFY(!m_set->getAt(2));
         QVERIFY(find<QPushButton>("apply")->isEnabled());

@@ -62,10 +62,12 @@ void requestContextMenu(QWidget* widget, const QPoint& pos);
 
 } // namespace quvtest
 
-// Runs act and answers its dialogs and menus; fails the test function where
-// the answering failed.
-#define QUV_ANSWER(act, answers, shown)                                                                                \
+// Runs act and answers its dialogs and menus with the answers that follow
+// (Answer initialisers, none for the defaults); shown may be null. Fails the
+// test function where the answering failed.
+#define QUV_ANSWER(act, shown, ...)                                                                                    \
     do {                                                                                                               \
         QString quvAnswerFailure;                                                                                      \
-        QVERIFY2(quvtest::answerWhile(act, answers, shown, &quvAnswerFailure), qPrintable(quvAnswerFailure));          \
+        QVERIFY2(quvtest::answerWhile(act, QList<quvtest::Answer> { __VA_ARGS__ }, shown, &quvAnswerFailure),          \
+            qPrintable(quvAnswerFailure));                                                                             \
     } while (false)
