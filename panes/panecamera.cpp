@@ -8,6 +8,7 @@
 #include "panes/paneclock.h"
 #include "panes/paneui.h"
 #include "panes/segmentslider.h"
+#include "panes/taqoop.h"
 #include "quvapp/quvcombobox.h"
 
 #include <cmath>
@@ -26,11 +27,6 @@
 using namespace ViscaScale;
 
 namespace {
-
-// Controller and keyboard operations.
-constexpr int kOpAutoExposure = 300;
-constexpr int kOpDarker = 306;
-constexpr int kOpBrighter = 307;
 
 // The focus position assumed when switching automatic focus off finds none: mid range.
 constexpr int kFocusFallback = 28672;
@@ -540,9 +536,9 @@ void PaneCamera::preferenceWrite()
 
 void PaneCamera::buttonClick(int op)
 {
-    if (op == kOpDarker || op == kOpBrighter)
-        stepExposure(op == kOpBrighter);
-    else if (op == kOpAutoExposure)
+    if (op == TaqoOpExposureDown || op == TaqoOpExposureUp)
+        stepExposure(op == TaqoOpExposureUp);
+    else if (op == TaqoOpAutoExposure)
         m_autoExposureToggle->toggle();
     PaneBase::buttonClick(op);
 }
