@@ -33,8 +33,6 @@ public:
     }
 };
 
-// The panes' clock of every window test (quvtest::steppedClock); test_controller still names it so.
-inline constexpr auto testClock = &quvtest::steppedClock;
 
 class TestWindow : public MainWindow
 {
