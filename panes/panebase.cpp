@@ -53,7 +53,6 @@ const paneui::ImageButtonLook kZoomButtonLook = { "", "zoom_%1_icon", "border:0;
         { nullptr, nullptr } } };
 
 const char* const kZoomButtonTip = "Zoom control group\nClick to toggle auto-zoom.";
-const char* const kCaptionSheet = "color: rgb(146,146,146)";
 
 // The zoom group's controls, in the order they are made (a later one lies
 // above an earlier one where they overlap).
@@ -175,7 +174,7 @@ QWidget* makeZoomControl(const ZoomRow& row, QWidget* parent, const QString& pic
     case ZoomKind::Caption: {
         auto* caption = new QLabel(content, parent);
         if (row.traits & Grey)
-            caption->setStyleSheet(QString::fromLatin1(kCaptionSheet));
+            caption->setStyleSheet(QLatin1String(paneui::CAPTION_SHEET));
         if (row.traits & Right)
             caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         return caption;

@@ -145,7 +145,6 @@ constexpr bool layoutWellFormed()
 }
 static_assert(layoutWellFormed(), "one layout row per control, in Control order");
 
-const char* const kCaptionSheet = "color: rgb(146,146,146)";
 // An exposure mode's button: the stem's off, on and press pictures (press also while disabled).
 const paneui::ImageButtonLook kModeButtonLook = { "", "%1_off",
     "background-repeat: no-repeat;border:0;margin:0;padding:0;",
@@ -218,7 +217,7 @@ QWidget* makeControl(const LayoutRow& row, QWidget* parent, QButtonGroup* modeGr
     case Kind::Caption:
     case Kind::RightCaption: {
         auto* caption = new QLabel(content, parent);
-        caption->setStyleSheet(QString::fromLatin1(kCaptionSheet));
+        caption->setStyleSheet(QLatin1String(paneui::CAPTION_SHEET));
         if (row.kind == Kind::RightCaption)
             caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         return caption;

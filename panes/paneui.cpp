@@ -29,6 +29,7 @@ QString pictureUrl(const char* pattern, const QString& stem, const QString& suff
 
 } // namespace
 
+const char* const CAPTION_SHEET = "color: rgb(146,146,146)";
 const char* const SWITCH_SHEET = "QPushButton{background:none;border:0;margin:0;padding:0;border-image:none;}";
 
 bool connectOrWarn(

@@ -50,6 +50,9 @@ struct ImageButtonLook
 // The sheet of look for stem; suffix goes after each picture's name (a size variant such as "_sm").
 QString imageButtonSheet(const ImageButtonLook& look, const QString& stem, const QString& suffix = QString());
 
+// The grey of the captions under the camera pane's and the zoom group's sliders.
+extern const char* const CAPTION_SHEET;
+
 // The sheet of a switch drawn by its icon alone.
 extern const char* const SWITCH_SHEET;
 // The icon of a two-state switch: the off and on pictures, whether the
