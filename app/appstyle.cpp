@@ -1,5 +1,7 @@
 #include "app/appstyle.h"
 
+#include <QCoreApplication>
+
 QString applicationStyleSheet(QString librarySheet)
 {
     librarySheet.replace(QLatin1String("QSlider"), QLatin1String("QuvSlider"));
@@ -9,4 +11,9 @@ QString applicationStyleSheet(QString librarySheet)
     librarySheet.append(QLatin1String("QGroupBox {background: rgb(38,38,38); margin: 17px 0px 0px 0px;}"));
     librarySheet.append(QLatin1String("QStackedWidget {border-image: none; background-color: transparent;}"));
     return librarySheet;
+}
+
+void applicationAttributes()
+{
+    QCoreApplication::setAttribute(Qt::AA_ForceRasterWidgets);
 }

@@ -1,5 +1,6 @@
 #include "app/appstyle.h"
 #include "app/displaycheck.h"
+#include "app/fontwarmup.h"
 #include "app/mainwindow.h"
 #include "app/shutdownsignals.h"
 #include "quvapp/quvapplication.h"
@@ -23,6 +24,8 @@ int main(int argc, char** argv)
         // Declared in this order so that they end in the reverse one: the
         // window, the signal handlers, the sheet, the application, the log.
         QUVLog log;
+        fontsWarmUp();
+        applicationAttributes();
         QuvApplication application(argc, argv, QuvStyleLookSlate);
         const QString sheet = applicationStyleSheet(application.getStyleSheet());
         application.setStyleSheet(sheet);

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include <SDL.h>
+#include "app/sdlapi.h"
 
 namespace {
 
@@ -30,38 +30,46 @@ void SdlJoystick::ReleaseInstance()
 }
 
 SdlJoystick::SdlJoystick()
+    : m_sdl(sdlapi::get())
 {
+    // Without SDL there is no joystick: every count below reads as none.
+    if (!m_sdl)
+        return;
     // SDL would otherwise turn SIGINT and SIGTERM into an SDL_QUIT event that
     // nobody acts on, and the process could no longer be stopped. SDL_Quit
     // clears every hint, so this is set again before each start.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    m_sdl->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // Each SDL_PollEvent must refresh the joystick states; with the sentinel,
     // a poll that finds events still queued would read the states of the
     // previous one.
-    SDL_SetHint(SDL_HINT_POLL_SENTINEL, "0");
-    SDL_Init(SDL_INIT_JOYSTICK);
+    m_sdl->SetHint(SDL_HINT_POLL_SENTINEL, "0");
+    m_sdl->Init(SDL_INIT_JOYSTICK);
 }
 
 SdlJoystick::~SdlJoystick()
 {
     axes.clear();
     buttons.clear();
+    if (!m_sdl)
+        return;
     if (m_joystick)
-        SDL_JoystickClose(m_joystick);
-    SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
-    SDL_Quit();
+        m_sdl->JoystickClose(m_joystick);
+    m_sdl->QuitSubSystem(SDL_INIT_JOYSTICK);
+    m_sdl->Quit();
 }
 
 int SdlJoystick::joysticksCount()
 {
-    return SDL_NumJoysticks();
+    return m_sdl ? m_sdl->NumJoysticks() : 0;
 }
 
 void SdlJoystick::joystickOpen(int index)
 {
+    if (!m_sdl)
+        return;
     if (m_joystick)
-        SDL_JoystickClose(m_joystick);
-    m_joystick = SDL_JoystickOpen(index);
+        m_sdl->JoystickClose(m_joystick);
+    m_joystick = m_sdl->JoystickOpen(index);
 }
 
 bool SdlJoystick::joystickOpened()
@@ -71,23 +79,24 @@ bool SdlJoystick::joystickOpened()
 
 QString SdlJoystick::joystickName()
 {
-    const char* name = SDL_JoystickName(m_joystick);
+    const char* name = m_sdl ? m_sdl->JoystickName(m_joystick) : nullptr;
     return name ? QString::fromUtf8(name) : QString();
 }
 
+// SDL reports -1 for a missing handle; so do these without SDL.
 int SdlJoystick::joystickNumAxes()
 {
-    return SDL_JoystickNumAxes(m_joystick);
+    return m_sdl ? m_sdl->JoystickNumAxes(m_joystick) : -1;
 }
 
 int SdlJoystick::joystickNumButtons()
 {
-    return SDL_JoystickNumButtons(m_joystick);
+    return m_sdl ? m_sdl->JoystickNumButtons(m_joystick) : -1;
 }
 
 int SdlJoystick::joystickCurrent()
 {
-    return SDL_JoystickInstanceID(m_joystick);
+    return m_sdl ? m_sdl->JoystickInstanceID(m_joystick) : -1;
 }
 
 void SdlJoystick::checkStuff() { }
@@ -97,15 +106,15 @@ void SdlJoystick::getdata()
     axes.clear();
     buttons.clear();
     SDL_Event event;
-    if (!SDL_PollEvent(&event))
+    if (!m_sdl || !m_sdl->PollEvent(&event))
         return;
     ++s_eventCount;
     const bool resting = s_eventCount <= WARM_UP_EVENTS;
     // SDL reports -1 for a missing handle, so nothing is read then.
-    const int axisCount = SDL_JoystickNumAxes(m_joystick);
+    const int axisCount = m_sdl->JoystickNumAxes(m_joystick);
     for (int i = 0; i < axisCount; ++i)
-        axes.append(resting ? 0 : SDL_JoystickGetAxis(m_joystick, i));
-    const int buttonCount = SDL_JoystickNumButtons(m_joystick);
+        axes.append(resting ? 0 : m_sdl->JoystickGetAxis(m_joystick, i));
+    const int buttonCount = m_sdl->JoystickNumButtons(m_joystick);
     for (int i = 0; i < buttonCount; ++i)
-        buttons.append(SDL_JoystickGetButton(m_joystick, i) != 0);
+        buttons.append(m_sdl->JoystickGetButton(m_joystick, i) != 0);
 }

@@ -2,12 +2,14 @@
 
 // The process's one door to SDL's joystick functions: it starts SDL's
 // joystick subsystem, opens a joystick and, once per poll, takes one SDL event
-// and copies the current axis and button states into two lists.
+// and copies the current axis and button states into two lists. SDL is loaded
+// when the first instance is made (sdlapi.h); without it there is no joystick.
 
 #include <QList>
 #include <QObject>
 #include <QString>
 
+struct SdlApi;
 struct _SDL_Joystick;
 
 class SdlJoystick : public QObject
@@ -46,5 +48,7 @@ private:
     SdlJoystick();
     ~SdlJoystick() override;
 
+    // The SDL functions; null when SDL cannot be had.
+    const SdlApi* m_sdl = nullptr;
     _SDL_Joystick* m_joystick = nullptr;
 };

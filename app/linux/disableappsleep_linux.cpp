@@ -2,6 +2,12 @@
 // held as the descriptor logind hands out (closing it ends the inhibition at
 // once); else the PowerManagement inhibitor of the user's session, ended by
 // its cookie; else nothing.
+//
+// The inhibitor is asked for on a helper thread, so that the window does not
+// wait for the buses: connecting to them and logind's answer (which asks
+// polkit first) take milliseconds of the start-up, while the machine's idle
+// timer counts in minutes. Ending it waits for a request still under way
+// (at most its time-out), then lets the inhibitor go at once.
 
 #include "app/disableappsleep.h"
 
@@ -10,6 +16,9 @@
 #include <QDBusReply>
 #include <QDBusUnixFileDescriptor>
 #include <QDebug>
+
+#include <pthread.h>
+#include <thread>
 
 namespace {
 
@@ -20,8 +29,8 @@ constexpr int CALL_TIMEOUT_MS = 1000;
 
 QDBusMessage inhibitCall(const char* service, const char* path, const char* interface, const char* method)
 {
-    return QDBusMessage::createMethodCall(QLatin1String(service), QLatin1String(path), QLatin1String(interface),
-        QLatin1String(method));
+    return QDBusMessage::createMethodCall(
+        QLatin1String(service), QLatin1String(path), QLatin1String(interface), QLatin1String(method));
 }
 
 } // namespace
@@ -50,10 +59,16 @@ public:
     {
         if (disable && !m_active) {
             m_active = true;
-            if (!inhibitLogind() && !inhibitPowerManagement())
-                qDebug() << "DisableAppSleep: no sleep inhibitor answers on D-Bus; idle sleep stays allowed";
+            m_request = std::thread([this] {
+                pthread_setname_np(pthread_self(), "sleepguard");
+                if (!inhibitLogind() && !inhibitPowerManagement())
+                    qDebug() << "DisableAppSleep: no sleep inhibitor answers on D-Bus; idle sleep stays allowed";
+            });
         } else if (!disable) {
             m_active = false;
+            // What the request took is this thread's to let go once it is over.
+            if (m_request.joinable())
+                m_request.join();
             // Dropping the last copy of logind's descriptor closes it.
             m_inhibitor = QDBusUnixFileDescriptor();
             if (m_hasCookie) {
@@ -73,7 +88,8 @@ private:
         const QString& address, QDBusConnection::BusType standard, const char* prefix, QString& name)
     {
         if (address.isEmpty())
-            return standard == QDBusConnection::SystemBus ? QDBusConnection::systemBus() : QDBusConnection::sessionBus();
+            return standard == QDBusConnection::SystemBus ? QDBusConnection::systemBus()
+                                                          : QDBusConnection::sessionBus();
         if (name.isEmpty())
             name = QLatin1String(prefix) + QString::number(quintptr(&name), 16);
         return QDBusConnection::connectToBus(address, name);
@@ -94,7 +110,8 @@ private:
             return false;
         QDBusMessage call = inhibitCall(
             "org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "Inhibit");
-        call << QStringLiteral("idle") << QLatin1String(APPLICATION) << QLatin1String(REASON) << QStringLiteral("block");
+        call << QStringLiteral("idle") << QLatin1String(APPLICATION) << QLatin1String(REASON)
+             << QStringLiteral("block");
         const QDBusReply<QDBusUnixFileDescriptor> reply = system.call(call, QDBus::Block, CALL_TIMEOUT_MS);
         if (!reply.isValid() || !reply.value().isValid())
             return false;
@@ -119,6 +136,8 @@ private:
     }
 
     bool m_active = false;
+    // Asks for the inhibitor; the members below are its until it is joined.
+    std::thread m_request;
     QString m_systemBusAddress;
     QString m_sessionBusAddress;
     QString m_systemBusName;

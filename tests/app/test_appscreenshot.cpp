@@ -10,6 +10,7 @@
 
 #include <QGuiApplication>
 #include <QSettings>
+#include <QWindow>
 
 class TestAppScreenshot : public QObject
 {
@@ -28,6 +29,8 @@ void TestAppScreenshot::views()
     apptest::Rig rig({ 0 });
     rig.window.move(10, 10);
     QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+    // Drawn by the raster engine alone: Qt loaded no OpenGL integration for the window.
+    QCOMPARE(rig.window.windowHandle()->surfaceType(), QSurface::RasterSurface);
     const QRect frame = rig.window.frameGeometry();
     QVERIFY(quvtest::stableScreenGrab().copy(frame).save(quvtest::artifactPath(QStringLiteral("app_nocamera.png"))));
     QVERIFY(rig.start());

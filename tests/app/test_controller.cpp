@@ -1,23 +1,23 @@
 // Controller and keyboard input. The controller poll and the joystick bridge
 // run against SDL's virtual joystick: the test "plugs" virtual sticks that
 // every start of SDL then finds, as it would find a real one, so the
-// re-creation of SDL after a rescan re-opens them. The main window's keys,
+// re-creation of SDL after a rescan re-opens them (virtualsticks.h). The
+// program without SDL runs without a joystick. The main window's keys,
 // controller actions and main menu are checked by the packets a simulated
 // camera receives.
 
 #include <algorithm>
-#include <atomic>
 #include <csignal>
-#include <dlfcn.h>
 #include <functional>
+#include <memory>
 #include <sys/wait.h>
-#include <tuple>
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QPointer>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 
@@ -35,19 +35,20 @@
 #include "quvapp/quvdoublespinbox.h"
 #include "quvtest.h"
 #include "testwindow.h"
+#include "virtualsticks.h"
 
 using quvtest::CamSim;
 using quvtest::hexBytes;
 
 namespace {
 
-QList<std::tuple<QByteArray, int, int>> s_plugged; // name, axes, buttons
-std::atomic<bool> s_failOpen { false };
+using apptest::sticks::failOpen;
+using apptest::sticks::plugged;
 
 // The opened virtual stick, to move its controls.
 SDL_Joystick* stick()
 {
-    return SDL_JoystickFromInstanceID(SDL_JoystickGetDeviceInstanceID(0));
+    return apptest::sticks::first();
 }
 
 void rescan(ControlBase* control)
@@ -141,38 +142,23 @@ bool runFresh(const char* function)
 
 } // namespace
 
-extern "C" int SDL_Init(Uint32 flags)
-{
-    const int result = reinterpret_cast<int (*)(Uint32)>(dlsym(RTLD_NEXT, "SDL_Init"))(flags);
-    for (const auto& [name, axes, buttons] : s_plugged) {
-        SDL_VirtualJoystickDesc desc;
-        SDL_zero(desc);
-        desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-        std::tie(desc.name, desc.naxes, desc.nbuttons) = std::make_tuple(name.constData(), axes, buttons);
-        SDL_JoystickAttachVirtualEx(&desc);
-    }
-    return result;
-}
-
-// A listed joystick that cannot be opened (no access to its device node).
-extern "C" SDL_Joystick* SDL_JoystickOpen(int index)
-{
-    return s_failOpen ? nullptr : reinterpret_cast<SDL_Joystick* (*)(int)>(dlsym(RTLD_NEXT, "SDL_JoystickOpen"))(index);
-}
-
 class TestController : public QObject
 {
     Q_OBJECT
 
 private slots:
     // Only the test scans: the window's countdown armed at start never runs out.
-    void initTestCase() { paneclock::setSourceForTesting(quvtest::steppedClock); }
+    void initTestCase()
+    {
+        paneclock::setSourceForTesting(quvtest::steppedClock);
+        QVERIFY(apptest::sticks::install());
+    }
     void init() { QSettings().clear(); }
     void cleanup()
     {
         ControlBase::ReleaseInstance();
         SdlJoystick::ReleaseInstance();
-        s_plugged.clear();
+        plugged.clear();
     }
 
     // The first ten events of the process report every axis at rest, however
@@ -184,7 +170,7 @@ private slots:
             QVERIFY(runFresh("firstTenEventsRestTheAxes"));
             return;
         }
-        s_plugged = { { "X VM", 4, 29 } };
+        plugged = { { "X VM", 4, 29 } };
         ControlBase* control = ControlBase::GetInstance();
         SdlJoystick* joystick = SdlJoystick::GetInstance();
         SDL_JoystickSetVirtualAxis(stick(), 0, 20000);
@@ -203,7 +189,7 @@ private slots:
     // dead zone is a change.
     void buttonsAndAxes()
     {
-        s_plugged = { { "X VM", 4, 29 } };
+        plugged = { { "X VM", 4, 29 } };
         ControlBase* control = ControlBase::GetInstance();
         SdlJoystick* joystick = SdlJoystick::GetInstance();
         QVERIFY(warmUp(control, joystick));
@@ -243,7 +229,7 @@ private slots:
     // remembered all the same.
     void repeatFilter()
     {
-        s_plugged = { { "X VM", 4, 29 } };
+        plugged = { { "X VM", 4, 29 } };
         ControlBase* control = ControlBase::GetInstance();
         QSignalSpy clicks(control, &ControlBase::sig_buttonClick);
         QSignalSpy pushes(control, &ControlBase::sig_buttonPush);
@@ -324,15 +310,15 @@ private slots:
     // A failed open, then rescans: each starts SDL again, which finds the sticks plugged at that time.
     void openRescanAndDelete()
     {
-        s_failOpen = true;
-        s_plugged = { { "X VM", 4, 29 } };
+        failOpen = true;
+        plugged = { { "X VM", 4, 29 } };
         ControlBase* control = ControlBase::GetInstance();
-        s_failOpen = false;
+        failOpen = false;
         QVERIFY(!control->joystickAttached() && !control->buttonPoll());
         QVERIFY(SdlJoystick::GetInstance()->joystickName().isEmpty());
         QSignalSpy pushes(control, &ControlBase::sig_buttonPush);
         QSignalSpy xy(control, &ControlBase::sig_joystickXY);
-        s_plugged = { { "Pad", 1, 16 } }; // an X axis without a Y: no XY signals
+        plugged = { { "Pad", 1, 16 } }; // an X axis without a Y: no XY signals
         rescan(control);
         SDL_JoystickSetVirtualAxis(stick(), 0, 30000);
         for (bool down : { true, false }) {
@@ -341,7 +327,7 @@ private slots:
         }
         QCOMPARE(QList<QVariantList>(pushes), (QList<QVariantList> { { 404, true }, { 404, false } }));
         QCOMPARE(xy.size(), 0);
-        s_plugged.clear();
+        plugged.clear();
         rescan(control);
         QVERIFY(!control->joystickAttached());
 
@@ -351,6 +337,62 @@ private slots:
         QCOMPARE(SDL_WasInit(SDL_INIT_JOYSTICK), 0u);
         QVERIFY(!ControlBase::GetInstance()->joystickAttached());
         QCOMPARE(log.count("joystickSetup"), 1);
+    }
+
+    // Every start of SDL, the first one and those of the rescans, has SDL leave the signals alone.
+    void everyStartKeepsTheSignals()
+    {
+        const int before = apptest::sticks::starts;
+        ControlBase* control = ControlBase::GetInstance();
+        rescan(control);
+        rescan(control);
+        QCOMPARE(apptest::sticks::starts - before, 3);
+        QCOMPARE(int(apptest::sticks::startsWithSignalHandlers), 0);
+    }
+
+    // A machine without SDL: one line says so, and the controller and the window run without a joystick.
+    void withoutSdl()
+    {
+        {
+            quvtest::MessageLog log;
+            QVERIFY(!sdlapi::load("libSDL2-absent.so.0"));
+            QVERIFY(!sdlapi::load("libz.so.1")); // a library, but not SDL
+            const QStringList lines = log.messages();
+            QCOMPARE(lines.size(), 2);
+            QVERIFY2(lines.at(0).startsWith("SdlJoystick: no joystick support: libSDL2-absent.so.0: "),
+                qPrintable(lines.at(0)));
+            QVERIFY2(
+                lines.at(1).startsWith("SdlJoystick: no joystick support: ") && lines.at(1).contains("SDL_SetHint"),
+                qPrintable(lines.at(1)));
+        }
+        const std::unique_ptr<const SdlApi> system(sdlapi::load(sdlapi::libraryName()));
+        QVERIFY(system && system->JoystickGetButton == &SDL_JoystickGetButton);
+
+        plugged = { { "Taqo VM", 4, 29 } };
+        sdlapi::setForTesting(nullptr);
+        const auto restore = qScopeGuard([] { apptest::sticks::install(); });
+        SdlJoystick* joystick = SdlJoystick::GetInstance();
+        QCOMPARE(QList<int>({ joystick->joysticksCount(), joystick->joystickNumAxes(), joystick->joystickNumButtons(),
+                     joystick->joystickCurrent() }),
+            QList<int>({ 0, -1, -1, -1 }));
+        joystick->joystickOpen(0);
+        joystick->getdata();
+        QVERIFY(!joystick->joystickOpened() && joystick->joystickName().isEmpty() && joystick->axes.isEmpty());
+        ControlBase* control = ControlBase::GetInstance();
+        rescan(control);
+        QVERIFY(!control->joystickAttached() && !control->buttonPoll());
+        control->slot_controlPoll();
+        ControlBase::ReleaseInstance();
+        {
+            Rig rig;
+            QVERIFY(rig.window.scan());
+            rig.window.syncInfo();
+            QCOMPARE(rig.window.m_joystickLabel->text(), QStringLiteral("Joystick Off"));
+            rig.sent("");
+            QTest::keyClick(&rig.window, Qt::Key_L);
+            QCOMPARE(rig.sent("81 01 04 07"), QStringLiteral("20 20"));
+        }
+        QCOMPARE(SDL_WasInit(SDL_INIT_JOYSTICK), 0u);
     }
 
     // SDL, started a second time by a rescan, leaves SIGTERM to end the process.
@@ -372,10 +414,10 @@ private slots:
     // The window's own controller on its control thread: the strip, a rescan re-opening the stick, a button.
     void joystickDrivesTheWindow()
     {
-        s_failOpen = true; // listed, but the device cannot be opened
-        s_plugged = { { "Taqo VM", 4, 29 } };
+        failOpen = true; // listed, but the device cannot be opened
+        plugged = { { "Taqo VM", 4, 29 } };
         Rig rig;
-        s_failOpen = false;
+        failOpen = false;
         rig.window.syncInfo();
         QCOMPARE(rig.window.m_joystickLabel->text(), QStringLiteral("Joystick Off"));
         QVERIFY(rig.window.scan());

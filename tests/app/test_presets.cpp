@@ -489,6 +489,27 @@ void TestPresets::readOnlyStoreAsNobody()
         QVERIFY(chown(QFile::encodeName(config).constData(), 65534, 65534) == 0);
     }
     QProcess helper;
+    // The sanitizers' suppression files lie in the source tree, which nobody
+    // may not be allowed to read (a clone in a private folder): the helper
+    // reads copies, in a folder whose path has no blank (an option ends there).
+    QTemporaryDir copies(QDir::tempPath() + QStringLiteral("/quvtest-XXXXXX"));
+    QVERIFY(chmod(QFile::encodeName(copies.path()).constData(), 0755) == 0);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString name : { "LSAN_OPTIONS", "UBSAN_OPTIONS" }) {
+        QStringList options = environment.value(name).split(':', Qt::SkipEmptyParts);
+        for (QString& option : options) {
+            const QString key = QStringLiteral("suppressions=");
+            if (!option.startsWith(key))
+                continue;
+            const QString copy = copies.filePath(name + ".supp");
+            QVERIFY(QFile::copy(option.mid(key.size()), copy));
+            QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+            option = key + copy;
+        }
+        if (!options.isEmpty())
+            environment.insert(name, options.join(':'));
+    }
+    helper.setProcessEnvironment(environment);
     helper.start(QCoreApplication::applicationFilePath(),
         { QString::fromLatin1(STORE_HELPER), home.path(), action ? "action" : "exit" });
     QVERIFY(helper.waitForFinished(30000));

@@ -1,6 +1,6 @@
 // The sleep guard against a private dbus-daemon with a stand-in service:
 // logind's inhibitor held by its descriptor, the PowerManagement fallback,
-// and no bus at all.
+// no bus at all, and a logind that answers late.
 
 #include "app/disableappsleep.h"
 #include "quvtest.h"
@@ -15,7 +15,7 @@
 #include <QDBusUnixFileDescriptor>
 #include <QDBusVirtualObject>
 #include <QProcess>
-#include <QScopeGuard>
+#include <QSemaphore>
 #include <QThread>
 
 namespace {
@@ -40,15 +40,61 @@ public:
             fcntl(ends[0], F_SETFL, O_NONBLOCK);
             readEnd = ends[0];
         }
+        {
+            QMutexLocker lock(&mutex);
+            calls.append(message.member() + QLatin1Char(' ') + arguments.join(QLatin1Char('|')));
+        }
+        // A slow service: the answer waits until the test lets it go.
+        if (held)
+            answer_sent.acquire();
+        return connection.send(
+            message.member() == QLatin1String("Inhibit") ? message.createReply(answer) : message.createReply());
+    }
+
+    QStringList recorded()
+    {
         QMutexLocker lock(&mutex);
-        calls.append(message.member() + QLatin1Char(' ') + arguments.join(QLatin1Char('|')));
-        return connection.send(message.member() == QLatin1String("Inhibit") ? message.createReply(answer)
-                                                                            : message.createReply());
+        return calls;
     }
 
     QMutex mutex;
     QStringList calls;
     std::atomic<int> readEnd { -1 };
+    std::atomic<bool> held { false };
+    QSemaphore answer_sent;
+};
+
+// A private dbus-daemon serving the stand-in on its own thread, under the given names.
+struct FakeBus
+{
+    bool start(const QStringList& services)
+    {
+        daemon.start(QStringLiteral("dbus-daemon"), { "--session", "--nofork", "--print-address" });
+        if (!QTest::qWaitFor([&] { return daemon.canReadLine(); }, 10000))
+            return false;
+        address = QString::fromUtf8(daemon.readLine()).trimmed();
+        QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("fake"));
+        fake.moveToThread(&serviceThread);
+        serviceThread.start();
+        bool registered = bus.registerVirtualObject(QStringLiteral("/org/freedesktop/login1"), &fake)
+            && bus.registerVirtualObject(QStringLiteral("/org/freedesktop/PowerManagement/Inhibit"), &fake);
+        for (const QString& service : services)
+            registered = bus.registerService(service) && registered;
+        return registered;
+    }
+    ~FakeBus()
+    {
+        fake.held = false;
+        fake.answer_sent.release(100);
+        QDBusConnection::disconnectFromBus(QStringLiteral("fake"));
+        serviceThread.quit();
+        serviceThread.wait();
+    }
+
+    QProcess daemon;
+    QString address;
+    QThread serviceThread;
+    Inhibitors fake;
 };
 
 } // namespace
@@ -60,6 +106,7 @@ class TestSleepGuard : public QObject
 private slots:
     void guard_data();
     void guard();
+    void slowAnswer();
 };
 
 void TestSleepGuard::guard_data()
@@ -84,40 +131,46 @@ void TestSleepGuard::guard()
 {
     QFETCH(QStringList, services);
     QFETCH(QStringList, calls);
-    QProcess daemon;
-    daemon.start(QStringLiteral("dbus-daemon"), { "--session", "--nofork", "--print-address" });
-    if (!QTest::qWaitFor([&] { return daemon.canReadLine(); }, 10000))
+    FakeBus bus;
+    if (!bus.start(services))
         QSKIP("dbus-daemon cannot be started (Debian package dbus)");
-    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
-    QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("fake"));
-    QThread serviceThread;
-    Inhibitors fake;
-    fake.moveToThread(&serviceThread);
-    serviceThread.start();
-    const auto stop = qScopeGuard([&] {
-        QDBusConnection::disconnectFromBus(QStringLiteral("fake"));
-        serviceThread.quit();
-        serviceThread.wait();
-    });
-    QVERIFY(bus.registerVirtualObject(QStringLiteral("/org/freedesktop/login1"), &fake));
-    QVERIFY(bus.registerVirtualObject(QStringLiteral("/org/freedesktop/PowerManagement/Inhibit"), &fake));
-    for (const QString& service : services)
-        QVERIFY(bus.registerService(service));
+    Inhibitors& fake = bus.fake;
 
     QFETCH(bool, systemBus);
     QFETCH(bool, sessionBus);
     const QString none = QStringLiteral("unix:path=/nonexistent/bus");
     quvtest::MessageLog log;
-    auto guard = std::make_unique<DisableAppSleep>(systemBus ? address : none, sessionBus ? address : none);
+    auto guard = std::make_unique<DisableAppSleep>(systemBus ? bus.address : none, sessionBus ? bus.address : none);
     char byte;
-    QCOMPARE(fake.calls, calls.mid(0, 1));
+    // The request goes out from a thread of the guard's.
+    QTRY_COMPARE(fake.recorded(), calls.mid(0, 1));
     QVERIFY(fake.readEnd < 0 || read(fake.readEnd, &byte, 1) < 0);
     guard.reset();
-    QTRY_COMPARE(fake.calls, calls);
+    QTRY_COMPARE(fake.recorded(), calls);
     // logind's inhibition ends as its descriptor closes.
     QTRY_VERIFY(fake.readEnd < 0 || read(fake.readEnd, &byte, 1) == 0);
-    QCOMPARE(log.count(QStringLiteral("DisableAppSleep: no sleep inhibitor answers on D-Bus; idle sleep stays allowed")),
+    QCOMPARE(
+        log.count(QStringLiteral("DisableAppSleep: no sleep inhibitor answers on D-Bus; idle sleep stays allowed")),
         calls.isEmpty() ? 1 : 0);
+}
+
+// The window is not held up by a slow logind: the guard is made while logind's answer is still to come, and
+// takes the inhibitor when it comes, without asking the session's service.
+void TestSleepGuard::slowAnswer()
+{
+    FakeBus bus;
+    if (!bus.start({ "org.freedesktop.login1", "org.freedesktop.PowerManagement" }))
+        QSKIP("dbus-daemon cannot be started (Debian package dbus)");
+    bus.fake.held = true;
+    auto guard = std::make_unique<DisableAppSleep>(bus.address, bus.address);
+    QTRY_COMPARE(bus.fake.recorded().size(), 1);
+    bus.fake.answer_sent.release();
+    char byte;
+    QTRY_VERIFY(bus.fake.readEnd >= 0);
+    QVERIFY(read(bus.fake.readEnd, &byte, 1) < 0); // held by the guard
+    guard.reset();
+    QVERIFY(read(bus.fake.readEnd, &byte, 1) == 0);
+    QCOMPARE(bus.fake.recorded(), QStringList { "Inhibit idle|QUV Taqo Control|Batch processing files|block" });
 }
 
 QUV_TEST_MAIN(TestSleepGuard)

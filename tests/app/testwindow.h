@@ -22,12 +22,12 @@
 
 namespace apptest {
 
-// The application object with the program's own style sheet.
+// The application object with the program's own attributes and style sheet.
 class AppApplication : public QuvApplication
 {
 public:
     AppApplication(int& argc, char** argv)
-        : QuvApplication(argc, argv, QuvStyleLookSlate)
+        : QuvApplication((applicationAttributes(), argc), argv, QuvStyleLookSlate)
     {
         setStyleSheet(applicationStyleSheet(getStyleSheet()));
     }

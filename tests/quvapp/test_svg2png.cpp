@@ -49,6 +49,7 @@ class TestSvg2Png : public QObject
 private slots:
     void initTestCase();
     void declaredAndExplicitSize();
+    void colours();
     void refusals_data();
     void refusals();
 
@@ -82,6 +83,33 @@ void TestSvg2Png::declaredAndExplicitSize()
     QCOMPARE(image.size(), QSize(20, 12));
     QCOMPARE(image.pixel(9, 11), qRgba(255, 0, 0, 255));
     QCOMPARE(qAlpha(image.pixel(10, 0)), 0);
+}
+
+// Colours come out as drawn, opaque and translucent ones alike, each picture with an alpha channel.
+void TestSvg2Png::colours()
+{
+    const QString opaqueSvg = m_dir.filePath(QStringLiteral("opaque.svg"));
+    QVERIFY(writeFile(opaqueSvg,
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"3\" height=\"2\">"
+        "<rect width=\"3\" height=\"2\" fill=\"#336699\"/><rect width=\"1\" height=\"1\" fill=\"#fe0102\"/></svg>"));
+    const QString opaque = m_dir.filePath(QStringLiteral("opaque.png"));
+    QCOMPARE(render({ opaqueSvg, opaque }).exitCode, 0);
+    QImage image(opaque);
+    QVERIFY(image.hasAlphaChannel());
+    QCOMPARE(image.pixel(0, 0), qRgb(0xfe, 0x01, 0x02));
+    QCOMPARE(image.pixel(2, 1), qRgb(0x33, 0x66, 0x99));
+
+    const QString translucentSvg = m_dir.filePath(QStringLiteral("translucent.svg"));
+    QVERIFY(writeFile(translucentSvg,
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"2\" height=\"1\">"
+        "<rect width=\"1\" height=\"1\" fill=\"#00ff00\" fill-opacity=\"0.5\"/></svg>"));
+    const QString translucent = m_dir.filePath(QStringLiteral("translucent.png"));
+    QCOMPARE(render({ translucentSvg, translucent }).exitCode, 0);
+    image = QImage(translucent).convertToFormat(QImage::Format_ARGB32);
+    QVERIFY(qAbs(qAlpha(image.pixel(0, 0)) - 128) <= 1);
+    QCOMPARE(qRed(image.pixel(0, 0)) + qBlue(image.pixel(0, 0)), 0);
+    QVERIFY(qGreen(image.pixel(0, 0)) >= 254);
+    QCOMPARE(image.pixel(1, 0), qRgba(0, 0, 0, 0));
 }
 
 void TestSvg2Png::refusals_data()
