@@ -1,3 +1,7 @@
+// The controller poll on the control thread: the joystick's set-up, its
+// buttons through the repeat filter and its axes normalised, sent on as
+// operation codes and axis signals.
+
 #include "app/controlbase.h"
 
 #include <algorithm>

@@ -1,40 +1,12 @@
 #pragma once
 
-// Controller and keyboard operation codes, and the map from a controller's
-// button and axis numbers to them for the two controller layouts.
+// The map from a controller's button and axis numbers to operation codes
+// (panes/taqoop.h) for the two controller layouts.
+
+#include "panes/taqoop.h"
 
 #include <QMap>
 #include <QObject>
-
-// One operation of the controller or the keyboard. Presets and camera slots
-// count from their first code (preset index = op - TaqoOpPreset1).
-typedef int TaqoOp;
-
-enum : TaqoOp
-{
-    TaqoOpNone = 0,
-    TaqoOpPreset1 = 100, // 100..115: presets 1 to 16
-    TaqoOpPreset16 = 115,
-    TaqoOpCamera1 = 200, // 200..207: camera slots 1 to 8
-    TaqoOpCamera8 = 207,
-    TaqoOpAutoExposure = 300, // toggle the camera pane's auto exposure
-    TaqoOpWindowToggle = 301, // minimise the main window, or maximise it when minimised
-    TaqoOpZoomTele = 303, // one zoom step toward tele
-    TaqoOpZoomWide = 304, // one zoom step toward wide
-    TaqoOpZoomStop = 305,
-    TaqoOpExposureDown = 306,
-    TaqoOpExposureUp = 307,
-    TaqoOpHeld = 400, // held without a consumer
-    TaqoOpHeldAperture = 401, // held: the Z axis drives the aperture
-    TaqoOpHeldFocus = 403, // held: the Z axis drives the focus
-    TaqoOpHeldPresetRecall = 404, // held: camera slot buttons recall presets
-    TaqoOpHeldPresetSet = 405, // held: preset buttons store presets
-    TaqoOpFocusAutoPush = 406, // momentary auto focus while held
-    TaqoOpAxisX = 1000,
-    TaqoOpAxisY = 1001,
-    TaqoOpAxisZ = 1002,
-    TaqoOpAxisS = 1003,
-};
 
 // Controller layout: 1 for a joystick whose name contains "VM", 0 for any other.
 typedef int MapType;

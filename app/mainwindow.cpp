@@ -1,3 +1,7 @@
+// The main window's start-up, layout, panes, status dialog, camera discovery and
+// selection, update tick and shutdown (keys and menus in mainwindowcontrol.cpp,
+// presets in mainwindowpresets.cpp).
+
 #include "app/mainwindow.h"
 
 #include "app/controlbase.h"
@@ -14,6 +18,7 @@
 #include "panes/panecamera.h"
 #include "panes/paneeptz.h"
 #include "panes/panesettings.h"
+#include "panes/paneui.h"
 
 #include <algorithm>
 
@@ -72,15 +77,6 @@ int storedChoice(const char* key, int count)
 {
     const int value = QSettings().value(QLatin1String(key), 0).toInt();
     return value >= 0 && value < count ? value : 0;
-}
-
-// String-form connect, as the window's connections are made; a failure is
-// reported here as well as by Qt.
-void link(const QObject* sender, const char* signal, const QObject* receiver, const char* method,
-    Qt::ConnectionType type = Qt::AutoConnection)
-{
-    if (!QObject::connect(sender, signal, receiver, method, type))
-        qWarning() << "MainWindow: cannot connect" << signal << "to" << method;
 }
 
 QLabel* pictureLabel(QWidget* parent, const Control& row)
@@ -143,7 +139,7 @@ MainWindow::MainWindow()
     QCoreApplication::instance()->installEventFilter(this);
     m_sleepGuard = new DisableAppSleep();
     m_deviceSet = new DeviceSet(this);
-    link(m_deviceSet, SIGNAL(sig_deviceChanged()), this, SLOT(slot_deviceChanged()));
+    paneui::connectOrWarn(m_deviceSet, SIGNAL(sig_deviceChanged()), this, SLOT(slot_deviceChanged()));
     uiSetup();
     preferenceRead();
     show();
@@ -157,27 +153,29 @@ MainWindow::MainWindow()
     m_controlBase = ControlBase::GetInstance();
     m_controlBase->moveToThread(m_controlThread);
     m_pollTimer->moveToThread(m_controlThread);
-    link(m_controlBase, SIGNAL(sig_joystickXY(double, double, bool, bool)), this,
+    paneui::connectOrWarn(m_controlBase, SIGNAL(sig_joystickXY(double, double, bool, bool)), this,
         SLOT(slot_joystickXY(double, double, bool, bool)), Qt::QueuedConnection);
-    link(m_controlBase, SIGNAL(sig_joystickZ(double, bool, bool)), this, SLOT(slot_joystickZ(double, bool, bool)),
-        Qt::QueuedConnection);
-    link(m_controlBase, SIGNAL(sig_joystickS(double, bool, bool)), this, SLOT(slot_joystickS(double, bool, bool)),
-        Qt::QueuedConnection);
-    link(m_controlBase, SIGNAL(sig_buttonClick(int)), this, SLOT(slot_controlButtonClick(int)), Qt::QueuedConnection);
-    link(m_controlBase, SIGNAL(sig_buttonPush(int, bool)), this, SLOT(slot_controlButtonPush(int, bool)),
-        Qt::QueuedConnection);
-    link(m_controlThread, SIGNAL(finished()), m_pollTimer, SLOT(stop()));
-    link(m_controlThread, SIGNAL(finished()), m_pollTimer, SLOT(deleteLater()));
-    link(m_controlThread, SIGNAL(finished()), m_controlThread, SLOT(deleteLater()));
-    link(m_controlThread, SIGNAL(finished()), m_controlBase, SLOT(deleteLater()));
-    link(m_pollTimer, SIGNAL(timeout()), m_controlBase, SLOT(slot_controlPoll()), Qt::DirectConnection);
-    link(m_controlThread, SIGNAL(started()), m_pollTimer, SLOT(start()));
-    link(this, SIGNAL(sig_usbRescan()), m_controlBase, SLOT(slot_usbRescan()), Qt::QueuedConnection);
+    paneui::connectOrWarn(m_controlBase, SIGNAL(sig_joystickZ(double, bool, bool)), this,
+        SLOT(slot_joystickZ(double, bool, bool)), Qt::QueuedConnection);
+    paneui::connectOrWarn(m_controlBase, SIGNAL(sig_joystickS(double, bool, bool)), this,
+        SLOT(slot_joystickS(double, bool, bool)), Qt::QueuedConnection);
+    paneui::connectOrWarn(
+        m_controlBase, SIGNAL(sig_buttonClick(int)), this, SLOT(slot_controlButtonClick(int)), Qt::QueuedConnection);
+    paneui::connectOrWarn(m_controlBase, SIGNAL(sig_buttonPush(int, bool)), this,
+        SLOT(slot_controlButtonPush(int, bool)), Qt::QueuedConnection);
+    paneui::connectOrWarn(m_controlThread, SIGNAL(finished()), m_pollTimer, SLOT(stop()));
+    paneui::connectOrWarn(m_controlThread, SIGNAL(finished()), m_pollTimer, SLOT(deleteLater()));
+    paneui::connectOrWarn(m_controlThread, SIGNAL(finished()), m_controlThread, SLOT(deleteLater()));
+    paneui::connectOrWarn(m_controlThread, SIGNAL(finished()), m_controlBase, SLOT(deleteLater()));
+    paneui::connectOrWarn(
+        m_pollTimer, SIGNAL(timeout()), m_controlBase, SLOT(slot_controlPoll()), Qt::DirectConnection);
+    paneui::connectOrWarn(m_controlThread, SIGNAL(started()), m_pollTimer, SLOT(start()));
+    paneui::connectOrWarn(this, SIGNAL(sig_usbRescan()), m_controlBase, SLOT(slot_usbRescan()), Qt::QueuedConnection);
     m_controlThread->start();
 
     if (!pnpInstallUsbNotifier() && DeviceInterface::deepScanEnabled())
         pnpEventTriggerDelay();
-    link(&m_updateTimer, SIGNAL(timeout()), this, SLOT(slot_updateTimer()));
+    paneui::connectOrWarn(&m_updateTimer, SIGNAL(timeout()), this, SLOT(slot_updateTimer()));
     m_updateTimer.start(UPDATE_TICK_MS);
 }
 
@@ -209,7 +207,7 @@ void MainWindow::uiSetup()
 {
     media::initResources();
     setContextMenuPolicy(Qt::CustomContextMenu);
-    link(this, SIGNAL(customContextMenuRequested(QPoint)), this, SLOT(slot_contextMainWindow(QPoint)));
+    paneui::connectOrWarn(this, SIGNAL(customContextMenuRequested(QPoint)), this, SLOT(slot_contextMainWindow(QPoint)));
     setObjectName(QStringLiteral("MainWindow"));
     resize(WINDOW_WIDTH, WINDOW_HEIGHT);
     setFixedSize(WINDOW_WIDTH, WINDOW_HEIGHT);
@@ -236,8 +234,8 @@ void MainWindow::uiSetup()
     const int tabHeight = tab.isNull() ? PANE_BUTTON_FALLBACK_HEIGHT : tab.height();
     auto* paneGroup = new QButtonGroup(this);
     for (int i = 0; i < PANE_COUNT; ++i) {
-        QPushButton* button = flatButton(this, QStringLiteral("paneButton%1").arg(i),
-            paneButtonRect(i, tabWidth, tabHeight), paneButtonSheet(i));
+        QPushButton* button = flatButton(
+            this, QStringLiteral("paneButton%1").arg(i), paneButtonRect(i, tabWidth, tabHeight), paneButtonSheet(i));
         paneGroup->addButton(button);
         m_paneButtons.append(button);
     }
@@ -245,8 +243,8 @@ void MainWindow::uiSetup()
     m_presetTypeLabel = pictureLabel(this, PRESET_TYPE);
     m_presetTypeLabel->setToolTip(QLatin1String(PRESET_TYPE.toolTip));
     m_presetTypeLabel->setContextMenuPolicy(Qt::CustomContextMenu);
-    link(m_presetTypeLabel, SIGNAL(customContextMenuRequested(QPoint)), this,
-        SLOT(slot_contextPresetLabel(QPoint)));
+    paneui::connectOrWarn(
+        m_presetTypeLabel, SIGNAL(customContextMenuRequested(QPoint)), this, SLOT(slot_contextPresetLabel(QPoint)));
 
     auto* presetGroup = new QButtonGroup(this);
     for (int i = 0; i < PRESET_COUNT; ++i) {
@@ -256,8 +254,9 @@ void MainWindow::uiSetup()
         button->setAutoDefault(false);
         button->setContextMenuPolicy(Qt::CustomContextMenu);
         presetGroup->addButton(button);
-        link(button, SIGNAL(clicked()), this, SLOT(slot_presetSelect()));
-        link(button, SIGNAL(customContextMenuRequested(QPoint)), this, SLOT(slot_contextPreset(QPoint)));
+        paneui::connectOrWarn(button, SIGNAL(clicked()), this, SLOT(slot_presetSelect()));
+        paneui::connectOrWarn(
+            button, SIGNAL(customContextMenuRequested(QPoint)), this, SLOT(slot_contextPreset(QPoint)));
         m_presetButtons[i] = button;
     }
 
@@ -269,8 +268,9 @@ void MainWindow::uiSetup()
         button->setAutoDefault(false);
         button->setContextMenuPolicy(Qt::CustomContextMenu);
         cameraGroup->addButton(button);
-        link(button, SIGNAL(toggled(bool)), this, SLOT(slot_selectCamera(bool)));
-        link(button, SIGNAL(customContextMenuRequested(QPoint)), this, SLOT(slot_contextCamera(QPoint)));
+        paneui::connectOrWarn(button, SIGNAL(toggled(bool)), this, SLOT(slot_selectCamera(bool)));
+        paneui::connectOrWarn(
+            button, SIGNAL(customContextMenuRequested(QPoint)), this, SLOT(slot_contextCamera(QPoint)));
         m_cameraButtons[j] = button;
     }
 
@@ -296,14 +296,14 @@ void MainWindow::uiSetup()
     }
     m_joystickLabel->hide();
 
-    link(m_paneButtons.at(PaneTypeCamera), SIGNAL(clicked()), this, SLOT(slot_selectPaneCamera()));
-    link(m_paneButtons.at(PaneTypeEptz), SIGNAL(clicked()), this, SLOT(slot_selectPaneEptz()));
-    link(m_paneButtons.at(PaneTypeSettings), SIGNAL(clicked()), this, SLOT(slot_selectPaneSettings()));
-    link(m_powerButton, SIGNAL(toggled(bool)), this, SLOT(slot_power(bool)));
-    link(this, SIGNAL(sig_resync(ResyncType)), this, SLOT(slot_resync(ResyncType)));
+    paneui::connectOrWarn(m_paneButtons.at(PaneTypeCamera), SIGNAL(clicked()), this, SLOT(slot_selectPaneCamera()));
+    paneui::connectOrWarn(m_paneButtons.at(PaneTypeEptz), SIGNAL(clicked()), this, SLOT(slot_selectPaneEptz()));
+    paneui::connectOrWarn(m_paneButtons.at(PaneTypeSettings), SIGNAL(clicked()), this, SLOT(slot_selectPaneSettings()));
+    paneui::connectOrWarn(m_powerButton, SIGNAL(toggled(bool)), this, SLOT(slot_power(bool)));
+    paneui::connectOrWarn(this, SIGNAL(sig_resync(ResyncType)), this, SLOT(slot_resync(ResyncType)));
     for (PaneBase* pane : qAsConst(m_panes)) {
-        link(pane, SIGNAL(sig_resync(ResyncType)), this, SLOT(slot_resync(ResyncType)));
-        link(pane, SIGNAL(sig_postWarning(WarningType)), this, SLOT(slot_postWarning(WarningType)));
+        paneui::connectOrWarn(pane, SIGNAL(sig_resync(ResyncType)), this, SLOT(slot_resync(ResyncType)));
+        paneui::connectOrWarn(pane, SIGNAL(sig_postWarning(WarningType)), this, SLOT(slot_postWarning(WarningType)));
     }
 
     uiEnableCameraEditing(false);

@@ -10,6 +10,7 @@
 #include "panes/panebase.h"
 #include "panes/panecamera.h"
 #include "panes/paneeptz.h"
+#include "panes/paneui.h"
 #include "quvapp/quvmenu.h"
 
 #include <algorithm>
@@ -43,7 +44,9 @@ const ZoomKey ZOOM_KEYS[] = {
 constexpr int ZOOM_SPEED_MAX = 7;
 
 // The joystick's response curve: a dead band to 0.1, a flat step to 0.3,
-// then steeper to full deflection; outputs in ePTZ position steps.
+// then steeper to full deflection. The outputs are the frame units by which
+// PaneEptz::slot_deltaXY moves the ePTZ window: multiples of one VISCA pan
+// step (6 units) for X and of one tilt step (4.5 units) for Y.
 constexpr int CURVE_POINTS = 8;
 const double CURVE_INPUT[CURVE_POINTS] = { 0, 0.1, 0.1, 0.3, 0.4, 0.6, 0.8, 1.0 };
 const double CURVE_X[CURVE_POINTS] = { 0, 0, 6, 6, 12, 24, 96, 384 };
@@ -280,8 +283,7 @@ void MainWindow::slot_contextMainWindow(const QPoint& pt)
     }
     const bool deepScan = DeviceInterface::deepScanEnabled();
     menu.setMatchingItemChecked(QVariant(int(MenuDeepRescan)), deepScan, false);
-    const QPoint global = mapToGlobal(pt);
-    QAction* chosen = menu.exec2(QPoint(global.x() - 10, global.y() - 10));
+    QAction* chosen = paneui::execMenu(menu, this, pt);
     if (!chosen)
         return;
     // Taken after the menu: a rescan while it was open may have replaced the camera.

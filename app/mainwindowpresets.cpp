@@ -10,9 +10,11 @@
 #include "app/presetfile.h"
 #include "app/presetstore.h"
 #include "app/storecheck.h"
+#include "app/windowlayout.h"
 #include "device/deviceinterface.h"
 #include "device/deviceset.h"
 #include "panes/panecamera.h"
+#include "panes/paneui.h"
 #include "quvapp/quvmenu.h"
 
 #include <functional>
@@ -40,10 +42,6 @@ using presetstore::SAVED_PRESET_KEY;
 constexpr int KIND_COUNT = 3;
 // The camera reloads this long after a Camera preset recall was queued.
 constexpr int CAMERA_RECALL_RELOAD_MS = 100;
-
-// A preset button's number: black while empty, light grey once set.
-const char* const TEXT_EMPTY = "color:rgb(0,0,0)";
-const char* const TEXT_SET = "color:rgb(210,210,210)";
 
 const char* const TIP_CAMERA
     = "(No name)\nPreset saved in camera memory.\nRight click to Set preset and see other options.";
@@ -111,7 +109,7 @@ template<size_t N> void addRows(QuvMenu& menu, const MenuRow (&rows)[N])
 // Runs menu at pt of anchor, a little up and to the left; the chosen data or -1.
 int runMenu(QuvMenu& menu, const QWidget* anchor, const QPoint& pt)
 {
-    QAction* chosen = menu.exec2(anchor->mapToGlobal(pt) - QPoint(10, 10));
+    QAction* chosen = paneui::execMenu(menu, anchor, pt);
     return chosen ? chosen->data().toInt() : -1;
 }
 
@@ -170,9 +168,9 @@ void MainWindow::presetButtonLookSet(QPushButton* button, PresetButtonType look)
 {
     QString sheet = button->styleSheet();
     if (look == PresetButtonEmpty)
-        sheet.replace(QLatin1String(TEXT_SET), QLatin1String(TEXT_EMPTY));
+        sheet.replace(QLatin1String(windowlayout::PRESET_NUMBER_SET), QLatin1String(windowlayout::PRESET_NUMBER_EMPTY));
     else if (look == PresetButtonSet)
-        sheet.replace(QLatin1String(TEXT_EMPTY), QLatin1String(TEXT_SET));
+        sheet.replace(QLatin1String(windowlayout::PRESET_NUMBER_EMPTY), QLatin1String(windowlayout::PRESET_NUMBER_SET));
     if (sheet != button->styleSheet())
         button->setStyleSheet(sheet);
 }

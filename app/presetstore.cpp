@@ -1,6 +1,7 @@
 #include "app/presetstore.h"
 
 #include "device/deviceinterface.h"
+#include "device/viscavalues.h"
 
 #include <climits>
 #include <cmath>
@@ -22,11 +23,6 @@ const char* const SAVED_PRESET_KEY = "prefs/saved_preset";
 namespace {
 
 using presetstore::PRESET_COUNT;
-
-// Exposure modes of message 5 that the Global recall treats specially.
-constexpr int EXPOSURE_FULL_AUTO = 0;
-constexpr int EXPOSURE_SHUTTER_PRIORITY = 10;
-constexpr int EXPOSURE_BRIGHT = 13;
 
 const char* const EPTZ_PAN_KEY = "Eptz%1_visca_ept_position_pan";
 const char* const EPTZ_TILT_KEY = "Eptz%1_visca_ept_position_tilt";
@@ -270,11 +266,11 @@ bool globalPastePt1(DeviceInterface* device, int index, bool* exposureChanged, i
     *exposureMode = stored;
     int current = -1;
     device->viscaGet(ViscaMsg::ExposureMode, current, true);
-    if (stored == EXPOSURE_BRIGHT) {
+    if (stored == ExposureMode::Bright) {
         // Bright mode is reached from shutter priority or full auto only.
-        if (current != EXPOSURE_BRIGHT && current != EXPOSURE_SHUTTER_PRIORITY && current != EXPOSURE_FULL_AUTO
+        if (current != ExposureMode::Bright && current != ExposureMode::ShutterPriority && current != ExposureMode::Auto
             && current != -1) {
-            device->viscaSet(ViscaMsg::ExposureMode, EXPOSURE_SHUTTER_PRIORITY, -1);
+            device->viscaSet(ViscaMsg::ExposureMode, ExposureMode::ShutterPriority, -1);
             *exposureChanged = true;
         }
     } else if (current != stored && current != -1) {

@@ -1,5 +1,7 @@
 #include "app/windowlayout.h"
 
+#include "panes/paneui.h"
+
 #include <cmath>
 
 namespace windowlayout {
@@ -67,37 +69,46 @@ QRect paneRect(int frameWidth, int frameHeight)
     return QRect(0, 16, frameWidth, frameHeight - 69);
 }
 
+// A preset button's number: black while the preset is empty, light grey once
+// it is set. The power, preset and camera buttons' sheets start with the empty
+// look's colour, which the preset store swaps.
+const char* const PRESET_NUMBER_EMPTY = "color:rgb(0,0,0);";
+const char* const PRESET_NUMBER_SET = "color:rgb(210,210,210);";
+
+namespace {
+
+// The power, preset and camera buttons: the stem's off, on, press and disabled pictures.
+const paneui::ImageButtonLook SWITCH_BUTTON_LOOK = {
+    PRESET_NUMBER_EMPTY, "%1_off", "background-repeat: no-repeat;border:0;margin:0;padding:0;padding-bottom:2;",
+    { { ":!checked", "%1_off" }, { ":checked", "%1_on" }, { ":pressed", "%1_press" }, { ":disabled", "%1_disabled" } }
+};
+
+// The pane tabs: the stem's active and non-active pictures.
+const paneui::ImageButtonLook PANE_BUTTON_LOOK = { "", "b_active_%1", "border:0;margin:0;padding:0;",
+    { { ":!checked", "b_nonactive_%1" }, { ":checked", "b_active_%1" }, { nullptr, nullptr } } };
+const char* const PANE_BUTTON_STEMS[PANE_COUNT] = { "camera", "eptz", "settings" };
+
+} // namespace
+
 QString powerSheet()
 {
-    return QStringLiteral("QPushButton{color:rgb(0,0,0);background-image: url(:/media/power_off.png);"
-                          "background-repeat: no-repeat;border:0;margin:0;padding:0;padding-bottom:2;}"
-                          "QPushButton:!checked{background-image: url(:/media/power_off.png);}"
-                          "QPushButton:checked{background-image: url(:/media/power_on.png);}"
-                          "QPushButton:pressed{background-image: url(:/media/power_press.png);}"
-                          "QPushButton:disabled{background-image: url(:/media/power_disabled.png);}");
+    return paneui::imageButtonSheet(SWITCH_BUTTON_LOOK, QStringLiteral("power"));
 }
 
 QString presetSheet()
 {
-    return powerSheet().replace(QLatin1String("power"), QLatin1String("preset"));
+    return paneui::imageButtonSheet(SWITCH_BUTTON_LOOK, QStringLiteral("preset"));
 }
 
 QString cameraSheet()
 {
-    return presetSheet().replace(QLatin1String("preset"), QLatin1String("camera"));
+    return paneui::imageButtonSheet(SWITCH_BUTTON_LOOK, QStringLiteral("camera"));
 }
 
 QString paneButtonSheet(int index)
 {
-    QString sheet = QStringLiteral("QPushButton{background-image: url(:/media/b_active_camera.png);"
-                                   "border:0;margin:0;padding:0;}"
-                                   "QPushButton:!checked{background-image: url(:/media/b_nonactive_camera.png);}"
-                                   "QPushButton:checked{background-image: url(:/media/b_active_camera.png);}");
-    if (index >= 1)
-        sheet.replace(QLatin1String("active_camera"), QLatin1String("active_eptz"));
-    if (index >= 2)
-        sheet.replace(QLatin1String("active_eptz"), QLatin1String("active_settings"));
-    return sheet;
+    return paneui::imageButtonSheet(
+        PANE_BUTTON_LOOK, QLatin1String(PANE_BUTTON_STEMS[qBound(0, index, PANE_COUNT - 1)]));
 }
 
 } // namespace windowlayout

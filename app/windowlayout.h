@@ -75,13 +75,17 @@ extern const char* const PANE_BUTTON_PICTURE;
 constexpr int PANE_BUTTON_FALLBACK_WIDTH = 133;
 constexpr int PANE_BUTTON_FALLBACK_HEIGHT = 27;
 
-// The power button's sheet; "power" becomes "preset" for the preset buttons
-// and then "preset" becomes "camera" for the camera buttons.
+// The power button's sheet, and the same with the preset buttons' and the
+// camera buttons' pictures (preset_off ..., camera_off ...).
 QString powerSheet();
 QString presetSheet();
 QString cameraSheet();
-// The camera pane tab's sheet; "active_camera" becomes "active_eptz" and then
-// "active_eptz" becomes "active_settings" for the other two.
+// The text colour rule of a preset button's number, which the sheets above
+// start with as the empty look's.
+extern const char* const PRESET_NUMBER_EMPTY;
+extern const char* const PRESET_NUMBER_SET;
+// A pane tab's sheet (index 0 camera, 1 ePTZ, 2 settings): its b_active_ and
+// b_nonactive_ pictures.
 QString paneButtonSheet(int index);
 extern const char* const STATUS_SHEET;
 extern const char* const WARNING_SHEET;

@@ -1,10 +1,15 @@
+// The pane base: the operations every pane inherits, and the zoom group with
+// its auto-zoom, zoom-mode menu and re-reads of the lens position.
+
 #include "panes/panebase.h"
 
 #include "device/deviceinterface.h"
 #include "device/deviceset.h"
+#include "device/viscavalues.h"
 #include "media/mediaresources.h"
 #include "panes/jogcontroller.h"
 #include "panes/paneclock.h"
+#include "panes/paneui.h"
 #include "panes/segmentslider.h"
 #include "quvapp/quvmenu.h"
 
@@ -26,25 +31,165 @@ constexpr int kZoomFallback = 8192;
 constexpr uint64_t kSyncReread_ms = 2400;
 constexpr uint64_t kStopReread_ms = 600;
 
-// Digital-zoom mode values (message 2).
-constexpr int kModeDigital = 2;
-constexpr int kModeOptical = 3;
-constexpr int kModeSuper = 4;
-
-// Data of the zoom-mode menu's items.
-constexpr int kMenuOptical = 0;
-constexpr int kMenuSuper = 1;
-constexpr int kMenuDigital = 2;
+// The zoom-mode menu: an item's data is the slider type it shows, and
+// choosing it sends its zoom mode.
+struct ZoomModeItem
+{
+    const char* text;
+    SegSliderType sliderType;
+    int zoomMode;
+};
+const ZoomModeItem kZoomModeItems[] = {
+    { "Zoom Optical (12x)", SegSliderOpticalZoom, ZoomMode::Optical },
+    { "Zoom Super (20x)", SegSliderSuperZoom, ZoomMode::Super },
+    { "Zoom Optical+Digital (144x)", SegSliderDigitalZoom, ZoomMode::Digital },
+};
+// The stabilizer item's data, apart from every slider type.
 constexpr int kMenuStabilizer = 256;
 
-const char* const kWideButtonSheet
-    = "QPushButton{background-image: url(:/media/zoom_wide_icon.png);border:0;margin:0;padding:0;}"
-      "QPushButton:!checked{background-image: url(:/media/zoom_wide_icon.png);}"
-      "QPushButton:checked{background-image: url(:/media/zoom_wide_icon_press.png);}"
-      "QPushButton:pressed{background-image: url(:/media/zoom_wide_icon_hover.png);}";
+// The zoom buttons: the stem's picture, pressed while checked and hovered while pressed.
+const paneui::ImageButtonLook kZoomButtonLook = { "", "zoom_%1_icon", "border:0;margin:0;padding:0;",
+    { { ":!checked", "zoom_%1_icon" }, { ":checked", "zoom_%1_icon_press" }, { ":pressed", "zoom_%1_icon_hover" },
+        { nullptr, nullptr } } };
 
 const char* const kZoomButtonTip = "Zoom control group\nClick to toggle auto-zoom.";
-const char* const kCaptionSheet = "color: rgb(146,146,146)";
+
+// The zoom group's controls, in the order they are made (a later one lies
+// above an earlier one where they overlap).
+enum ZoomControl : int
+{
+    WideButton,
+    ZoomSlider,
+    TeleButton,
+    WideCaption,
+    TeleCaption,
+    RampIcon,
+    DigitalCaption,
+    Jog,
+    ZoomControlCount
+};
+
+enum class ZoomKind
+{
+    Button, // an auto-zoom button: checkable, drawn by the stem's pictures
+    Slider, // the zoom position, optical at first
+    Caption,
+    Icon, // a label showing an image, scaled to its size
+    Jog,
+};
+
+// How a control starts: grey text, right-aligned text, hidden, hidden in the
+// small group (variant 2), shown.
+enum ZoomTrait : int
+{
+    Grey = 1,
+    Right = 2,
+    Hidden = 4,
+    HiddenInVariant2 = 8,
+    Shown = 16,
+};
+
+// Where a control's left edge and top edge are measured from: the group's
+// corner (x, y), the slider's left edge, the tele button's, and the caption row.
+enum class ZoomColumn
+{
+    Group,
+    Slider,
+    TeleButton
+};
+enum class ZoomRowLine
+{
+    Group,
+    Captions
+};
+// A width or height of the button side or the slider height, which the
+// variant chooses; any other size is in pixels.
+constexpr int kButtonSide = -1;
+constexpr int kSliderHeight = -2;
+
+struct ZoomRow
+{
+    ZoomControl control;
+    ZoomKind kind;
+    const char* content; // a button's picture stem, a caption's text or an icon's picture
+    ZoomColumn column;
+    int dx;
+    ZoomRowLine line;
+    int dy;
+    int w, h;
+    int traits;
+    const char* toolTip;
+};
+
+// clang-format off
+constexpr ZoomRow kZoomLayout[] = {
+    { WideButton, ZoomKind::Button, "wide", ZoomColumn::Group, 0, ZoomRowLine::Group, 0, kButtonSide, kButtonSide, 0,
+      kZoomButtonTip },
+    { ZoomSlider, ZoomKind::Slider, nullptr, ZoomColumn::Slider, 0, ZoomRowLine::Group, 0, 441, kSliderHeight, 0,
+      "Manual zoom control" },
+    { TeleButton, ZoomKind::Button, "tele", ZoomColumn::TeleButton, 0, ZoomRowLine::Group, 0, kButtonSide, kButtonSide,
+      0, kZoomButtonTip },
+    { WideCaption, ZoomKind::Caption, "Wide", ZoomColumn::Slider, 0, ZoomRowLine::Captions, 0, 60, 16, Grey, nullptr },
+    { TeleCaption, ZoomKind::Caption, "Tele", ZoomColumn::Slider, 381, ZoomRowLine::Captions, 0, 60, 16, Right | Shown,
+      nullptr },
+    { RampIcon, ZoomKind::Icon, ":/media/digital_ramp_icon.png", ZoomColumn::Slider, 406, ZoomRowLine::Captions, 2, 35,
+      10, Hidden, nullptr },
+    { DigitalCaption, ZoomKind::Caption, "Digital", ZoomColumn::Slider, 341, ZoomRowLine::Captions, 0, 60, 16,
+      Grey | Right | Hidden, nullptr },
+    { Jog, ZoomKind::Jog, nullptr, ZoomColumn::Slider, 38, ZoomRowLine::Captions, 3, 364, 27, HiddenInVariant2,
+      "Auto-zoom jog controller:\nClick or Drag to control zoom speed and direction" },
+};
+// clang-format on
+
+constexpr bool zoomLayoutWellFormed()
+{
+    int row = 0;
+    for (const ZoomRow& entry : kZoomLayout) {
+        if (entry.control != row++)
+            return false;
+    }
+    return row == ZoomControlCount;
+}
+static_assert(zoomLayoutWellFormed(), "one zoom layout row per control, in ZoomControl order");
+
+QWidget* makeZoomControl(const ZoomRow& row, QWidget* parent, const QString& pictureSize)
+{
+    const QString content = QString::fromLatin1(row.content);
+    switch (row.kind) {
+    case ZoomKind::Button: {
+        auto* button = new QPushButton(parent);
+        button->setCheckable(true);
+        button->setChecked(false);
+        button->setContextMenuPolicy(Qt::CustomContextMenu);
+        button->setStyleSheet(paneui::imageButtonSheet(kZoomButtonLook, content, pictureSize));
+        return button;
+    }
+    case ZoomKind::Slider: {
+        auto* slider = new SegmentSlider(Qt::Horizontal, parent);
+        slider->setSliderType(SegSliderOpticalZoom);
+        slider->setValue(kZoomFallback);
+        slider->setContextMenuPolicy(Qt::CustomContextMenu);
+        return slider;
+    }
+    case ZoomKind::Caption: {
+        auto* caption = new QLabel(content, parent);
+        if (row.traits & Grey)
+            caption->setStyleSheet(QLatin1String(paneui::CAPTION_SHEET));
+        if (row.traits & Right)
+            caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        return caption;
+    }
+    case ZoomKind::Icon: {
+        auto* icon = new QLabel(parent);
+        icon->setPixmap(QPixmap(content));
+        icon->setScaledContents(true);
+        return icon;
+    }
+    case ZoomKind::Jog:
+        return new JogController(parent);
+    }
+    return nullptr;
+}
 
 // The joystick's last zoom vector, one memory for the whole program.
 struct ZoomVectorMemory
@@ -54,14 +199,6 @@ struct ZoomVectorMemory
     bool on = false;
 };
 ZoomVectorMemory s_lastZoomVector;
-
-bool connectOrWarn(const QObject* sender, const char* signal, const QObject* receiver, const char* method)
-{
-    const bool connected = QObject::connect(sender, signal, receiver, method);
-    if (!connected)
-        qWarning() << "PaneBase: cannot connect" << signal << "to" << method;
-    return connected;
-}
 
 } // namespace
 
@@ -110,7 +247,7 @@ void PaneBase::uiSync(bool useCache)
     if (m_variant == 0 || !hasZoomGroup())
         return;
     DeviceInterface* camera = device();
-    int mode = kModeOptical;
+    int mode = ZoomMode::Optical;
     camera->viscaGet(ViscaMsg::DigitalZoom, mode, useCache);
     syncDZoomMode(mode);
     syncZoomValue(useCache);
@@ -171,81 +308,46 @@ void PaneBase::uiSetupZoomGroup(int x, int y, QWidget* parent, int variant)
     if (!parent)
         parent = this;
     m_variant = variant;
+    // The large group below variant 2, the small one from it on, whose pictures are the "_sm" ones.
     const bool large = variant < 2;
     const int side = large ? 60 : 48; // button side
     const int gap = large ? 23 : 18; // between a button and the slider
-    const int height = large ? 60 : 48; // slider height
-    const int sliderWidth = 441;
-    const int sx = x + side + gap;
-    const int ly = y + 45 + (variant != 2 ? 3 : 0); // caption row
+    const int sliderHeight = large ? 60 : 48;
+    const int sliderLeft = x + side + gap;
+    const int columns[] = { x, sliderLeft, sliderLeft + 441 + gap };
+    const int lines[] = { y, y + 45 + (variant != 2 ? 3 : 0) };
+    const auto size = [&](int pixels) {
+        return pixels == kButtonSide ? side : pixels == kSliderHeight ? sliderHeight : pixels;
+    };
+    const QString pictureSize = large ? QString() : QStringLiteral("_sm");
+    QWidget* built[ZoomControlCount] = {};
+    for (const ZoomRow& row : kZoomLayout) {
+        QWidget* control = makeZoomControl(row, parent, pictureSize);
+        control->setGeometry(
+            columns[int(row.column)] + row.dx, lines[int(row.line)] + row.dy, size(row.w), size(row.h));
+        if (row.toolTip)
+            control->setToolTip(QString::fromLatin1(row.toolTip));
+        if ((row.traits & Hidden) || (variant == 2 && (row.traits & HiddenInVariant2)))
+            control->hide();
+        else if (row.traits & Shown)
+            control->show();
+        built[row.control] = control;
+    }
+    m_wideButton = static_cast<QPushButton*>(built[WideButton]);
+    m_zoomSlider = static_cast<SegmentSlider*>(built[ZoomSlider]);
+    m_teleButton = static_cast<QPushButton*>(built[TeleButton]);
+    m_teleLabel = static_cast<QLabel*>(built[TeleCaption]);
+    m_rampIcon = static_cast<QLabel*>(built[RampIcon]);
+    m_digitalLabel = static_cast<QLabel*>(built[DigitalCaption]);
+    m_jog = static_cast<JogController*>(built[Jog]);
 
-    QString wideSheet = QString::fromLatin1(kWideButtonSheet);
-    if (!large)
-        wideSheet.replace(QLatin1String(".png"), QLatin1String("_sm.png"));
-    QString teleSheet = wideSheet;
-    teleSheet.replace(QLatin1String("zoom_wide"), QLatin1String("zoom_tele"));
-    const QString buttonTip = QString::fromLatin1(kZoomButtonTip);
-
-    m_wideButton = new QPushButton(parent);
-    m_wideButton->setCheckable(true);
-    m_wideButton->setChecked(false);
-    m_wideButton->setGeometry(x, y, side, side);
-    m_wideButton->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_wideButton->setStyleSheet(wideSheet);
-    m_wideButton->setToolTip(buttonTip);
-
-    m_zoomSlider = new SegmentSlider(Qt::Horizontal, parent);
-    m_zoomSlider->setSliderType(SegSliderOpticalZoom);
-    m_zoomSlider->setValue(kZoomFallback);
-    m_zoomSlider->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_zoomSlider->setGeometry(sx, y, sliderWidth, height);
-    m_zoomSlider->setToolTip(QStringLiteral("Manual zoom control"));
-
-    m_teleButton = new QPushButton(parent);
-    m_teleButton->setCheckable(true);
-    m_teleButton->setChecked(false);
-    m_teleButton->setGeometry(sx + sliderWidth + gap, y, side, side);
-    m_teleButton->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_teleButton->setStyleSheet(teleSheet);
-    m_teleButton->setToolTip(buttonTip);
-
-    auto* wideLabel = new QLabel(parent);
-    wideLabel->setText(QStringLiteral("Wide"));
-    wideLabel->setStyleSheet(QString::fromLatin1(kCaptionSheet));
-    wideLabel->setGeometry(sx, ly, 60, 16);
-
-    m_teleLabel = new QLabel(parent);
-    m_teleLabel->setText(QStringLiteral("Tele"));
-    m_teleLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_teleLabel->setGeometry(sx + 381, ly, 60, 16);
-    m_teleLabel->show();
-
-    m_rampIcon = new QLabel(parent);
-    m_rampIcon->setPixmap(QPixmap(QStringLiteral(":/media/digital_ramp_icon.png")));
-    m_rampIcon->setScaledContents(true);
-    m_rampIcon->setGeometry(sx + 406, ly + 2, 35, 10);
-    m_rampIcon->hide();
-
-    m_digitalLabel = new QLabel(parent);
-    m_digitalLabel->setText(QStringLiteral("Digital"));
-    m_digitalLabel->setStyleSheet(QString::fromLatin1(kCaptionSheet));
-    m_digitalLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_digitalLabel->setGeometry(sx + 341, ly, 60, 16);
-    m_digitalLabel->hide();
-
-    m_jog = new JogController(parent);
-    m_jog->setGeometry(sx + 38, ly + 3, 364, 27);
-    m_jog->setToolTip(QStringLiteral("Auto-zoom jog controller:\nClick or Drag to control zoom speed and direction"));
-    if (variant == 2)
-        m_jog->hide();
-
-    connectOrWarn(m_jog, SIGNAL(jogStateChanged(int, int)), this, SLOT(slot_zoomState(int, int)));
-    connectOrWarn(m_zoomSlider, SIGNAL(valueChanged(int)), this, SLOT(slot_zoomValue(int)));
-    connectOrWarn(m_wideButton, SIGNAL(clicked()), this, SLOT(slot_zoomStartWide()));
-    connectOrWarn(m_teleButton, SIGNAL(clicked()), this, SLOT(slot_zoomStartTele()));
+    paneui::connectOrWarn(m_jog, SIGNAL(jogStateChanged(int, int)), this, SLOT(slot_zoomState(int, int)));
+    paneui::connectOrWarn(m_zoomSlider, SIGNAL(valueChanged(int)), this, SLOT(slot_zoomValue(int)));
+    paneui::connectOrWarn(m_wideButton, SIGNAL(clicked()), this, SLOT(slot_zoomStartWide()));
+    paneui::connectOrWarn(m_teleButton, SIGNAL(clicked()), this, SLOT(slot_zoomStartTele()));
     for (QWidget* requester : { static_cast<QWidget*>(m_wideButton), static_cast<QWidget*>(m_teleButton),
              static_cast<QWidget*>(m_zoomSlider) }) {
-        connectOrWarn(requester, SIGNAL(customContextMenuRequested(const QPoint&)), this,
+        paneui::connectOrWarn(requester, SIGNAL(customContextMenuRequested(const QPoint&)), this,
             SLOT(slot_zoomContextMenu(const QPoint&)));
     }
 }
@@ -254,11 +356,7 @@ void PaneBase::syncDZoomMode(int mode)
 {
     if (!hasZoomGroup())
         return;
-    SegSliderType type = SegSliderOpticalZoom;
-    if (mode == kModeDigital)
-        type = SegSliderDigitalZoom;
-    else if (mode == kModeSuper)
-        type = SegSliderSuperZoom;
+    const SegSliderType type = zoomSliderType(mode);
     {
         // A range change may move the value; that is no position to send.
         const QSignalBlocker blocker(m_zoomSlider);
@@ -268,6 +366,15 @@ void PaneBase::syncDZoomMode(int mode)
     m_digitalLabel->setVisible(!optical);
     m_rampIcon->setVisible(!optical);
     m_teleLabel->setVisible(optical);
+}
+
+SegSliderType PaneBase::zoomSliderType(int mode)
+{
+    for (const ZoomModeItem& item : kZoomModeItems) {
+        if (item.zoomMode == mode)
+            return item.sliderType;
+    }
+    return SegSliderOpticalZoom;
 }
 
 int PaneBase::syncZoomValue(bool useCache)
@@ -445,12 +552,9 @@ void PaneBase::slot_zoomContextMenu(const QPoint& pt)
     QWidget* requester = qobject_cast<QWidget*>(sender());
     if (!requester)
         requester = this;
-    const QPoint global = requester->mapToGlobal(pt);
-
     QuvMenu menu;
-    menu.addAction(QStringLiteral("Zoom Optical (12x)"), QVariant(kMenuOptical));
-    menu.addAction(QStringLiteral("Zoom Super (20x)"), QVariant(kMenuSuper));
-    menu.addAction(QStringLiteral("Zoom Optical+Digital (144x)"), QVariant(kMenuDigital));
+    for (const ZoomModeItem& item : kZoomModeItems)
+        menu.addAction(QLatin1String(item.text), QVariant(int(item.sliderType)));
     menu.addSeparator();
     menu.addAction(QStringLiteral("Image Stabilizer"), QVariant(kMenuStabilizer));
     // The mode shown is the one last synchronised into the slider.
@@ -459,23 +563,16 @@ void PaneBase::slot_zoomContextMenu(const QPoint& pt)
     device()->viscaGet(ViscaMsg::Stabilizer, stabilizer, true);
     menu.setMatchingItemChecked(QVariant(kMenuStabilizer), stabilizer == VISCA_ON, false);
 
-    QAction* chosen = menu.exec2(QPoint(global.x() - 10, global.y() - 10));
+    QAction* chosen = paneui::execMenu(menu, requester, pt);
     if (!chosen)
         return;
-    switch (chosen->data().toInt()) {
-    case kMenuOptical:
-        zoomTypeSet(kModeOptical);
-        break;
-    case kMenuSuper:
-        zoomTypeSet(kModeSuper);
-        break;
-    case kMenuDigital:
-        zoomTypeSet(kModeDigital);
-        break;
-    case kMenuStabilizer:
+    const int data = chosen->data().toInt();
+    if (data == kMenuStabilizer) {
         device()->viscaSet(ViscaMsg::Stabilizer, stabilizer == VISCA_ON ? VISCA_OFF : VISCA_ON, -1);
-        break;
-    default:
-        break;
+        return;
+    }
+    for (const ZoomModeItem& item : kZoomModeItems) {
+        if (int(item.sliderType) == data)
+            zoomTypeSet(item.zoomMode);
     }
 }

@@ -14,6 +14,7 @@ class QLabel;
 class QPoint;
 class QPushButton;
 class SegmentSlider;
+enum SegSliderType : int;
 
 // The base of the control panes. The main window drives every pane through
 // the virtual operations below (build, re-read, resync, tick, preferences,
@@ -40,6 +41,8 @@ public:
     // Slider kind and captions for a digital-zoom mode (2 digital, 4 super,
     // any other optical); the range changes without sending a position.
     void syncDZoomMode(int mode);
+    // The slider kind, and so the scale, of a digital-zoom mode as above.
+    static SegSliderType zoomSliderType(int mode);
     // Reads the zoom position into the slider without signals; returns the
     // value read (8192 when the read fails).
     int syncZoomValue(bool useCache);

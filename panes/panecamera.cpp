@@ -1,8 +1,14 @@
+// The camera pane: its layout table, the exposure and focus actions, their
+// re-read windows, and the joystick and keyboard steps.
+
 #include "panes/panecamera.h"
 
 #include "device/deviceinterface.h"
+#include "device/viscavalues.h"
 #include "panes/paneclock.h"
+#include "panes/paneui.h"
 #include "panes/segmentslider.h"
+#include "panes/taqoop.h"
 #include "quvapp/quvcombobox.h"
 
 #include <cmath>
@@ -18,29 +24,10 @@
 #include <QSignalBlocker>
 #include <QtDebug>
 
+using namespace ViscaScale;
+
 namespace {
 
-// Exposure modes (message 5).
-constexpr int kAeAuto = 0;
-constexpr int kAeManual = 3;
-constexpr int kAeShutterPriority = 10;
-constexpr int kAeIrisPriority = 11;
-constexpr int kAeBright = 13;
-// Focus modes (message 7): automatic, and the camera's auto/manual toggle code,
-// which is what switching automatic focus off sends.
-constexpr int kFocusAuto = 2;
-constexpr int kFocusToggle = 16;
-
-// Controller and keyboard operations.
-constexpr int kOpAutoExposure = 300;
-constexpr int kOpDarker = 306;
-constexpr int kOpBrighter = 307;
-
-// Slider ends: iris (type 3), iris and gain (type 4), gain (type 5), focus (type 6).
-constexpr int kIrisMax = 13;
-constexpr int kBrightMax = 28;
-constexpr int kGainMax = 11;
-constexpr int kFocusMax = 57344;
 // The focus position assumed when switching automatic focus off finds none: mid range.
 constexpr int kFocusFallback = 28672;
 // One joystick focus step at full deflection: 4 % of the range.
@@ -52,58 +39,6 @@ constexpr uint64_t kFocusAutoReread_ms = 2400;
 constexpr uint64_t kFocusPushReread_ms = 30000;
 
 const char* const kPrefSavedAeMode = "prefs/saved_aeMode";
-
-struct Stop
-{
-    const char* label;
-    int value;
-};
-
-// Aperture stops; the slider position is the row.
-const Stop kApertureTable[] = {
-    { "Close", 0 },
-    { "f14", 5 },
-    { "f11", 6 },
-    { "f9.6", 7 },
-    { "f8.0", 8 },
-    { "f6.8", 9 },
-    { "f5.6", 10 },
-    { "f4.8", 11 },
-    { "f4.0", 12 },
-    { "f3.4", 13 },
-    { "f2.8", 14 },
-    { "f2.4", 15 },
-    { "f2.0", 16 },
-    { "f1.8", 17 },
-};
-
-// Shutter speeds; the camera value is the row.
-const Stop kShutterTable[] = {
-    { "1/1", 0 },
-    { "1/2", 1 },
-    { "1/4", 2 },
-    { "1/8", 3 },
-    { "1/15", 4 },
-    { "1/30", 5 },
-    { "1/60", 6 },
-    { "1/90", 7 },
-    { "1/100", 8 },
-    { "1/125", 9 },
-    { "1/180", 10 },
-    { "1/250", 11 },
-    { "1/350", 12 },
-    { "1/500", 13 },
-    { "1/725", 14 },
-    { "1/1000", 15 },
-    { "1/1500", 16 },
-    { "1/2000", 17 },
-    { "1/3000", 18 },
-    { "1/4000", 19 },
-    { "1/6000", 20 },
-    { "1/10000", 21 },
-};
-constexpr int kApertureRows = int(sizeof kApertureTable / sizeof kApertureTable[0]);
-constexpr int kShutterRows = int(sizeof kShutterTable / sizeof kShutterTable[0]);
 
 // The pane's controls, in the order they are made (a later one lies above an
 // earlier one where they overlap).
@@ -169,13 +104,13 @@ constexpr LayoutRow kLayout[] = {
     { ShutterIcon, Kind::Icon, ":/media/shutter_speed_icon.png", 178, 67, 144, 24, 0, 0, nullptr },
     { ShutterCombo, Kind::Combo, nullptr, 331, 70, 80, 28, 0, 0,
       "Manual shutter speed" },
-    { IrisPriorityButton, Kind::ModeButton, "apert_a", 572, 67, 29, 18, kAeIrisPriority, 0,
+    { IrisPriorityButton, Kind::ModeButton, "apert_a", 572, 67, 29, 18, ExposureMode::IrisPriority, 0,
       "Aperture Priority:\nAllows manaul selection of aperture setting.\nShutter speed is chosen automatically." },
-    { ShutterPriorityButton, Kind::ModeButton, "apert_s", 606, 67, 29, 18, kAeShutterPriority, 0,
+    { ShutterPriorityButton, Kind::ModeButton, "apert_s", 606, 67, 29, 18, ExposureMode::ShutterPriority, 0,
       "Shutter Priority:\nAllows manually selection of shutter\nspeed. Aperture is chosen automatically." },
-    { ManualButton, Kind::ModeButton, "apert_m", 572, 90, 29, 18, kAeManual, 0,
+    { ManualButton, Kind::ModeButton, "apert_m", 572, 90, 29, 18, ExposureMode::Manual, 0,
       "Full Manual:\nAllows manual selection of shutter speed\naperture and gain settings." },
-    { BrightButton, Kind::ModeButton, "apert_b", 606, 90, 29, 18, kAeBright, 0,
+    { BrightButton, Kind::ModeButton, "apert_b", 606, 90, 29, 18, ExposureMode::Bright, 0,
       "Bright:\nCombines aperture and digital gain.\nBest results when \"Shutter Priority\" is selected first" },
     { GainIcon, Kind::Icon, ":/media/gain_icon.png", 28, 96, 60, 60, 0, 0,
       "Gain control group\nRequires Aperture control set to Manual" },
@@ -210,16 +145,10 @@ constexpr bool layoutWellFormed()
 }
 static_assert(layoutWellFormed(), "one layout row per control, in Control order");
 
-const char* const kCaptionSheet = "color: rgb(146,146,146)";
-const char* const kToggleSheet = "QPushButton{background:none;border:0;margin:0;padding:0;border-image:none;}";
-// The iris-priority button's sheet; the other mode buttons replace "apert_a" by their stem.
-const char* const kModeButtonSheet
-    = "QPushButton{background-image: url(:/media/apert_a_off.png);background-repeat: no-repeat;border:0;margin:0;"
-      "padding:0;}"
-      "QPushButton:!checked{background-image: url(:/media/apert_a_off.png);}"
-      "QPushButton:checked{background-image: url(:/media/apert_a_on.png);}"
-      "QPushButton:pressed{background-image: url(:/media/apert_a_press.png);}"
-      "QPushButton:disabled{background-image: url(:/media/apert_a_press.png);}";
+// An exposure mode's button: the stem's off, on and press pictures (press also while disabled).
+const paneui::ImageButtonLook kModeButtonLook = { "", "%1_off",
+    "background-repeat: no-repeat;border:0;margin:0;padding:0;",
+    { { ":!checked", "%1_off" }, { ":checked", "%1_on" }, { ":pressed", "%1_press" }, { ":disabled", "%1_press" } } };
 
 // How each exposure mode shows; any other mode shows as manual.
 struct ModeView
@@ -231,11 +160,11 @@ struct ModeView
     bool opensAeWindow; // the camera picks some values by itself
 };
 const ModeView kModeViews[] = {
-    { kAeAuto, false, SegSliderIris, false, false },
-    { kAeManual, true, SegSliderIris, true, false },
-    { kAeShutterPriority, false, SegSliderIris, true, true },
-    { kAeIrisPriority, true, SegSliderIris, false, true },
-    { kAeBright, true, SegSliderIrisGain, false, true },
+    { ExposureMode::Auto, false, SegSliderIris, false, false },
+    { ExposureMode::Manual, true, SegSliderIris, true, false },
+    { ExposureMode::ShutterPriority, false, SegSliderIris, true, true },
+    { ExposureMode::IrisPriority, true, SegSliderIris, false, true },
+    { ExposureMode::Bright, true, SegSliderIrisGain, false, true },
 };
 
 // Program-wide memories of the joystick axes and the momentary focus push,
@@ -272,25 +201,6 @@ void setTypeQuietly(SegmentSlider* slider, SegSliderType type)
     slider->setSliderType(type);
 }
 
-QPushButton* makeToggle(QWidget* parent, bool flat)
-{
-    auto* toggle = new QPushButton(parent);
-    QIcon icon;
-    for (QIcon::Mode mode : { QIcon::Normal, QIcon::Active, QIcon::Selected }) {
-        icon.addFile(QStringLiteral(":/media/auto_off.png"), QSize(), mode, QIcon::Off);
-        icon.addFile(QStringLiteral(":/media/auto_on.png"), QSize(), mode, QIcon::On);
-    }
-    toggle->setIcon(icon);
-    toggle->setIconSize(QSize(65, 25));
-    toggle->setCheckable(true);
-    toggle->setStyleSheet(QString::fromLatin1(kToggleSheet));
-    if (flat) {
-        toggle->setFlat(true);
-        toggle->setAutoDefault(false);
-    }
-    return toggle;
-}
-
 QWidget* makeControl(const LayoutRow& row, QWidget* parent, QButtonGroup* modeGroup)
 {
     const QString content = QString::fromLatin1(row.content);
@@ -307,7 +217,7 @@ QWidget* makeControl(const LayoutRow& row, QWidget* parent, QButtonGroup* modeGr
     case Kind::Caption:
     case Kind::RightCaption: {
         auto* caption = new QLabel(content, parent);
-        caption->setStyleSheet(QString::fromLatin1(kCaptionSheet));
+        caption->setStyleSheet(QLatin1String(paneui::CAPTION_SHEET));
         if (row.kind == Kind::RightCaption)
             caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         return caption;
@@ -320,23 +230,22 @@ QWidget* makeControl(const LayoutRow& row, QWidget* parent, QButtonGroup* modeGr
     }
     case Kind::Toggle:
     case Kind::FlatToggle:
-        return makeToggle(parent, row.kind == Kind::FlatToggle);
+        return paneui::switchButton(parent, QStringLiteral(":/media/auto_off.png"),
+            QStringLiteral(":/media/auto_on.png"), QSize(65, 25), row.kind == Kind::FlatToggle);
     case Kind::ModeButton: {
         auto* button = new QPushButton(parent);
         button->setFlat(true);
         button->setCheckable(true);
         button->setAutoDefault(false);
-        QString sheet = QString::fromLatin1(kModeButtonSheet);
-        sheet.replace(QLatin1String("apert_a"), content);
-        button->setStyleSheet(sheet);
+        button->setStyleSheet(paneui::imageButtonSheet(kModeButtonLook, content));
         // The group's id of a button is its exposure mode.
         modeGroup->addButton(button, row.kindOrMode);
         return button;
     }
     case Kind::Combo: {
         auto* combo = new QuvComboBox(parent);
-        for (const Stop& stop : kShutterTable)
-            combo->addItem(QString::fromLatin1(stop.label), QVariant(stop.value));
+        for (int shutter = 0; shutter <= ShutterMax; ++shutter)
+            combo->addItem(QString::fromLatin1(shutterText(shutter)), QVariant(shutter));
         return combo;
     }
     }
@@ -356,52 +265,47 @@ PaneCamera::~PaneCamera() = default;
 
 int PaneCamera::convApertUiToVisca(int ui)
 {
-    return kApertureTable[qBound(0, ui, kApertureRows - 1)].value;
+    return irisFromStep(ui);
 }
 
 int PaneCamera::convApertViscaToUi(int v)
 {
-    const int value = qBound(0, v, kApertureTable[kApertureRows - 1].value);
-    int row = 0;
-    while (kApertureTable[row].value < value)
-        ++row;
-    return row;
+    return irisToStep(v);
 }
 
 int PaneCamera::convBrightUiToVisca(int ui)
 {
-    const int level = qBound(0, ui, kBrightMax) + 4;
-    return level < 5 ? 0 : level;
+    return brightFromStep(ui);
 }
 
 int PaneCamera::convBrightViscaToUi(int v)
 {
-    return qBound(0, v - 4, kBrightMax);
+    return brightToStep(v);
 }
 
 int PaneCamera::convGainUiToVisca(int ui)
 {
-    return qBound(0, ui, kGainMax) + 1;
+    return gainFromStep(ui);
 }
 
 int PaneCamera::convGainViscaToUi(int v)
 {
-    return qBound(0, v - 1, kGainMax);
+    return gainToStep(v);
 }
 
 int PaneCamera::convFocusUiToVisca(int ui)
 {
-    return kFocusMax - qBound(0, ui, kFocusMax);
+    return focusFlip(ui);
 }
 
 int PaneCamera::convFocusViscaToUi(int v)
 {
-    return convFocusUiToVisca(v);
+    return focusFlip(v);
 }
 
 QString PaneCamera::convShutterViscaToString(int v)
 {
-    return QString::fromLatin1(kShutterTable[qBound(0, v, kShutterRows - 1)].label);
+    return QString::fromLatin1(shutterText(v));
 }
 
 // ---------------------------------------------------------------------------
@@ -460,10 +364,8 @@ void PaneCamera::connectControls()
         { m_focusSlider, SIGNAL(valueChanged(int)), SLOT(slot_focusValue(int)) },
         { m_autoFocusToggle, SIGNAL(toggled(bool)), SLOT(slot_focusAuto(bool)) },
     };
-    for (const Connection& c : connections) {
-        if (!connect(c.sender, c.signal, this, c.slot))
-            qWarning() << "PaneCamera: cannot connect" << c.signal << "to" << c.slot;
-    }
+    for (const Connection& c : connections)
+        paneui::connectOrWarn(c.sender, c.signal, this, c.slot);
 }
 
 // ---------------------------------------------------------------------------
@@ -488,7 +390,7 @@ bool PaneCamera::cameraZooming() const
 
 void PaneCamera::syncApertManualPriority(int aeMode)
 {
-    if (aeMode != kAeAuto)
+    if (aeMode != ExposureMode::Auto)
         m_savedAeMode = aeMode;
     const ModeView* view = nullptr;
     for (const ModeView& candidate : kModeViews) {
@@ -497,8 +399,8 @@ void PaneCamera::syncApertManualPriority(int aeMode)
     }
     if (!view) {
         // A mode this pane does not offer: the camera goes to manual.
-        device()->viscaSet(ViscaMsg::ExposureMode, kAeManual, -1);
-        m_savedAeMode = kAeManual;
+        device()->viscaSet(ViscaMsg::ExposureMode, ExposureMode::Manual, -1);
+        m_savedAeMode = ExposureMode::Manual;
         view = &kModeViews[1];
     }
     QAbstractButton* checked = m_modeGroup->button(view->aeMode);
@@ -506,7 +408,7 @@ void PaneCamera::syncApertManualPriority(int aeMode)
     m_modeGroup->setExclusive(false);
     for (QAbstractButton* button : m_modeGroup->buttons()) {
         button->setChecked(button == checked);
-        button->setEnabled(view->aeMode != kAeAuto);
+        button->setEnabled(view->aeMode != ExposureMode::Auto);
     }
     m_modeGroup->setExclusive(true);
     m_apertureSlider->setEnabled(view->apertureEnabled);
@@ -514,8 +416,8 @@ void PaneCamera::syncApertManualPriority(int aeMode)
     m_shutterCombo->setEnabled(view->shutterEnabled);
     if (view->opensAeWindow)
         openAeWindow();
-    setCheckedQuietly(m_autoExposureToggle, view->aeMode == kAeAuto);
-    if (view->aeMode != kAeAuto) {
+    setCheckedQuietly(m_autoExposureToggle, view->aeMode == ExposureMode::Auto);
+    if (view->aeMode != ExposureMode::Auto) {
         syncShutterValue(false);
         syncApertureValue(false);
     }
@@ -534,9 +436,9 @@ void PaneCamera::syncGainValue(bool useCache)
     int gain = 1;
     camera->viscaGet(ViscaMsg::Gain, gain, useCache);
     setValueQuietly(m_gainSlider, convGainViscaToUi(gain));
-    int mode = kAeManual;
+    int mode = ExposureMode::Manual;
     camera->viscaGet(ViscaMsg::ExposureMode, mode, useCache);
-    m_gainSlider->setEnabled(mode == kAeManual);
+    m_gainSlider->setEnabled(mode == ExposureMode::Manual);
 }
 
 void PaneCamera::syncShutterValue(bool useCache)
@@ -552,10 +454,10 @@ void PaneCamera::syncShutterValue(bool useCache)
 void PaneCamera::syncApertureValue(bool useCache)
 {
     DeviceInterface* camera = device();
-    int mode = kAeManual;
+    int mode = ExposureMode::Manual;
     camera->viscaGet(ViscaMsg::ExposureMode, mode, useCache);
     int value = 0;
-    if (mode == kAeBright) {
+    if (mode == ExposureMode::Bright) {
         camera->viscaGet(ViscaMsg::Brightness, value, useCache);
         setTypeQuietly(m_apertureSlider, SegSliderIrisGain);
         setValueQuietly(m_apertureSlider, convBrightViscaToUi(value));
@@ -573,12 +475,12 @@ void PaneCamera::uiSync(bool useCache)
 {
     PaneBase::uiSync(useCache);
     DeviceInterface* camera = device();
-    int mode = kAeManual;
+    int mode = ExposureMode::Manual;
     camera->viscaGet(ViscaMsg::ExposureMode, mode, useCache);
     syncApertManualPriority(mode);
     int focusMode = 0;
     camera->viscaGet(ViscaMsg::FocusMode, focusMode, useCache);
-    const bool autoFocus = focusMode == kFocusAuto;
+    const bool autoFocus = focusMode == FocusMode::Auto;
     m_focusSlider->setEnabled(!autoFocus);
     setCheckedQuietly(m_autoFocusToggle, autoFocus);
     syncGainValue(useCache);
@@ -602,11 +504,12 @@ void PaneCamera::uiTimerUpdate()
         if (now < m_aeRereadDeadline_ms) {
             // Only the values the camera picks in its current mode.
             const int mode = cachedAeMode(-1);
-            if (mode == kAeAuto || mode == kAeIrisPriority)
+            if (mode == ExposureMode::Auto || mode == ExposureMode::IrisPriority)
                 syncShutterValue(false);
-            if (mode == kAeAuto || mode == kAeShutterPriority)
+            if (mode == ExposureMode::Auto || mode == ExposureMode::ShutterPriority)
                 syncApertureValue(false);
-            if (mode == kAeAuto || mode == kAeShutterPriority || mode == kAeIrisPriority)
+            if (mode == ExposureMode::Auto || mode == ExposureMode::ShutterPriority
+                || mode == ExposureMode::IrisPriority)
                 syncGainValue(false);
         }
         if (now < m_focusRereadDeadline_ms)
@@ -617,12 +520,12 @@ void PaneCamera::uiTimerUpdate()
 
 void PaneCamera::preferenceRead()
 {
-    const int stored = QSettings().value(QLatin1String(kPrefSavedAeMode), kAeManual).toInt();
+    const int stored = QSettings().value(QLatin1String(kPrefSavedAeMode), ExposureMode::Manual).toInt();
     // Only a manual mode can be returned to: a stored 0 would keep automatic
     // exposure on for good, any other value would reach the camera as it is.
-    const bool manualMode
-        = stored == kAeManual || stored == kAeShutterPriority || stored == kAeIrisPriority || stored == kAeBright;
-    m_savedAeMode = manualMode ? stored : kAeManual;
+    const bool manualMode = stored == ExposureMode::Manual || stored == ExposureMode::ShutterPriority
+        || stored == ExposureMode::IrisPriority || stored == ExposureMode::Bright;
+    m_savedAeMode = manualMode ? stored : ExposureMode::Manual;
 }
 
 void PaneCamera::preferenceWrite()
@@ -632,9 +535,9 @@ void PaneCamera::preferenceWrite()
 
 void PaneCamera::buttonClick(int op)
 {
-    if (op == kOpDarker || op == kOpBrighter)
-        stepExposure(op == kOpBrighter);
-    else if (op == kOpAutoExposure)
+    if (op == TaqoOpExposureDown || op == TaqoOpExposureUp)
+        stepExposure(op == TaqoOpExposureUp);
+    else if (op == TaqoOpAutoExposure)
         m_autoExposureToggle->toggle();
     PaneBase::buttonClick(op);
 }
@@ -644,7 +547,7 @@ void PaneCamera::stepExposure(bool brighter)
     DeviceInterface* camera = device();
     const int aperture = m_apertureSlider->value();
     const int gain = m_gainSlider->value();
-    const int mode = cachedAeMode(kAeManual);
+    const int mode = cachedAeMode(ExposureMode::Manual);
     const int step = brighter ? 1 : -1;
     const auto pushAperture = [&](int position) {
         camera->viscaPush(ViscaMsg::Iris, convApertUiToVisca(position), -1);
@@ -655,23 +558,23 @@ void PaneCamera::stepExposure(bool brighter)
         setValueQuietly(m_gainSlider, position);
     };
 
-    if (mode == kAeBright) {
+    if (mode == ExposureMode::Bright) {
         camera->viscaPush(ViscaMsg::Brightness, convBrightUiToVisca(aperture + step), -1);
         setValueQuietly(m_apertureSlider, aperture + step);
-    } else if ((mode == kAeManual || mode == kAeIrisPriority) && !brighter) {
+    } else if ((mode == ExposureMode::Manual || mode == ExposureMode::IrisPriority) && !brighter) {
         // Darker takes gain away first, then closes the iris (iris priority has no gain).
-        const int lessGain = qBound(0, gain - 1, kGainMax);
-        if (lessGain == gain || mode == kAeIrisPriority)
-            pushAperture(qBound(0, aperture - 1, kIrisMax));
+        const int lessGain = qBound(0, gain - 1, GainStepMax);
+        if (lessGain == gain || mode == ExposureMode::IrisPriority)
+            pushAperture(qBound(0, aperture - 1, IrisStepMax));
         else
             pushGain(lessGain);
-    } else if (mode == kAeManual || mode == kAeIrisPriority) {
+    } else if (mode == ExposureMode::Manual || mode == ExposureMode::IrisPriority) {
         // Brighter opens the iris first, then adds gain.
-        const int wider = qBound(0, aperture + 1, kIrisMax);
+        const int wider = qBound(0, aperture + 1, IrisStepMax);
         if (wider != aperture)
             pushAperture(wider);
-        else if (mode == kAeManual)
-            pushGain(qBound(0, gain + 1, kGainMax));
+        else if (mode == ExposureMode::Manual)
+            pushGain(qBound(0, gain + 1, GainStepMax));
     } else {
         QApplication::beep();
     }
@@ -688,14 +591,14 @@ void PaneCamera::contextMenuEvent(QContextMenuEvent* event)
 
 void PaneCamera::slot_apertReleased()
 {
-    if (cachedAeMode(-1) == kAeIrisPriority)
+    if (cachedAeMode(-1) == ExposureMode::IrisPriority)
         openAeWindow();
 }
 
 void PaneCamera::slot_apertValue(int val)
 {
     DeviceInterface* camera = device();
-    if (cachedAeMode(-1) == kAeBright)
+    if (cachedAeMode(-1) == ExposureMode::Bright)
         camera->viscaPush(ViscaMsg::Brightness, convBrightUiToVisca(val), -1);
     else
         camera->viscaPush(ViscaMsg::Iris, convApertUiToVisca(val), -1);
@@ -705,17 +608,17 @@ void PaneCamera::slot_apertVector(double z, bool on)
 {
     if (!on || z == 0.0)
         return;
-    const int mode = cachedAeMode(kAeManual);
-    if (mode != kAeManual && mode != kAeIrisPriority && mode != kAeBright)
+    const int mode = cachedAeMode(ExposureMode::Manual);
+    if (mode != ExposureMode::Manual && mode != ExposureMode::IrisPriority && mode != ExposureMode::Bright)
         return;
     if (s_apertVectorCalls++ % vectorDivisor(z) != 0)
         return;
     const int position = m_apertureSlider->value();
     const int next = z < 0 ? position - 1 : position + 1;
-    if (mode == kAeBright) {
-        if (qBound(0, next, kBrightMax) != position)
+    if (mode == ExposureMode::Bright) {
+        if (qBound(0, next, BrightStepMax) != position)
             device()->viscaPush(ViscaMsg::Brightness, convBrightUiToVisca(next), -1);
-    } else if (qBound(0, next, kIrisMax) != position) {
+    } else if (qBound(0, next, IrisStepMax) != position) {
         device()->viscaPush(ViscaMsg::Iris, convApertUiToVisca(next), -1);
     }
     setValueQuietly(m_apertureSlider, next);
@@ -723,11 +626,12 @@ void PaneCamera::slot_apertVector(double z, bool on)
 
 void PaneCamera::slot_apertAuto(bool val)
 {
-    const int mode = val ? kAeAuto : m_savedAeMode;
+    const int mode = val ? ExposureMode::Auto : m_savedAeMode;
     device()->viscaSet(ViscaMsg::ExposureMode, mode, -1);
     syncApertManualPriority(mode);
     syncGainValue(false);
-    if (mode == kAeAuto || mode == kAeShutterPriority || mode == kAeIrisPriority || mode == kAeBright)
+    if (mode == ExposureMode::Auto || mode == ExposureMode::ShutterPriority || mode == ExposureMode::IrisPriority
+        || mode == ExposureMode::Bright)
         openAeWindow();
 }
 
@@ -737,16 +641,16 @@ void PaneCamera::slot_apertPriority()
     if (mode < 0)
         return;
     DeviceInterface* camera = device();
-    if (mode == kAeBright) {
+    if (mode == ExposureMode::Bright) {
         // The camera enters bright mode through shutter priority.
         const int current = cachedAeMode(-1);
-        if (current != kAeShutterPriority && current != -1)
-            camera->viscaSet(ViscaMsg::ExposureMode, kAeShutterPriority, -1);
+        if (current != ExposureMode::ShutterPriority && current != -1)
+            camera->viscaSet(ViscaMsg::ExposureMode, ExposureMode::ShutterPriority, -1);
     }
     camera->viscaSet(ViscaMsg::ExposureMode, mode, -1);
     syncApertManualPriority(mode);
     syncGainValue(false);
-    if (mode != kAeManual)
+    if (mode != ExposureMode::Manual)
         openAeWindow();
 }
 
@@ -767,13 +671,13 @@ void PaneCamera::slot_gainVector(double z, bool on)
 {
     if (!on || z == 0.0)
         return;
-    if (cachedAeMode(kAeManual) != kAeManual)
+    if (cachedAeMode(ExposureMode::Manual) != ExposureMode::Manual)
         return;
     if (s_gainVectorCalls++ % vectorDivisor(z) != 0)
         return;
     const int gain = m_gainSlider->value();
     const int next = z < 0 ? gain - 1 : gain + 1;
-    if (qBound(0, next, kGainMax) != gain) {
+    if (qBound(0, next, GainStepMax) != gain) {
         device()->viscaPush(ViscaMsg::Gain, convGainUiToVisca(next), -1);
         setValueQuietly(m_gainSlider, next);
     }
@@ -813,7 +717,7 @@ void PaneCamera::slot_focusAutoPush(bool down)
 void PaneCamera::slot_focusAuto(bool val)
 {
     DeviceInterface* camera = device();
-    camera->viscaSet(ViscaMsg::FocusMode, val ? kFocusAuto : kFocusToggle, -1);
+    camera->viscaSet(ViscaMsg::FocusMode, val ? FocusMode::Auto : FocusMode::Toggle, -1);
     if (val) {
         m_focusSlider->setEnabled(false);
         m_focusRereadDeadline_ms = paneclock::now_ms() + kFocusAutoReread_ms;
@@ -838,12 +742,14 @@ void PaneCamera::slot_focusVector(double val, bool on)
         emit sig_resync(ResyncFocus);
         return;
     }
+    // Bit 1 of the call count: the axis acts on two calls of every four (counts
+    // 0 and 1, 4 and 5, ...), half as often as the poll, in pairs.
     if ((s_focusVectorCalls++ & 2) != 0)
         return;
     // Worked out in floating point, so that no axis reading overflows an int.
     const double position = m_focusSlider->value();
     const double target = std::isnan(val) ? position : position + std::trunc(val * kFocusVectorStep);
-    const int focus = int(qBound(0.0, target, double(kFocusMax)));
+    const int focus = int(qBound(0.0, target, double(FocusStepMax)));
     device()->viscaPush(ViscaMsg::FocusValue, convFocusUiToVisca(focus), -1);
     setValueQuietly(m_focusSlider, focus);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/viscavalues.h"
 #include "panes/panebase.h"
 
 #include <cstdint>
@@ -128,7 +129,7 @@ private:
     SegmentSlider* m_gainSlider = nullptr;
     SegmentSlider* m_focusSlider = nullptr;
     QPushButton* m_autoFocusToggle = nullptr;
-    int m_savedAeMode = 3;
+    int m_savedAeMode = ExposureMode::Manual;
     uint64_t m_aeRereadDeadline_ms = 0;
     uint64_t m_focusRereadDeadline_ms = 0;
     QButtonGroup* m_modeGroup = nullptr;

@@ -1,9 +1,11 @@
 #include "panes/paneeptz.h"
 
 #include "device/deviceinterface.h"
+#include "device/viscavalues.h"
 #include "media/mediaresources.h"
 #include "panes/navbutton.h"
 #include "panes/paneclock.h"
+#include "panes/paneui.h"
 #include "panes/screenproxy.h"
 #include "quvapp/quvdoublespinbox.h"
 
@@ -38,22 +40,14 @@ constexpr int kViscaNearMax = 16383;
 constexpr int kViscaFarEnd = 49153;
 constexpr int kPanFirstStep = 65434;
 constexpr int kTiltFirstStep = 65410;
-// Output formats of a UHD picture (message 8).
-constexpr int kFormatUhd1 = 29;
-constexpr int kFormatUhd2 = 30;
 // How long after a re-read request the tick keeps showing the cached position.
 constexpr uint64_t kPositionRefresh_ms = 600;
 
-const QColor kBlue(67, 149, 194);
-const QColor kGreyOn(54, 54, 54);
-const QColor kGreyOff(39, 39, 39);
-const QColor kInvisible(0, 0, 0, 0);
-
-const char* const kNavSheet
-    = "QPushButton{background-color: transparent;background-image: url(:/media/nav_top.png);background-repeat: "
-      "none;border: none;margin: 0;padding: 0;}QPushButton:pressed{background-image: "
-      "url(:/media/nav_top_press.png);}QPushButton:!pressed{background-image: "
-      "url(:/media/nav_top.png);}QPushButton:disabled{background-image: url(:/media/nav_top_disabled.png);}";
+// A nav button: its shape's picture, and its press and disabled pictures.
+const paneui::ImageButtonLook kNavButtonLook
+    = { "background-color: transparent;", "nav_%1", "background-repeat: none;border: none;margin: 0;padding: 0;",
+          { { ":pressed", "nav_%1_press" }, { ":!pressed", "nav_%1" }, { ":disabled", "nav_%1_disabled" },
+              { nullptr, nullptr } } };
 
 int roundToInt(double v)
 {
@@ -82,14 +76,6 @@ int viscaToUnits(int value, int count, int firstStep, double unit)
         step = std::round(-count * t);
     }
     return int(std::trunc(step * unit));
-}
-
-bool connectOrWarn(const QObject* sender, const char* signal, const QObject* receiver, const char* method)
-{
-    const bool connected = QObject::connect(sender, signal, receiver, method);
-    if (!connected)
-        qWarning() << "PaneEptz: cannot connect" << signal << "to" << method;
-    return connected;
 }
 
 } // namespace
@@ -132,28 +118,11 @@ void PaneEptz::uiSetup()
     auto* frame = new QWidget(this);
     frame->setGeometry(44, 34, 417, 236);
     m_picture = new ScreenProxy(frame, QRect(1, 1, 415, 234));
-    m_picture->SetScreenSize(kScreenW, kScreenH);
-    m_picture->SetRoiGeometry(kWindowW / 2, kWindowH / 2, kWindowW, kWindowH);
-    m_picture->SetContrain(RoiConstrainMoveOnly, 0, 0);
-    m_picture->SetRoiFillColor(kBlue);
-    m_picture->SetRoiTextColor(kInvisible);
-    m_picture->SetScreenTextColor(kInvisible);
-    m_picture->SetScreenFillColor(kGreyOn);
-    m_picture->SetEditable(true);
+    paneui::setupWindowPicture(
+        m_picture, QSize(kScreenW, kScreenH), QRect(kWindowW / 2, kWindowH / 2, kWindowW, kWindowH));
 
-    QIcon switchIcon;
-    for (QIcon::Mode mode : { QIcon::Normal, QIcon::Active, QIcon::Selected }) {
-        switchIcon.addFile(QStringLiteral(":/media/switch_big_off.png"), QSize(), mode, QIcon::Off);
-        switchIcon.addFile(QStringLiteral(":/media/switch_big_on.png"), QSize(), mode, QIcon::On);
-    }
-    m_onOff = new QPushButton(this);
-    m_onOff->setIcon(switchIcon);
-    m_onOff->setIconSize(QSize(65, 25));
-    m_onOff->setCheckable(true);
-    m_onOff->setFlat(true);
-    m_onOff->setAutoDefault(false);
-    m_onOff->setStyleSheet(
-        QStringLiteral("QPushButton{background:none;border:0;margin:0;padding:0;border-image:none;}"));
+    m_onOff = paneui::switchButton(
+        this, QStringLiteral(":/media/switch_big_off.png"), QStringLiteral(":/media/switch_big_on.png"), QSize(65, 25));
     m_onOff->setGeometry(535, 34, 65, 25);
     m_onOff->setToolTip(QStringLiteral("Turn on/off ePTZ mode"));
 
@@ -163,7 +132,7 @@ void PaneEptz::uiSetup()
         button->setFlat(true);
         button->setAutoDefault(false);
         button->setGeometry(QRect(QPoint(row.x, row.y), button->maskSize()));
-        button->setStyleSheet(QString::fromLatin1(kNavSheet).replace(QLatin1String("top"), name));
+        button->setStyleSheet(paneui::imageButtonSheet(kNavButtonLook, name));
         button->setToolTip(QString::fromLatin1(row.toolTip));
         this->*row.button = button;
         m_navButtons.append(button);
@@ -197,12 +166,12 @@ void PaneEptz::uiSetup()
 
     uiSetupZoomGroup(44, 284, this, 2);
 
-    connectOrWarn(m_picture, SIGNAL(RoiChanged(const QRect&)), this, SLOT(slot_eptPosition(const QRect&)));
-    connectOrWarn(m_onOff, SIGNAL(toggled(bool)), this, SLOT(slot_onOff(bool)));
-    connectOrWarn(m_spinX, SIGNAL(valueChanged(double)), this, SLOT(slot_spinX(double)));
-    connectOrWarn(m_spinY, SIGNAL(valueChanged(double)), this, SLOT(slot_spinY(double)));
+    paneui::connectOrWarn(m_picture, SIGNAL(RoiChanged(const QRect&)), this, SLOT(slot_eptPosition(const QRect&)));
+    paneui::connectOrWarn(m_onOff, SIGNAL(toggled(bool)), this, SLOT(slot_onOff(bool)));
+    paneui::connectOrWarn(m_spinX, SIGNAL(valueChanged(double)), this, SLOT(slot_spinX(double)));
+    paneui::connectOrWarn(m_spinY, SIGNAL(valueChanged(double)), this, SLOT(slot_spinY(double)));
     for (NavButton* button : m_navButtons)
-        connectOrWarn(button, SIGNAL(clicked()), this, SLOT(slot_nav()));
+        paneui::connectOrWarn(button, SIGNAL(clicked()), this, SLOT(slot_nav()));
 }
 
 void PaneEptz::uiSync(bool useCache)
@@ -253,9 +222,7 @@ void PaneEptz::syncOnOff(bool useCache)
         const QSignalBlocker blocker(m_onOff);
         m_onOff->setChecked(on);
     }
-    m_picture->SetRoiFillColor(on ? kBlue : kGreyOn);
-    m_picture->SetScreenFillColor(on ? kGreyOn : kGreyOff);
-    m_picture->SetEditable(on);
+    paneui::showWindowPicture(m_picture, on, true);
     m_spinX->setEnabled(on);
     m_spinY->setEnabled(on);
     for (NavButton* button : m_navButtons)
@@ -327,7 +294,7 @@ void PaneEptz::slot_onOff(bool on)
     // A format that cannot be read counts as not UHD.
     int format = 0;
     device()->viscaGet(ViscaMsg::VideoFormat, format, true);
-    if (on && format != kFormatUhd1 && format != kFormatUhd2) {
+    if (on && !isUhdFormat(format)) {
         QMessageBox box(this);
         box.setWindowTitle(QStringLiteral("ePTZ Warning"));
         box.setText(QStringLiteral("ePTZ mode requires that the camera to be first set to a UHD format. <b>Note:</b> "

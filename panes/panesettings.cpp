@@ -5,11 +5,14 @@
 
 #include "device/deviceinterface.h"
 #include "device/deviceset.h"
+#include "device/viscavalues.h"
 #include "panes/panesettingsui.h"
+#include "panes/paneui.h"
 #include "quvapp/quvcombobox.h"
 #include "quvapp/quvpushbutton.h"
 
 #include <cmath>
+#include <vector>
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -30,23 +33,6 @@ const char* const kNameFallback = "Cam ?";
 constexpr int kRowCount = 4;
 constexpr int kNameMaxLength = 5;
 
-// Video formats that carry the ePTZ window (UHD).
-constexpr int kFormatUhd30 = 29;
-constexpr int kFormatUhd25 = 30;
-
-const Choice kVideoFormats[] = {
-    { "3840x2160 29.97p", 29 },
-    { "3840x2160 25p", 30 },
-    { "1920x1080 59.94p", 19 },
-    { "1920x1080 50p", 20 },
-    { "1920x1080 29.97i", 1 },
-    { "1920x1080 25i", 4 },
-    { "1280x720 59.94p", 9 },
-    { "1280x720 50p", 12 },
-    { "720x480 59.94p", 27 },
-    { "720x576 50p", 28 },
-};
-const Choice kColorSpaces[] = { { "YUV", 0 }, { "RGB", 1 } };
 const Choice kDelayModes[] = { { "Normal", 0 }, { "Low Delay", 1 } };
 const Choice kBaudRates[] = { { "9600", 0 }, { "19200", 1 }, { "38400", 2 }, { "57600", 3 }, { "115200", 4 } };
 const Choice kSlots[] = {
@@ -87,9 +73,29 @@ const char* const kLowDelayOffText
 const char* const kLowDelayOffInfo
     = "Some control setting may need to be re-enabled\nwhen returning to \"Normal\" mode\n";
 
-bool isUhd(int format)
+// The choices the Output sub-pane offers of the camera's formats and colour spaces.
+const std::vector<Choice>& videoFormatChoices()
 {
-    return format == kFormatUhd30 || format == kFormatUhd25;
+    static const std::vector<Choice> choices = [] {
+        std::vector<Choice> list;
+        for (int i = 0; i < VIDEO_FORMAT_COUNT; ++i) {
+            if (VIDEO_FORMATS[i].settingsText)
+                list.push_back({ VIDEO_FORMATS[i].settingsText, VIDEO_FORMATS[i].code });
+        }
+        return list;
+    }();
+    return choices;
+}
+
+const std::vector<Choice>& colorSpaceChoices()
+{
+    static const std::vector<Choice> choices = [] {
+        std::vector<Choice> list;
+        for (int i = 0; i < COLOR_SPACE_COUNT; ++i)
+            list.push_back({ COLOR_SPACES[i].text, COLOR_SPACES[i].code });
+        return list;
+    }();
+    return choices;
 }
 
 // The value carried by a combo row; fallback for a row that is not there.
@@ -163,7 +169,7 @@ void PaneSettings::uiSetup()
         (this->*sub.build)(container);
         this->*sub.member = container;
     }
-    settingsui::connectOrWarn(m_paneList, SIGNAL(currentRowChanged(int)), this, SLOT(slot_selectSettingsPane(int)));
+    paneui::connectOrWarn(m_paneList, SIGNAL(currentRowChanged(int)), this, SLOT(slot_selectSettingsPane(int)));
 }
 
 void PaneSettings::slot_selectSettingsPane(int val)
@@ -268,10 +274,10 @@ bool PaneSettings::isVFlip()
 void PaneSettings::uiSetupOutputPane(QWidget* parent)
 {
     static const OutputRow rows[] = {
-        { "Video Format", 26, "videoFormat", kVideoFormats, int(std::size(kVideoFormats)),
+        { "Video Format", 26, "videoFormat", videoFormatChoices().data(), int(videoFormatChoices().size()),
             "Changes output video format\nRequires restart\n", &PaneSettings::m_videoFormatCombo,
             SLOT(slot_selectVideoFormat(int)) },
-        { "Color Space", 81, "colorSpace", kColorSpaces, int(std::size(kColorSpaces)),
+        { "Color Space", 81, "colorSpace", colorSpaceChoices().data(), int(colorSpaceChoices().size()),
             "Changes output video color space\nRequires restart\n", &PaneSettings::m_colorSpaceCombo,
             SLOT(slot_selectColorSpace(int)) },
         { "Low Delay Mode", 136, "delayMode", kDelayModes, int(std::size(kDelayModes)),
@@ -291,7 +297,7 @@ void PaneSettings::uiSetupOutputPane(QWidget* parent)
             label->hide();
             box->hide();
         }
-        settingsui::connectOrWarn(box, SIGNAL(activated(int)), this, row.slot);
+        paneui::connectOrWarn(box, SIGNAL(activated(int)), this, row.slot);
     }
 
     m_applyButton = new QuvPushButton(QStringLiteral("Apply"), parent);
@@ -305,7 +311,7 @@ void PaneSettings::uiSetupOutputPane(QWidget* parent)
     m_restartNote->setStyleSheet(QStringLiteral("color: rgb(67,149,194);"));
     m_restartNote->hide();
 
-    settingsui::connectOrWarn(m_applyButton, SIGNAL(clicked()), this, SLOT(slot_clickResetButton()));
+    paneui::connectOrWarn(m_applyButton, SIGNAL(clicked()), this, SLOT(slot_clickResetButton()));
 }
 
 void PaneSettings::notifyRequiresReset()
@@ -330,7 +336,7 @@ void PaneSettings::slot_selectVideoFormat(int val)
     if (current != m_pendingVideoFormat) {
         int ept = VISCA_OFF;
         device()->viscaGet(ViscaMsg::EptOnOff, ept, true);
-        if (ept == VISCA_ON && !isUhd(m_pendingVideoFormat)) {
+        if (ept == VISCA_ON && !isUhdFormat(m_pendingVideoFormat)) {
             QMessageBox::warning(
                 this, QCoreApplication::applicationName(), QString::fromLatin1(kUhdWarning), QMessageBox::Ok);
         }
@@ -390,7 +396,7 @@ void PaneSettings::slot_clickResetButton()
     if (!formatDiffers && !colourDiffers && !delayDiffers)
         return;
 
-    if (formatDiffers && !isUhd(m_pendingVideoFormat)) {
+    if (formatDiffers && !isUhdFormat(m_pendingVideoFormat)) {
         int ept = VISCA_OFF;
         device()->viscaGet(ViscaMsg::EptOnOff, ept, true);
         if (ept == VISCA_ON) {
@@ -447,8 +453,8 @@ void PaneSettings::uiSetupInfoPane(QWidget* parent)
     m_slotCombo
         = settingsui::combo(parent, "slot", kSlots, QRect(205, 102, 148, 24), "Assign a botton-slot to the camera");
 
-    settingsui::connectOrWarn(m_nameEdit, SIGNAL(editingFinished()), this, SLOT(slot_nameChanged()));
-    settingsui::connectOrWarn(m_slotCombo, SIGNAL(activated(int)), this, SLOT(slot_idValueChanged(int)));
+    paneui::connectOrWarn(m_nameEdit, SIGNAL(editingFinished()), this, SLOT(slot_nameChanged()));
+    paneui::connectOrWarn(m_slotCombo, SIGNAL(activated(int)), this, SLOT(slot_idValueChanged(int)));
 }
 
 void PaneSettings::syncInfo(bool useCache)

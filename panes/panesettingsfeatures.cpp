@@ -6,6 +6,7 @@
 
 #include "device/deviceinterface.h"
 #include "panes/panesettingsui.h"
+#include "panes/paneui.h"
 #include "panes/segmentslider.h"
 #include "quvapp/quvcombobox.h"
 #include "quvapp/quvdoublespinbox.h"
@@ -34,13 +35,10 @@ constexpr int kWbManual = 5;
 const Choice kNrTypes[] = { { "Std", 0 }, { "2D/3D", 1 } };
 const Choice kColorBars[] = { { "Off", 0 }, { "8 Bar 100%", 1 }, { "7 Bar 100%", 2 }, { "Gray Scale", 3 } };
 
-// "wb_awb" stands for the button's picture stem.
-const char* const kWbButtonSheet
-    = "QPushButton{background-image: url(:/media/wb_awb_off.png);background-repeat: "
-      "no-repeat;border:0;margin:0;padding:0;}QPushButton:!checked{background-image: "
-      "url(:/media/wb_awb_off.png);}QPushButton:checked{background-image: "
-      "url(:/media/wb_awb_on.png);}QPushButton:pressed{background-image: "
-      "url(:/media/wb_awb_press.png);}QPushButton:disabled{background-image: url(:/media/wb_awb_off.png);}";
+// A white balance mode's button: the stem's off, on and press pictures (off also while disabled).
+const paneui::ImageButtonLook kWbButtonLook = { "", "%1_off",
+    "background-repeat: no-repeat;border:0;margin:0;padding:0;",
+    { { ":!checked", "%1_off" }, { ":checked", "%1_on" }, { ":pressed", "%1_press" }, { ":disabled", "%1_off" } } };
 
 // A cell of the white balance grid for a button of width x height.
 QRect wbCell(int column, int row, int width, int height)
@@ -155,23 +153,22 @@ void PaneSettings::uiSetupFeaturesPane(QWidget* parent)
     wbGroup->setExclusive(true);
     QLabel* wbIcon = imageLabel(wbBox, "wb_icon", QRect(10, 30, 52, 37));
     wbIcon->setToolTip(QStringLiteral("White balance controls"));
-    const QString wbSheet = QString::fromLatin1(kWbButtonSheet);
     for (const PaneSettings::WbButton& wb : s_wbButtons) {
         auto* button = new QPushButton(wbBox);
         button->setObjectName(QLatin1String(wb.stem));
         button->setFlat(true);
         button->setCheckable(true);
         button->setAutoDefault(false);
-        button->setStyleSheet(QString(wbSheet).replace(QLatin1String("wb_awb"), QLatin1String(wb.stem)));
+        button->setStyleSheet(paneui::imageButtonSheet(kWbButtonLook, QLatin1String(wb.stem)));
         button->setGeometry(wbCell(wb.column, wb.row, wb.width, wb.height));
         button->setToolTip(QString::fromLatin1(wb.toolTip));
         wbGroup->addButton(button);
         this->*wb.member = button;
-        connectOrWarn(button, SIGNAL(clicked()), this, SLOT(slot_selectWb()));
+        paneui::connectOrWarn(button, SIGNAL(clicked()), this, SLOT(slot_selectWb()));
     }
     m_onePushSetButton
         = pictureButton(wbBox, "onePushSet", "wb_set", false, wbCell(3, 1, 27, 15), "One push white balance set");
-    connectOrWarn(m_onePushSetButton, SIGNAL(clicked()), this, SLOT(slot_clickOnePushSet()));
+    paneui::connectOrWarn(m_onePushSetButton, SIGNAL(clicked()), this, SLOT(slot_clickOnePushSet()));
 
     for (const GainRow& gain : kGainRows) {
         caption(wbBox, gain.caption, QRect(10, gain.y, 50, 18), kCaptionSheet);
@@ -185,9 +182,9 @@ void PaneSettings::uiSetupFeaturesPane(QWidget* parent)
             = pictureButton(wbBox, name + "Reset", "wb_reset", true, QRect(64, gain.y, 51, 24), gain.resetTip);
     }
     for (const GainRow& gain : kGainRows) {
-        connectOrWarn(this->*gain.slider, SIGNAL(valueChanged(int)), this, gain.sliderSlot);
-        connectOrWarn(this->*gain.spin, SIGNAL(valueChanged(double)), this, gain.spinSlot);
-        connectOrWarn(this->*gain.reset, SIGNAL(clicked()), this, gain.resetSlot);
+        paneui::connectOrWarn(this->*gain.slider, SIGNAL(valueChanged(int)), this, gain.sliderSlot);
+        paneui::connectOrWarn(this->*gain.spin, SIGNAL(valueChanged(double)), this, gain.spinSlot);
+        paneui::connectOrWarn(this->*gain.reset, SIGNAL(clicked()), this, gain.resetSlot);
     }
 
     // Colour bars
@@ -209,11 +206,11 @@ void PaneSettings::uiSetupFeaturesPane(QWidget* parent)
         y += 41;
     }
 
-    connectOrWarn(m_nrTypeCombo, SIGNAL(activated(int)), this, SLOT(slot_selectNrType(int)));
-    connectOrWarn(m_nrLevelSlider, SIGNAL(valueChanged(int)), this, SLOT(slot_selectNrValue(int)));
+    paneui::connectOrWarn(m_nrTypeCombo, SIGNAL(activated(int)), this, SLOT(slot_selectNrType(int)));
+    paneui::connectOrWarn(m_nrLevelSlider, SIGNAL(valueChanged(int)), this, SLOT(slot_selectNrValue(int)));
     for (const SwitchRow& row : kSwitchRows)
-        connectOrWarn(this->*row.member, SIGNAL(toggled(bool)), this, row.slot);
-    connectOrWarn(m_colorBarCombo, SIGNAL(activated(int)), this, SLOT(slot_selectColorBar(int)));
+        paneui::connectOrWarn(this->*row.member, SIGNAL(toggled(bool)), this, row.slot);
+    paneui::connectOrWarn(m_colorBarCombo, SIGNAL(activated(int)), this, SLOT(slot_selectColorBar(int)));
 }
 
 // ---------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 
 #include "device/deviceinterface.h"
 #include "panes/panesettingsui.h"
+#include "panes/paneui.h"
 #include "panes/screenproxy.h"
 #include "panes/segmentslider.h"
 #include "quvapp/quvcombobox.h"
@@ -45,11 +46,6 @@ constexpr int kGridFallback = 7;
 constexpr int kCenterLeft = 1440;
 constexpr int kCenterTop = 742;
 constexpr int kMenuCenter = 256;
-
-const QColor kSpotFill(67, 149, 194);
-const QColor kScreenOn(54, 54, 54);
-const QColor kScreenOff(39, 39, 39);
-const QColor kNoText(0, 0, 0, 0);
 
 // Gamma: mode 2 uses the pattern; the reset values.
 constexpr int kGammaPatternMode = 2;
@@ -117,14 +113,8 @@ void PaneSettings::uiSetupSpotPane(QWidget* page)
     for (const SpotGroup& group : groups) {
         auto* picture = new ScreenProxyIcon(page, QRect(group.pictureX, 54, 224, 126));
         picture->setObjectName(QLatin1String(group.name) + QLatin1String("Picture"));
-        picture->SetScreenSize(kFrameWidth, kFrameHeight);
-        picture->SetRoiGeometry(kCenterLeft, kCenterTop, kSpotWidth, kSpotHeight);
-        picture->SetContrain(RoiConstrainMoveOnly, 0, 0);
-        picture->SetRoiFillColor(kSpotFill);
-        picture->SetRoiTextColor(kNoText);
-        picture->SetScreenTextColor(kNoText);
-        picture->SetScreenFillColor(kScreenOn);
-        picture->SetEditable(true);
+        paneui::setupWindowPicture(
+            picture, QSize(kFrameWidth, kFrameHeight), QRect(kCenterLeft, kCenterTop, kSpotWidth, kSpotHeight));
         picture->setContextMenuPolicy(Qt::CustomContextMenu);
         picture->setToolTip(QString::fromLatin1(group.pictureTip));
         this->*group.picture = picture;
@@ -166,17 +156,17 @@ void PaneSettings::uiSetupSpotPane(QWidget* page)
         caption(gammaBox, row.caption, QRect(-5, row.y + 2, 70, 18), kCaptionSheet, Qt::AlignRight | Qt::AlignVCenter);
 
     for (const SpotGroup& group : groups) {
-        connectOrWarn(this->*group.button, SIGNAL(toggled(bool)), this, group.toggleSlot);
-        connectOrWarn(this->*group.picture, SIGNAL(RoiChanged(const QRect&)), this, group.positionSlot);
+        paneui::connectOrWarn(this->*group.button, SIGNAL(toggled(bool)), this, group.toggleSlot);
+        paneui::connectOrWarn(this->*group.picture, SIGNAL(RoiChanged(const QRect&)), this, group.positionSlot);
     }
-    connectOrWarn(m_gammaModeCombo, SIGNAL(activated(int)), this, SLOT(slot_selectGammaMode(int)));
+    paneui::connectOrWarn(m_gammaModeCombo, SIGNAL(activated(int)), this, SLOT(slot_selectGammaMode(int)));
     for (const GammaRow& row : rows) {
-        connectOrWarn(this->*row.slider, SIGNAL(valueChanged(int)), this, row.sliderSlot);
-        connectOrWarn(this->*row.spin, SIGNAL(valueChanged(double)), this, row.spinSlot);
-        connectOrWarn(this->*row.reset, SIGNAL(clicked()), this, row.resetSlot);
+        paneui::connectOrWarn(this->*row.slider, SIGNAL(valueChanged(int)), this, row.sliderSlot);
+        paneui::connectOrWarn(this->*row.spin, SIGNAL(valueChanged(double)), this, row.spinSlot);
+        paneui::connectOrWarn(this->*row.reset, SIGNAL(clicked()), this, row.resetSlot);
     }
     for (const SpotGroup& group : groups) {
-        connectOrWarn(this->*group.picture, SIGNAL(customContextMenuRequested(const QPoint&)), this,
+        paneui::connectOrWarn(this->*group.picture, SIGNAL(customContextMenuRequested(const QPoint&)), this,
             SLOT(slot_spotContextMenu(const QPoint&)));
     }
 }
@@ -232,8 +222,7 @@ void PaneSettings::syncSpotOnOff(bool useCache, eViscaMsg msg, ScreenProxyIcon* 
     // Both pictures show the spot focus marker.
     picture->setPixmap(QPixmap(
         on ? QStringLiteral(":/media/spot_focus_icon_on.png") : QStringLiteral(":/media/spot_focus_icon_off.png")));
-    picture->SetScreenFillColor(on ? kScreenOn : kScreenOff);
-    picture->SetEditable(on);
+    paneui::showWindowPicture(picture, on, false);
 }
 
 void PaneSettings::syncSpotPos(bool useCache, eViscaMsg msg, ScreenProxyIcon* picture)
@@ -310,7 +299,7 @@ void PaneSettings::slot_spotContextMenu(const QPoint& p)
         return;
     QuvMenu menu;
     menu.addAction(QStringLiteral("Move to Center"), QVariant(kMenuCenter));
-    QAction* chosen = menu.exec2(picture->mapToGlobal(p) - QPoint(10, 10));
+    QAction* chosen = paneui::execMenu(menu, picture, p);
     if (!picture)
         return;
     if (chosen && chosen->data().toInt() == kMenuCenter)

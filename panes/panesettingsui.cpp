@@ -1,5 +1,6 @@
 #include "panes/panesettingsui.h"
 
+#include "panes/paneui.h"
 #include "panes/segmentslider.h"
 #include "quvapp/quvcombobox.h"
 #include "quvapp/quvdoublespinbox.h"
@@ -17,24 +18,12 @@ const char* const kCaptionSheet = "font: 13px;";
 
 namespace {
 
-const char* const kSwitchSheet = "QPushButton{background:none;border:0;margin:0;padding:0;border-image:none;}";
-
-// "custom" stands for the picture stem.
-const char* const kPictureButtonSheet
-    = "QPushButton{background-color: transparent;background-image: url(:/media/custom_off.png);background-repeat: "
-      "none;border: none;margin: 0;padding: 0;}QPushButton:pressed{background-image: "
-      "url(:/media/custom_press.png);}QPushButton:!pressed{background-image: "
-      "url(:/media/custom_off.png);}QPushButton:disabled{background-image: url(:/media/custom_disabled.png);}";
+// A picture button: the stem's off, press and disabled pictures.
+const paneui::ImageButtonLook kPictureButtonLook = { "background-color: transparent;", "%1_off",
+    "background-repeat: none;border: none;margin: 0;padding: 0;",
+    { { ":pressed", "%1_press" }, { ":!pressed", "%1_off" }, { ":disabled", "%1_disabled" }, { nullptr, nullptr } } };
 
 } // namespace
-
-bool connectOrWarn(const QObject* sender, const char* signal, const QObject* receiver, const char* method)
-{
-    const bool connected = QObject::connect(sender, signal, receiver, method);
-    if (!connected)
-        qWarning() << "PaneSettings: cannot connect" << signal << "to" << method;
-    return connected;
-}
 
 QLabel* caption(QWidget* parent, const char* text, const QRect& geometry, const char* sheet, Qt::Alignment alignment)
 {
@@ -94,29 +83,11 @@ QuvDoubleSpinBox* spinBox(
     return spin;
 }
 
-QIcon switchIcon()
-{
-    // Built per switch: a pixmap kept in a static would outlive the application.
-    QIcon icon;
-    const QPixmap off(QStringLiteral(":/media/switch_big_off.png"));
-    const QPixmap on(QStringLiteral(":/media/switch_big_on.png"));
-    for (QIcon::Mode mode : { QIcon::Normal, QIcon::Active, QIcon::Selected }) {
-        icon.addPixmap(off, mode, QIcon::Off);
-        icon.addPixmap(on, mode, QIcon::On);
-    }
-    return icon;
-}
-
 QPushButton* switchButton(QWidget* parent, const char* name, const QRect& geometry, const char* toolTip)
 {
-    auto* button = new QPushButton(parent);
+    QPushButton* button = paneui::switchButton(parent, QStringLiteral(":/media/switch_big_off.png"),
+        QStringLiteral(":/media/switch_big_on.png"), QSize(45, 18));
     button->setObjectName(QLatin1String(name));
-    button->setIcon(switchIcon());
-    button->setIconSize(QSize(45, 18));
-    button->setCheckable(true);
-    button->setFlat(true);
-    button->setAutoDefault(false);
-    button->setStyleSheet(QLatin1String(kSwitchSheet));
     button->setGeometry(geometry);
     button->setToolTip(QString::fromLatin1(toolTip));
     return button;
@@ -130,8 +101,7 @@ QPushButton* pictureButton(
     button->setFlat(true);
     button->setCheckable(checkable);
     button->setAutoDefault(false);
-    button->setStyleSheet(
-        QString::fromLatin1(kPictureButtonSheet).replace(QLatin1String("custom"), QLatin1String(stem)));
+    button->setStyleSheet(paneui::imageButtonSheet(kPictureButtonLook, QLatin1String(stem)));
     button->setGeometry(geometry);
     button->setToolTip(QString::fromLatin1(toolTip));
     return button;

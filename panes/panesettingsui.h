@@ -29,8 +29,6 @@ extern const char* const kGreyCaptionSheet;
 // A caption of the Features sub-pane.
 extern const char* const kCaptionSheet;
 
-bool connectOrWarn(const QObject* sender, const char* signal, const QObject* receiver, const char* method);
-
 QLabel* caption(QWidget* parent, const char* text, const QRect& geometry, const char* sheet = nullptr,
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter);
 // A label showing ":/media/<image>.png" unscaled.
@@ -54,7 +52,6 @@ QuvDoubleSpinBox* spinBox(
     QWidget* parent, const char* name, int minimum, int maximum, int value, const QRect& geometry, const char* toolTip);
 
 // The two-state slide switch (off and on pictures for every icon mode).
-QIcon switchIcon();
 QPushButton* switchButton(QWidget* parent, const char* name, const QRect& geometry, const char* toolTip);
 // A flat picture button drawn by its style sheet: the one-push set button
 // ("wb_set") and the reset buttons ("wb_reset").

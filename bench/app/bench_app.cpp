@@ -256,7 +256,7 @@ void BM_TickEightCameras(benchmark::State& state)
     window.show();
     if (!QTest::qWaitForWindowExposed(&window) || !window.scan() || window.m_deviceSet->deviceSetCount() != 8)
         return state.SkipWithError("the cameras were not placed");
-    apptest::s_now_ms += 60000; // every re-read window of the panes is over
+    quvtest::clock_ms += 60000; // every re-read window of the panes is over
     window.slot_updateTimer();
     QTest::qWait(200);
     PaintCounter counter;
@@ -316,7 +316,7 @@ int main(int argc, char** argv)
     QCoreApplication::setOrganizationName(QStringLiteral("quv"));
     QCoreApplication::setApplicationName(QStringLiteral("QUV Taqo Control"));
     // Only the benchmark scans and ticks: the countdown armed at start never runs out by itself.
-    paneclock::setSourceForTesting(apptest::testClock);
+    paneclock::setSourceForTesting(quvtest::steppedClock);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

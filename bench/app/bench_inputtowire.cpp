@@ -147,7 +147,7 @@ struct Rig
     bool rest()
     {
         const bool quiet = sim.waitUntilSent();
-        apptest::s_now_ms += 5000;
+        quvtest::clock_ms += 5000;
         return quiet;
     }
     CamSim sim;
@@ -348,7 +348,7 @@ int main(int argc, char** argv)
     apptest::AppApplication app(argc, argv);
     environment.applicationCreated();
     // Only the benchmark scans: the countdown armed at start runs out when the benchmark steps the clock.
-    paneclock::setSourceForTesting(apptest::testClock);
+    paneclock::setSourceForTesting(quvtest::steppedClock);
     apptest::sticks::install();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

@@ -3,14 +3,13 @@
 // that view with presets 1, 3 and 6 set and the menu of preset 12 open, then
 // the preset kind menu. All are saved for a person to judge.
 
+#include "answering.h"
 #include "quvtest.h"
 #include "screengrab.h"
 #include "testwindow.h"
 
 #include <QGuiApplication>
-#include <QScopeGuard>
 #include <QSettings>
-#include <QTimer>
 #include <QWindow>
 
 class TestAppScreenshot : public QObject
@@ -26,7 +25,7 @@ void TestAppScreenshot::views()
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         QSKIP("needs an X server (run under xvfb-run with QT_QPA_PLATFORM=xcb)");
 
-    paneclock::setSourceForTesting(apptest::testClock);
+    paneclock::setSourceForTesting(quvtest::steppedClock);
     apptest::Rig rig({ 0 });
     rig.window.move(10, 10);
     QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
@@ -46,26 +45,28 @@ void TestAppScreenshot::views()
     for (int i : { 0, 2, 5 })
         QSettings().setValue(QStringLiteral("Eptz%1_preset_available").arg(i), 1);
     rig.window.presetUiUpdateAll();
-    // Opens widget's context menu at pt and saves the window once the menu is drawn.
+    // Opens widget's context menu at pt and saves the window once the menu is
+    // drawn; whether the menu was drawn and saved.
     const auto shootMenu = [&](QWidget* widget, const QPoint& pt, const QString& name) {
         const QImage closed = quvtest::stableScreenGrab();
-        QTimer::singleShot(0, [&] {
-            const auto close = qScopeGuard([] {
-                if (QWidget* popup = QApplication::activePopupWidget())
-                    popup->close();
-            });
-            QTRY_VERIFY(QApplication::activePopupWidget());
+        bool saved = false;
+        const auto shoot = [&] {
             // Drawn once the screen changes where the menu is.
             const QRect menu = QApplication::activePopupWidget()->geometry();
-            QTRY_VERIFY(quvtest::grabScreen().copy(menu) != closed.copy(menu));
-            QVERIFY(quvtest::stableScreenGrab().copy(frame).save(quvtest::artifactPath(name)));
-        });
-        QContextMenuEvent event(QContextMenuEvent::Mouse, pt, widget->mapToGlobal(pt));
-        QApplication::sendEvent(widget, &event);
+            saved = QTest::qWaitFor([&] { return quvtest::grabScreen().copy(menu) != closed.copy(menu); })
+                && quvtest::stableScreenGrab().copy(frame).save(quvtest::artifactPath(name));
+        };
+        QList<quvtest::Shown> shown;
+        QString failure;
+        const bool answered = quvtest::answerWhile(
+            [&] { quvtest::requestContextMenu(widget, pt); }, { { QString(), QString(), shoot } }, &shown, &failure);
+        if (!answered)
+            qWarning("%s", qPrintable(failure));
+        return answered && saved;
     };
-    shootMenu(rig.window.m_presetButtons[11], QPoint(12, 10), QStringLiteral("app_presets.png"));
+    QVERIFY(shootMenu(rig.window.m_presetButtons[11], QPoint(12, 10), QStringLiteral("app_presets.png")));
     // The kind menu, its current kind checked.
-    shootMenu(rig.window.m_presetTypeLabel, QPoint(12, 12), QStringLiteral("app_preset_kinds.png"));
+    QVERIFY(shootMenu(rig.window.m_presetTypeLabel, QPoint(12, 12), QStringLiteral("app_preset_kinds.png")));
 }
 
 QUV_TEST_MAIN_WITH(TestAppScreenshot, apptest::AppApplication)

@@ -2,6 +2,7 @@
 // buttons and selection, the serial-failure box, power, restart, slot
 // swaps, a reload that meets a rescan, and the status strip.
 
+#include "answering.h"
 #include "app/statusstrip.h"
 #include "device/deviceinterface.h"
 #include "panes/panebase.h"
@@ -33,7 +34,7 @@ class TestDiscovery : public QObject
 
 private slots:
     // Only the test moves the clock: no countdown runs out by itself.
-    void initTestCase() { paneclock::setSourceForTesting(apptest::testClock); }
+    void initTestCase() { paneclock::setSourceForTesting(quvtest::steppedClock); }
     void init() { QSettings().clear(); }
     void buttonsAndOpenFailure();
     void powerAndRestart();
@@ -62,19 +63,24 @@ void TestDiscovery::buttonsAndOpenFailure()
     // The offline camera: one box, however often it is asked for; "Rescan" scans.
     const int scans = rig.window.scans;
     int boxes = 0;
-    QTimer::singleShot(300, [&] {
-        QMessageBox* box = rig.window.m_openFailBox;
-        QVERIFY(box);
-        QCOMPARE(box->windowTitle(), QStringLiteral("Serial Connection Failed"));
+    bool kept = false;
+    const auto askAgain = [&] {
+        kept = rig.window.m_openFailBox != nullptr;
         rig.window.slot_openFail();
         boxes = rig.window.findChildren<QMessageBox*>().size();
-        for (QAbstractButton* button : box->buttons())
-            button->text() == QLatin1String("Rescan") ? button->click() : void();
-    });
+    };
     buttons[1]->click();
     QCOMPARE(rig.window.m_deviceSet->selectedIndex(), 1);
-    QTRY_COMPARE(rig.window.scans, scans + 1);
+    QList<quvtest::Shown> shown;
+    bool rescanned = false;
+    QUV_ANSWER([&] { rescanned = QTest::qWaitFor([&] { return rig.window.scans == scans + 1; }, 10000); }, &shown,
+        { "Rescan", QString(), askAgain });
+    QVERIFY(rescanned);
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().title, QStringLiteral("Serial Connection Failed"));
+    QVERIFY(kept);
     QCOMPARE(boxes, 1);
+    QCOMPARE(rig.window.scans, scans + 1);
     QVERIFY(!rig.window.m_openFailBox);
 
     // A camera given a new name shows it once the pane reports the change.

@@ -1,15 +1,16 @@
 // Presets: ePTZ and Global presets on a simulated camera, checked by the
 // packets on the line; preset files against the real preference store,
 // checked by the bytes of its file; the store in the main window, its
-// dialogs and menus answered from a timer while they run modally.
+// dialogs and menus answered while they run modally.
 
+#include "answering.h"
 #include "app/presetfile.h"
 #include "app/presetstore.h"
 #include "app/storecheck.h"
 #include "panes/panecamera.h"
 #include "quvapp/quvmenu.h"
 #include "quvtest.h"
-#include "tests/device/simdevice.h"
+#include "simdevice.h"
 #include "testwindow.h"
 
 #include <fcntl.h>
@@ -24,11 +25,8 @@
 #include <future>
 #include <thread>
 
-#include <QFileDialog>
-#include <QInputDialog>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QSettings>
@@ -49,10 +47,11 @@ QByteArray fileBytes(const QString& path = QSettings().fileName())
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
+bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    QUV_VERIFY_OR_FALSE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    return true;
 }
 
 // ePTZ 0 (named with 64 characters) and Global 1 set, the other 30 presets empty; then extra.
@@ -66,61 +65,21 @@ QByteArray baselineWith(const QJsonObject& extra)
     return QJsonDocument(QJsonObject::fromVariantMap(map)).toJson();
 }
 
-// Answers the next modal dialog once it shows: an input dialog gets text and
-// a file dialog the file text, each accepted unless button is "Cancel"; a
-// message box gets the button clicked. shown gets what it showed. A dialog
-// that does not come within 20 s, or does not close, fails the test and is
-// closed.
-void answer(const QString& button, QString* shown = nullptr, const QString& text = QString())
+// Opens widget's context menu at (5, 5) and answers it with item, and any
+// dialog that follows with the answers after it; *shown gets the menu first.
+bool choose(QWidget* widget, const QString& item, QList<quvtest::Shown>* shown,
+    const QList<quvtest::Answer>& after = QList<quvtest::Answer>())
 {
-    auto* poll = new QTimer;
-    const QDeadlineTimer deadline(20000);
-    QObject::connect(poll, &QTimer::timeout, [=] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!(modal && modal->isVisible()) && !deadline.hasExpired())
-            return;
-        poll->deleteLater();
-        poll->stop();
-        if (auto* input = qobject_cast<QInputDialog*>(modal)) {
-            *shown = input->windowTitle() + "|" + input->labelText() + "|" + input->textValue();
-            input->setTextValue(text);
-            button == "Cancel" ? input->reject() : input->accept();
-        } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-            *shown = files->windowTitle() + "|" + files->nameFilters().join(";") + "|" + files->directory().path();
-            // Typed as a user types it: selectFile would take an absolute path as relative.
-            files->findChild<QLineEdit*>("fileNameEdit")->setText(text);
-            // QFileDialog::accept, which checks the file, is public through QDialog.
-            button == "Cancel" ? files->reject() : static_cast<QDialog*>(files)->accept();
-        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            *shown = box->windowTitle() + "|" + box->text();
-            for (QAbstractButton* b : box->buttons())
-                b->text() == button ? b->click() : void();
-        }
-        const bool answered = modal && !modal->isVisible();
-        if (modal && !answered)
-            modal->close();
-        QVERIFY2(answered, "no dialog came, or it did not take the answer");
-    });
-    poll->start(10);
-}
-
-// Opens widget's context menu and clicks the item text; the items as shown,
-// "*" marking a checked one. The menu opens a little up and left of the click.
-QStringList choose(QWidget* widget, const QString& text)
-{
-    QStringList shown;
-    QTimer::singleShot(0, [&] {
-        QTRY_VERIFY(qobject_cast<QuvMenu*>(QApplication::activePopupWidget()));
-        auto* menu = qobject_cast<QuvMenu*>(QApplication::activePopupWidget());
-        QCOMPARE(menu->pos(), widget->mapToGlobal(QPoint(-5, -5)));
-        for (int i = 0; i < menu->count(); ++i)
-            shown.append((menu->itemChecked(i) ? "*" : "") + menu->itemText(i));
-        const QRect item = menu->actionGeometry(menu->actionAt(menu->indexOfItemMatchingText(text)));
-        QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, item.center());
-    });
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), widget->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(widget, &event);
-    return shown;
+    QString failure;
+    if (!quvtest::answerWhile([&] { quvtest::requestContextMenu(widget, QPoint(5, 5)); },
+            QList<quvtest::Answer> { item } + after, shown, &failure)) {
+        QTest::qFail(qPrintable(failure), __FILE__, __LINE__);
+        return false;
+    }
+    // The menu opens a little up and left of the click.
+    QUV_COMPARE_OR_FALSE(shown->value(0).className, QStringLiteral("QuvMenu"));
+    QUV_COMPARE_OR_FALSE(shown->value(0).pos, widget->mapToGlobal(QPoint(-5, -5)));
+    return true;
 }
 
 // A set preset's number is light grey, an empty one's black; the tool tip,
@@ -244,7 +203,7 @@ void TestPresets::initTestCase()
     qputenv("HOME", m_dir.filePath("home").toLocal8Bit());
     QVERIFY(QDir().mkpath(m_dir.filePath("home/Documents")));
     // The window's clock stands still: no scan starts by itself.
-    paneclock::setSourceForTesting(apptest::testClock);
+    paneclock::setSourceForTesting(quvtest::steppedClock);
     // A dialog nobody answers fails the test within seconds instead of waiting for the time limit.
     m_watchdog.setSingleShot(true);
     connect(&m_watchdog, &QTimer::timeout, [] {
@@ -294,7 +253,8 @@ void TestPresets::globalRecallExposure()
     QVERIFY(presetstore::globalPastePt1(cam.device.get(), 4, &changed, &mode));
     presetstore::globalPastePt2(cam.device.get(), 4);
     QTEST(changed, "changed");
-    QCOMPARE(mode + cam.device->zoomSpeed(), stored.at(0) + 5);
+    QCOMPARE(mode, int(stored.at(0)));
+    QCOMPARE(cam.device->zoomSpeed(), 5);
     // Every other value is as stored: the exposure mode is the only command.
     QStringList commands;
     for (const QByteArray& packet : quvtest::packetsStartingWith(cam.takeRecord(), hexBytes("81 01")))
@@ -332,7 +292,7 @@ void TestPresets::eptzAndFiles()
     QCOMPARE(fileBytes(), before);
 
     // Eptz 3 set without its tilt keeps the stored tilt; Global 7, not mentioned, is unset and keeps its name.
-    writeFile(path, R"({"Eptz3_preset_available": 1, "Eptz3_visca_ept_position_pan": 40})");
+    QVERIFY(writeFile(path, R"({"Eptz3_preset_available": 1, "Eptz3_visca_ept_position_pan": 40})"));
     QSettings().setValue("Eptz3_visca_ept_position_tilt", 21);
     QVERIFY(presetfile::read(path, &error));
     QCOMPARE(QSettings().value("Eptz3_visca_ept_position_pan").toInt(), 40);
@@ -345,9 +305,9 @@ void TestPresets::eptzAndFiles()
     QVERIFY(presetfile::write(path, &error));
     const QVariantMap object = QJsonDocument::fromJson(fileBytes(path)).object().toVariantMap();
     QCOMPARE(object.size(), 32 + 3 + 71);
-    QCOMPARE(object.value("Global9_preset_name").toString() + object.value("Global9_visca_power_val2").toString()
-            + object.value("Global9_zoom_speed_val1").toString(),
-        "0-10");
+    QCOMPARE(object.value("Global9_preset_name"), QVariant("0"));
+    QCOMPARE(object.value("Global9_visca_power_val2"), QVariant(-1));
+    QCOMPARE(object.value("Global9_zoom_speed_val1"), QVariant(0));
 }
 
 void TestPresets::hostileFiles_data()
@@ -374,11 +334,11 @@ void TestPresets::hostileFiles()
 {
     const QString path = m_dir.filePath("hostile.taqo");
     QString error;
-    writeFile(path, baselineWith({}));
+    QVERIFY(writeFile(path, baselineWith({})));
     QVERIFY(presetfile::read(path, &error));
     const QByteArray before = fileBytes();
     QFETCH(QByteArray, bytes);
-    writeFile(path, bytes);
+    QVERIFY(writeFile(path, bytes));
     QTEST(presetfile::read(path, &error), "accepted");
     QTEST(error.isEmpty(), "accepted");
     QCOMPARE(fileBytes(), before);
@@ -387,7 +347,7 @@ void TestPresets::hostileFiles()
 void TestPresets::failedExportAndFolders()
 {
     const QString path = m_dir.filePath("old.taqo");
-    writeFile(path, "old");
+    QVERIFY(writeFile(path, "old"));
     QString error;
     const QByteArray store = fileBytes();
     bool written = true;
@@ -426,7 +386,7 @@ void TestPresets::nonRegularFiles()
     const QString fifo = m_dir.filePath("pipe.taqo");
     QVERIFY(QFileInfo::exists(fifo) || mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
     const QString file = m_dir.filePath("file.taqo");
-    writeFile(file, baselineWith({}));
+    QVERIFY(writeFile(file, baselineWith({})));
     for (const QString& target : { fifo, file }) {
         const QString link = m_dir.filePath(target == fifo ? "link.taqo" : "link-to-file.taqo");
         QVERIFY(QFileInfo(link).isSymLink() || QFile::link(target, link));
@@ -452,7 +412,7 @@ void TestPresets::unwritableStore()
     // A key in a fallback file (the organisation's) is not the store's: a
     // healthy store warns of nothing (the watchdog fails any box).
     const QString fallback = QFileInfo(folder).absolutePath() + "/quv.conf";
-    writeFile(fallback, "[General]\nforeign=1\n");
+    QVERIFY(writeFile(fallback, "[General]\nforeign=1\n"));
     presetstore::availableSet(PresetTypeEptz, 2, true);
     quvtest::MessageLog log;
     const QString message = "The preference file \"" + store + "\" could not be saved: it is a folder.";
@@ -461,14 +421,15 @@ void TestPresets::unwritableStore()
         window.presetClear(3);
         // A folder in the store file's place stops every write, root's too.
         QVERIFY(QFile::remove(store) && QDir().mkdir(store));
-        QString shown;
-        answer("OK", &shown);
-        window.presetClear(2);
-        QCOMPARE(shown, "Preferences Not Saved|" + message + STORE_WARNING_TAIL);
+        QList<quvtest::Shown> shown;
+        QUV_ANSWER([&] { window.presetClear(2); }, &shown, { "OK" });
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().title, "Preferences Not Saved");
+        QCOMPARE(shown.first().text, message + STORE_WARNING_TAIL);
         // The window works on from memory, and warns once only: the watchdog fails any further box.
         QCOMPARE(looks(window.m_presetButtons[2]), "black (empty)");
         const QString path = m_dir.filePath("five.taqo");
-        writeFile(path, R"({"Eptz5_preset_available": 1})");
+        QVERIFY(writeFile(path, R"({"Eptz5_preset_available": 1})"));
         window.presetFileRead(path);
         QCOMPARE(looks(window.m_presetButtons[5]), "grey \"untitled\"");
         QCOMPARE(log.count(message), 1);
@@ -524,7 +485,7 @@ void TestPresets::readOnlyStoreAsNobody()
     QVERIFY(chmod(QFile::encodeName(home.path()).constData(), 0755) == 0);
     QVERIFY(!folder || QDir().mkdir(config));
     if (file) {
-        writeFile(store, "[General]\nEptz0_preset_available=1\n");
+        QVERIFY(writeFile(store, "[General]\nEptz0_preset_available=1\n"));
         QVERIFY(chown(QFile::encodeName(config).constData(), 65534, 65534) == 0);
     }
     QProcess helper;
@@ -567,43 +528,49 @@ void TestPresets::namesLooksAndMenus()
 {
     QSettings().setValue("Global1_preset_available", 1);
     TestWindow window;
-    QString shown;
-    answer("Cancel", &shown);
-    window.presetSet(0);
-    QCOMPARE(shown,
-        "Name Preset Eptz-1" + QString(35, ' ') + "|Set preset name for Eptz-1" + QString(27, ' ') + "|untitled");
+    QList<quvtest::Shown> shown;
+    QUV_ANSWER([&] { window.presetSet(0); }, &shown, { "Cancel" });
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().title, "Name Preset Eptz-1" + QString(35, ' '));
+    QCOMPARE(shown.first().text, "Set preset name for Eptz-1" + QString(27, ' '));
+    QCOMPARE(shown.first().detail, "untitled");
     QVERIFY(!QSettings().contains("Eptz0_preset_available") && !QSettings().contains("Eptz0_visca_ept_position_pan"));
     QCOMPARE(looks(window.m_presetButtons[0]), "black (empty)");
-    answer("OK", &shown, QString(70, 'n'));
-    window.presetSet(0);
+    QUV_ANSWER([&] { window.presetSet(0); }, &shown, { "OK", QString(70, 'n') });
     QCOMPARE(QSettings().value("Eptz0_visca_ept_position_pan"), QVariant(0));
     QCOMPARE(looks(window.m_presetButtons[0]), "grey \"" + QString(64, 'n') + "\"");
-    answer("OK", &shown, "");
-    QVERIFY(window.presetRename(0, false));
+    bool renamed = false;
+    QUV_ANSWER([&] { renamed = window.presetRename(0, false); }, &shown, { "OK", "" });
+    QVERIFY(renamed);
     QCOMPARE(looks(window.m_presetButtons[0]), "grey \"untitled\"");
     // A name that looks like HTML reads as typed; a cut never halves a character.
-    answer("OK", &shown, "<b>bold</b>");
-    QVERIFY(window.presetRename(0, false));
+    QUV_ANSWER([&] { renamed = window.presetRename(0, false); }, &shown, { "OK", "<b>bold</b>" });
+    QVERIFY(renamed);
     QCOMPARE(looks(window.m_presetButtons[0]), "grey \"<b>bold</b>\"");
     QCOMPARE(presetstore::cutName(QString(63, 'n') + QString::fromUtf8("\xF0\x9F\x98\x80")), QString(63, 'n'));
-    answer("OK", &shown);
-    QVERIFY(!window.presetRename(1, false));
-    QCOMPARE(shown,
-        "QUV Taqo Control|You cannot rename an empty preset.\n\nUse the \"Set\" menu item to setup the "
-        "Preset state before renaming it.");
+    QUV_ANSWER([&] { renamed = window.presetRename(1, false); }, &shown, { "OK" });
+    QVERIFY(!renamed);
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().title, "QUV Taqo Control");
+    QCOMPARE(shown.first().text,
+        "You cannot rename an empty preset.\n\nUse the \"Set\" menu item to setup the Preset state before renaming "
+        "it.");
 
     // The kind menu changes icon and tool tips; the kind is stored after a button's menu only.
-    QCOMPARE(choose(window.m_presetTypeLabel, "Global"),
+    QVERIFY(choose(window.m_presetTypeLabel, "Global", &shown));
+    QCOMPARE(shown.first().items,
         QStringList({ "", "*ePTZ", "Global", "Camera", "", "Import...", "Export...", "Clear All..." }));
     QVERIFY(window.m_presetTypeLabel->pixmap(Qt::ReturnByValue).toImage()
         == QPixmap(":/media/preset_global.png").toImage());
-    QCOMPARE(
-        looks(window.m_presetButtons[1]) + "|" + looks(window.m_presetButtons[0]), "grey \"untitled\"|black (empty)");
+    QCOMPARE(looks(window.m_presetButtons[1]), "grey \"untitled\"");
+    QCOMPARE(looks(window.m_presetButtons[0]), "black (empty)");
     QVERIFY(!QSettings().contains("prefs/presetType_selected"));
-    QCOMPARE(choose(window.m_presetButtons[1], "Clear"), QStringList({ "Set", "Recall", "Clear", "Rename..." }));
+    QVERIFY(choose(window.m_presetButtons[1], "Clear", &shown));
+    QCOMPARE(shown.first().items, QStringList({ "Set", "Recall", "Clear", "Rename..." }));
     QCOMPARE(looks(window.m_presetButtons[1]), "black (empty)");
     QCOMPARE(QSettings().value("prefs/presetType_selected").toInt(), 1);
-    QCOMPARE(choose(window.m_presetTypeLabel, "Camera").at(2), "*Global");
+    QVERIFY(choose(window.m_presetTypeLabel, "Camera", &shown));
+    QCOMPARE(shown.first().items.at(2), "*Global");
     QCOMPARE(looks(window.m_presetButtons[15]), "grey (No name)");
 
     // A Camera recall with no camera: the status dialog ends when the reload finds none.
@@ -617,32 +584,36 @@ void TestPresets::fileDialogs()
     presetstore::availableSet(PresetTypeEptz, 2, true);
     QSettings().setValue("Eptz2_preset_name", "two");
     TestWindow window;
-    const QString filter = "|XML files (*.taqo)|";
-    QString shown;
-    answer("Cancel", &shown);
-    choose(window.m_presetTypeLabel, "Export...");
-    QCOMPARE(shown, "Save Preset File" + filter + QDir::homePath() + "/Documents");
+    const QString filter = "XML files (*.taqo)";
+    QList<quvtest::Shown> shown;
+    QVERIFY(choose(window.m_presetTypeLabel, "Export...", &shown, { { "Cancel" } }));
+    QCOMPARE(shown.size(), 2);
+    QCOMPARE(shown.at(1).title, "Save Preset File");
+    QCOMPARE(shown.at(1).text, filter);
+    QCOMPARE(shown.at(1).detail, QDir::homePath() + "/Documents");
     QVERIFY(!QSettings().contains("prefs/last_export_dir") && !QSettings().contains("prefs/last_export_file"));
 
     // Export into a new folder, which the next dialog opens in.
     const QString path = m_dir.filePath("new/presets.taqo");
-    answer("Save", &shown, path);
-    choose(window.m_presetTypeLabel, "Export...");
+    QVERIFY(choose(window.m_presetTypeLabel, "Export...", &shown, { { "Save", path } }));
     QCOMPARE(QSettings().value("prefs/last_export_file").toString(), path);
     QCOMPARE(QSettings().value("prefs/last_export_dir").toString(), m_dir.filePath("new"));
     // Every available key, and the name, pan and tilt of the one preset set.
     QCOMPARE(QJsonDocument::fromJson(fileBytes(path)).object().size(), 32 + 3);
     window.presetClear(2);
     QCOMPARE(looks(window.m_presetButtons[2]), "black (empty)");
-    answer("Open", &shown, path);
-    choose(window.m_presetTypeLabel, "Import...");
-    QCOMPARE(shown, "Open Preset File" + filter + m_dir.filePath("new"));
+    QVERIFY(choose(window.m_presetTypeLabel, "Import...", &shown, { { "Open", path } }));
+    QCOMPARE(shown.size(), 2);
+    QCOMPARE(shown.at(1).title, "Open Preset File");
+    QCOMPARE(shown.at(1).text, filter);
+    QCOMPARE(shown.at(1).detail, m_dir.filePath("new"));
     QCOMPARE(looks(window.m_presetButtons[2]), "grey \"two\"");
 
     // A failed export is told.
-    answer("OK", &shown);
-    window.presetFileWrite(path + "/under-a-file.taqo");
-    QVERIFY(shown.startsWith("Save Preset File|The preset file"));
+    QUV_ANSWER([&] { window.presetFileWrite(path + "/under-a-file.taqo"); }, &shown, { "OK" });
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().title, "Save Preset File");
+    QVERIFY(shown.first().text.startsWith("The preset file"));
 }
 
 void TestPresets::clearAll()
@@ -654,13 +625,13 @@ void TestPresets::clearAll()
         presetstore::availableSet(PresetTypeGlobal, 3, true);
         window.presetUiUpdateAll();
         const QByteArray before = fileBytes();
-        QString shown;
-        answer("Cancel", &shown);
-        window.presetClearAll();
-        QVERIFY(shown.startsWith("Clear Preference File|Are you sure you wish to delete all ePTZ and Global"));
+        QList<quvtest::Shown> shown;
+        QUV_ANSWER([&] { window.presetClearAll(); }, &shown, { "Cancel" });
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().title, "Clear Preference File");
+        QVERIFY(shown.first().text.startsWith("Are you sure you wish to delete all ePTZ and Global"));
         QCOMPARE(fileBytes(), before);
-        answer("OK", &shown);
-        window.presetClearAll();
+        QUV_ANSWER([&] { window.presetClearAll(); }, &shown, { "OK" });
         QVERIFY(!presetstore::available(PresetTypeEptz, 3) && !presetstore::available(PresetTypeGlobal, 3));
         QCOMPARE(looks(window.m_presetButtons[3]).left(5), kind == PresetTypeCamera ? "grey " : "black");
     }
@@ -674,13 +645,14 @@ void TestPresets::cameraPresets()
     TestWindow& window = rig.window;
     quvtest::CamSim& sim = rig.sim(0);
     sim.clearReceived();
-    choose(window.m_presetButtons[5], "Set");
+    QList<quvtest::Shown> shown;
+    QVERIFY(choose(window.m_presetButtons[5], "Set", &shown));
     QVERIFY(window.m_presetButtons[5]->isChecked());
-    choose(window.m_presetButtons[5], "Clear");
+    QVERIFY(choose(window.m_presetButtons[5], "Clear", &shown));
     QCOMPARE(sim.received(), QList<QByteArray>({ hexBytes("81 01 04 3F 01 05 FF"), hexBytes("81 01 04 3F 00 05 FF") }));
 
     // Recall does not move the check mark; the status dialog shows until the camera has been read again.
-    choose(window.m_presetButtons[9], "Recall");
+    QVERIFY(choose(window.m_presetButtons[9], "Recall", &shown));
     QVERIFY(window.m_presetButtons[5]->isChecked());
     QCOMPARE(window.m_statusDialog->findChild<QLabel*>("textLabel")->text(), "Reading settings from TaqoCam...");
     QVERIFY(sim.waitForPacket(hexBytes("81 01 04 3F 02 09 FF")) && window.settle());
@@ -707,10 +679,10 @@ void TestPresets::cameraPresets()
     QVERIFY(qobject_cast<PaneCamera*>(window.paneCamera())->brightButton()->isChecked());
 
     // Preset file failures are told in a warning box.
-    QString shown;
-    answer("OK", &shown);
-    window.presetFileRead(m_dir.filePath("missing.taqo"));
-    QVERIFY(shown.startsWith("Open Preset File|The preset file"));
+    QUV_ANSWER([&] { window.presetFileRead(m_dir.filePath("missing.taqo")); }, &shown, { "OK" });
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().title, "Open Preset File");
+    QVERIFY(shown.first().text.startsWith("The preset file"));
 }
 
 int main(int argc, char** argv)

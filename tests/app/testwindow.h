@@ -9,6 +9,7 @@
 #include "camsim.h"
 #include "device/deviceset.h"
 #include "panes/paneclock.h"
+#include "steppedclock.h"
 #include "quvapp/quvapplication.h"
 
 #include <functional>
@@ -32,11 +33,6 @@ public:
     }
 };
 
-inline uint64_t s_now_ms = 1000000;
-inline uint64_t testClock()
-{
-    return s_now_ms;
-}
 
 class TestWindow : public MainWindow
 {
@@ -49,7 +45,7 @@ public:
     // Moves the clock on and runs one tick.
     void tick(int step_ms)
     {
-        s_now_ms += uint64_t(step_ms);
+        quvtest::clock_ms += uint64_t(step_ms);
         slot_updateTimer();
     }
     // The status strip's texts from left to right.

@@ -8,15 +8,9 @@
 #include "panes/paneclock.h"
 #include "panesapplication.h"
 #include "quvtest.h"
+#include "steppedclock.h"
 
 namespace {
-
-uint64_t s_now_ms = 1000000;
-
-uint64_t testClock()
-{
-    return s_now_ms;
-}
 
 void mouse(QWidget* widget, QEvent::Type type, const QPoint& pos)
 {
@@ -65,7 +59,7 @@ private:
 
 void TestJogController::initTestCase()
 {
-    paneclock::setSourceForTesting(testClock);
+    paneclock::setSourceForTesting(quvtest::steppedClock);
 }
 
 void TestJogController::cleanupTestCase()
@@ -124,7 +118,7 @@ void TestJogController::clickLatches()
     // Press and release on the same arrow within 200 ms: one report on the
     // press, none on the release; the choice stays.
     mouse(jog.get(), QEvent::MouseButtonPress, at(260));
-    s_now_ms += 200;
+    quvtest::clock_ms += 200;
     mouse(jog.get(), QEvent::MouseButtonRelease, at(260));
     QCOMPARE(emissions(spy), QList<Emission>({ { 4, 2 } }));
     QCOMPARE(jog->value(), 4);
@@ -133,14 +127,14 @@ void TestJogController::clickLatches()
     // A click released on another arrow latches that one.
     spy.clear();
     mouse(jog.get(), QEvent::MouseButtonPress, at(100));
-    s_now_ms += 249;
+    quvtest::clock_ms += 249;
     mouse(jog.get(), QEvent::MouseButtonRelease, at(20));
     QCOMPARE(emissions(spy), QList<Emission>({ { 5, 1 }, { 7, 1 } }));
 
     // A click on the centre stops.
     spy.clear();
     mouse(jog.get(), QEvent::MouseButtonPress, at(182));
-    s_now_ms += 10;
+    quvtest::clock_ms += 10;
     mouse(jog.get(), QEvent::MouseButtonRelease, at(182));
     QCOMPARE(emissions(spy), QList<Emission>({ { 0, 0 } }));
     QCOMPARE(jog->zoomingState(), 0);
@@ -153,7 +147,7 @@ void TestJogController::holdActsWhileHeld()
 
     // Held 250 ms or longer: the release stops, whatever it is over.
     mouse(jog.get(), QEvent::MouseButtonPress, at(300));
-    s_now_ms += 250;
+    quvtest::clock_ms += 250;
     mouse(jog.get(), QEvent::MouseButtonRelease, at(300));
     QCOMPARE(emissions(spy), QList<Emission>({ { 7, 2 }, { 0, 0 } }));
     QCOMPARE(jog->value(), 0);
@@ -162,9 +156,9 @@ void TestJogController::holdActsWhileHeld()
     // A drag into the centre already stopped; the release after 300 ms reports the stop once more.
     spy.clear();
     mouse(jog.get(), QEvent::MouseButtonPress, at(100));
-    s_now_ms += 150;
+    quvtest::clock_ms += 150;
     mouse(jog.get(), QEvent::MouseMove, at(182));
-    s_now_ms += 150;
+    quvtest::clock_ms += 150;
     mouse(jog.get(), QEvent::MouseButtonRelease, at(182));
     QCOMPARE(emissions(spy), QList<Emission>({ { 5, 1 }, { 0, 0 }, { 0, 0 } }));
 }

@@ -19,17 +19,11 @@
 #include "quvapp/quvcombobox.h"
 #include "quvtest.h"
 #include "simulatedcameraset.h"
+#include "steppedclock.h"
 
 using quvtest::hexBytes;
 
 namespace {
-
-uint64_t s_now_ms = 5000000;
-
-uint64_t testClock()
-{
-    return s_now_ms;
-}
 
 // clang-format off
 struct Conversion { int (*convert)(int); int in, out; };
@@ -86,6 +80,20 @@ const Scenario kScenarios[] = {
 };
 // clang-format on
 
+// The exposure mode buttons, by the name a scenario gives them, and the mode each stands for.
+struct ModeButton
+{
+    const char* name;
+    QPushButton* (PaneCamera::*button)() const;
+    int aeMode;
+};
+const ModeButton kModeButtons[] = {
+    { "Full Manual", &PaneCamera::manualButton, 3 },
+    { "Shutter Priority", &PaneCamera::shutterPriorityButton, 10 },
+    { "Aperture Priority", &PaneCamera::irisPriorityButton, 11 },
+    { "Bright", &PaneCamera::brightButton, 13 },
+};
+
 } // namespace
 
 class TestPaneCamera : public QObject
@@ -109,14 +117,16 @@ private slots:
     void layoutAndRightClick();
 
 private:
-    // The packets since the last call once the queued sets are served, zoom
-    // inquiries left out, as "81 01 04 39 03 FF | 81 09 04 4A FF".
-    QString wire();
+    // Waits until the queued sets are served; *packets (when given) gets the
+    // packets since the last call, zoom inquiries left out, as
+    // "81 01 04 39 03 FF | 81 09 04 4A FF".
+    bool wire(QString* packets = nullptr);
     // The camera sets of wire(), as "39 0A | 39 0D".
-    QString sets();
+    bool sets(QString* commands);
     // "<checked mode or auto> t<aperture kind> <aperture>/<gain> <a, s, g: enabled> <w: exposure window opened now>"
     QString shown() const;
-    void showCamera(int aeMode, int iris, int gain);
+    // Puts the camera in this state and shows it; false when the camera did not answer.
+    bool showCamera(int aeMode, int iris, int gain);
 
     SimulatedCameraSet* m_cameras = nullptr;
     quvtest::CamSim* m_sim = nullptr;
@@ -127,7 +137,7 @@ private:
 
 void TestPaneCamera::initTestCase()
 {
-    paneclock::setSourceForTesting(testClock);
+    paneclock::setSourceForTesting(quvtest::steppedClock);
     m_cameras = new SimulatedCameraSet;
     m_camera = m_cameras->waitForCamera();
     QVERIFY(m_camera);
@@ -145,14 +155,14 @@ void TestPaneCamera::init()
     m_pane->resize(662, 393);
     m_pane->uiSetup();
     m_pane->show();
-    showCamera(3, 10, 5);
+    QVERIFY(showCamera(3, 10, 5));
 }
 
 void TestPaneCamera::cleanup()
 {
     m_sim->clearFaults();
     delete m_pane;
-    wire();
+    QVERIFY(wire());
 }
 
 void TestPaneCamera::cleanupTestCase()
@@ -161,39 +171,41 @@ void TestPaneCamera::cleanupTestCase()
     paneclock::setSourceForTesting(nullptr);
 }
 
-QString TestPaneCamera::wire()
+bool TestPaneCamera::wire(QString* packets)
 {
     // Sets are served in the order queued: a set queued now marks the end.
     const QByteArray marker = hexBytes("81 01 04 34 03 FF");
     m_camera->viscaPush(ViscaMsg::Stabilizer, VISCA_OFF, -1);
-    [&] { QVERIFY(m_sim->waitForPacket(marker, 10000)); }();
+    QUV_VERIFY_OR_FALSE(m_sim->waitForPacket(marker, 10000));
     QStringList texts;
     for (const QByteArray& packet : m_sim->received()) {
         if (packet != marker && packet != hexBytes("81 09 04 47 FF"))
             texts.append(quvtest::hexString(packet));
     }
     m_sim->clearReceived();
-    return texts.join(QLatin1String(" | "));
+    if (packets)
+        *packets = texts.join(QLatin1String(" | "));
+    return true;
 }
 
-QString TestPaneCamera::sets()
+bool TestPaneCamera::sets(QString* commands)
 {
-    return wire().split(" | ").filter(QRegularExpression("^81 01 04 ")).join(" | ").remove("81 01 04 ").remove(" FF");
+    QString packets;
+    QUV_VERIFY_OR_FALSE(wire(&packets));
+    *commands
+        = packets.split(" | ").filter(QRegularExpression("^81 01 04 ")).join(" | ").remove("81 01 04 ").remove(" FF");
+    return true;
 }
 
 QString TestPaneCamera::shown() const
 {
-    QString state;
+    QString state = m_pane->autoExposureToggle()->isChecked() ? QStringLiteral("auto ") : QString();
     int enabledModes = 0;
-    for (QPushButton* button : { m_pane->manualButton(), m_pane->shutterPriorityButton(), m_pane->irisPriorityButton(),
-             m_pane->brightButton(), m_pane->autoExposureToggle() }) {
-        // The mode of a button is in its tool tip.
-        const QString mode = button->toolTip().section(':', 0, 0).section('\n', 0, 0);
-        state += button->isChecked() ? mode + ' ' : QString();
-        enabledModes += button->isEnabled() && button != m_pane->autoExposureToggle() ? 1 : 0;
+    for (const ModeButton& mode : kModeButtons) {
+        const QPushButton* button = (m_pane->*mode.button)();
+        state += button->isChecked() ? QString::number(mode.aeMode) + ' ' : QString();
+        enabledModes += button->isEnabled() ? 1 : 0;
     }
-    state.replace("Full Manual", "3").replace("Shutter Priority", "10").replace("Aperture Priority", "11");
-    state.replace("Bright", "13").replace("Toggle automatic/manual aperture control", "auto");
     state += QString("t%1 %2/%3 ")
                  .arg(m_pane->apertureSlider()->sliderType())
                  .arg(m_pane->apertureSlider()->value())
@@ -202,10 +214,10 @@ QString TestPaneCamera::shown() const
     state += m_pane->shutterCombo()->isEnabled() ? "s" : "";
     state += m_pane->gainSlider()->isEnabled() ? "g" : "";
     state += enabledModes == 4 ? "m" : enabledModes > 0 ? "m?" : "";
-    return (state + (m_pane->aeRereadDeadline_ms() == s_now_ms + 1200 ? " w" : "")).simplified();
+    return (state + (m_pane->aeRereadDeadline_ms() == quvtest::clock_ms + 1200 ? " w" : "")).simplified();
 }
 
-void TestPaneCamera::showCamera(int aeMode, int iris, int gain)
+bool TestPaneCamera::showCamera(int aeMode, int iris, int gain)
 {
     m_sim->setValue(hexBytes("04 39"), QByteArray(1, char(aeMode)));
     m_sim->setWord(hexBytes("04 4B"), uint16_t(iris));
@@ -213,20 +225,21 @@ void TestPaneCamera::showCamera(int aeMode, int iris, int gain)
     m_sim->setWord(hexBytes("04 4C"), uint16_t(gain));
     m_camera->deviceInvalidateCache();
     m_pane->uiSync(false);
-    wire();
+    return wire();
 }
 
 void TestPaneCamera::conversions()
 {
     for (const Conversion& c : kConversions)
         QCOMPARE(QString("%1 -> %2").arg(c.in).arg(c.convert(c.in)), QString("%1 -> %2").arg(c.in).arg(c.out));
-    QCOMPARE(PaneCamera::convShutterViscaToString(-1) + PaneCamera::convShutterViscaToString(15)
-            + PaneCamera::convShutterViscaToString(99),
-        "1/11/10001/10000");
+    QCOMPARE(PaneCamera::convShutterViscaToString(-1), QStringLiteral("1/1"));
+    QCOMPARE(PaneCamera::convShutterViscaToString(15), QStringLiteral("1/1000"));
+    QCOMPARE(PaneCamera::convShutterViscaToString(99), QStringLiteral("1/10000"));
 }
 
 void TestPaneCamera::scenarios()
 {
+    QString sent;
     QFETCH(int, row);
     const Scenario& s = kScenarios[row];
     const QString action = QString::fromLatin1(s.action);
@@ -234,8 +247,8 @@ void TestPaneCamera::scenarios()
     if (*s.stored)
         QSettings().setValue("prefs/saved_aeMode", s.stored);
     m_pane->preferenceRead();
-    showCamera(action.isEmpty() ? 3 : s.aeMode, s.iris, s.gain);
-    s_now_ms += 5000;
+    QVERIFY(showCamera(action.isEmpty() ? 3 : s.aeMode, s.iris, s.gain));
+    quvtest::clock_ms += 5000;
     QSignalSpy moved(m_pane->apertureSlider(), &QSlider::valueChanged);
     if (action.isEmpty()) {
         m_sim->setValue(hexBytes("04 39"), QByteArray(1, char(s.aeMode)));
@@ -244,13 +257,13 @@ void TestPaneCamera::scenarios()
     } else if (action.toInt() > 0) {
         m_pane->buttonClick(action.toInt());
     } else {
-        for (QPushButton* button : { m_pane->manualButton(), m_pane->shutterPriorityButton(),
-                 m_pane->irisPriorityButton(), m_pane->brightButton() }) {
-            if (button->toolTip().startsWith(action + ':'))
-                button->click();
+        for (const ModeButton& mode : kModeButtons) {
+            if (action == QLatin1String(mode.name))
+                (m_pane->*mode.button)()->click();
         }
     }
-    QCOMPARE(sets(), QString::fromLatin1(s.sent));
+    QVERIFY(sets(&sent));
+    QCOMPARE(sent, QString::fromLatin1(s.sent));
     QCOMPARE(shown(), QString::fromLatin1(s.shown));
     QCOMPARE(moved.count(), 0);
     const int checked = shown().section(' ', 0, 0).toInt();
@@ -288,7 +301,7 @@ void TestPaneCamera::joystickAxes()
     QFETCH(int, steps);
     QFETCH(double, z);
 
-    showCamera(aeMode, 10, 5);
+    QVERIFY(showCamera(aeMode, 10, 5));
     SegmentSlider* slider
         = QList<SegmentSlider*> { m_pane->apertureSlider(), m_pane->gainSlider(), m_pane->focusSlider() }.at(axis);
     using Slot = void (PaneCamera::*)(double, bool);
@@ -311,25 +324,30 @@ void TestPaneCamera::joystickAxes()
                                                     aeMode == 13 ? slider->value() + 4
                                                                  : PaneCamera::convApertUiToVisca(slider->value()) },
         { "04 4C", slider->value() + 1 }, { "04 48", 57344 - slider->value() } };
-    QCOMPARE(wire().isEmpty(), steps == 0);
+    QString sentPackets;
+    QVERIFY(wire(&sentPackets));
+    QCOMPARE(sentPackets.isEmpty(), steps == 0);
     QCOMPARE(int(m_sim->word(hexBytes(sent[axis].first))) == sent[axis].second, steps > 0);
 }
 
 void TestPaneCamera::focus()
 {
+    QString sent;
     QPushButton* toggle = m_pane->autoFocusToggle();
     SegmentSlider* slider = m_pane->focusSlider();
     QCOMPARE(slider->value(), 57344 - 0x1000);
     // On: the focus follows the camera on the tick for 2400 ms.
-    const uint64_t start = s_now_ms;
+    const uint64_t start = quvtest::clock_ms;
     toggle->click();
-    QCOMPARE(wire(), QString("81 01 04 38 02 FF"));
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, QString("81 01 04 38 02 FF"));
     QString reads;
     for (uint64_t t = 100; t <= 3000; t += 100) {
-        s_now_ms = start + t;
+        quvtest::clock_ms = start + t;
         m_sim->setWord(hexBytes("04 48"), uint16_t(t));
         m_pane->uiTimerUpdate();
-        reads += wire() == QLatin1String("81 09 04 48 FF") ? 'r' : '.';
+        QVERIFY(wire(&sent));
+        reads += sent == QLatin1String("81 09 04 48 FF") ? 'r' : '.';
     }
     QCOMPARE(reads, QString(23, 'r') + QString(7, '.'));
     QCOMPARE(slider->value(), 57344 - 2300);
@@ -338,7 +356,8 @@ void TestPaneCamera::focus()
     // Off sends the camera's toggle code, then reads the mode it led to into the cache.
     const QString off = "81 01 04 38 10 FF | 81 09 04 38 FF | 81 09 04 48 FF";
     toggle->click();
-    QCOMPARE(wire(), off);
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, off);
     int mode = 0;
     m_camera->viscaGetAsync(ViscaMsg::FocusMode, mode);
     QCOMPARE(mode, 3);
@@ -346,27 +365,31 @@ void TestPaneCamera::focus()
 
     // A momentary push: on while held, with 30 s of re-reads; when on already, nothing.
     m_pane->slot_focusAutoPush(true);
-    QCOMPARE(m_pane->focusRereadDeadline_ms(), s_now_ms + 30000);
+    QCOMPARE(m_pane->focusRereadDeadline_ms(), quvtest::clock_ms + 30000);
     m_pane->slot_focusAutoPush(false);
     m_pane->slot_focusAutoPush(false);
-    QCOMPARE(wire(), "81 01 04 38 02 FF | " + off);
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, "81 01 04 38 02 FF | " + off);
     QCOMPARE(m_pane->focusRereadDeadline_ms(), uint64_t(0));
     toggle->click();
-    wire();
+    QVERIFY(wire());
     m_pane->slot_focusAutoPush(true);
     m_pane->slot_focusAutoPush(false);
-    QCOMPARE(wire(), QString());
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, QString());
     QVERIFY(toggle->isChecked());
 
     // While zooming a focus change is refused with a warning, and the resync puts the slider back.
     QSignalSpy warnings(m_pane, SIGNAL(sig_postWarning(WarningType)));
     QVERIFY(connect(m_pane, SIGNAL(sig_resync(ResyncType)), m_pane, SLOT(uiResync(ResyncType))));
     slider->setValue(100);
-    QCOMPARE(wire(), QString("81 01 04 48 0D 0F 09 0C FF"));
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, QString("81 01 04 48 0D 0F 09 0C FF"));
     m_camera->setZoomingState(AutoZoom::ZoomingWide);
     slider->setValue(9000);
     m_pane->slot_focusVector(1.0, true);
-    QCOMPARE(wire(), QString());
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, QString());
     QCOMPARE(warnings.count(), 2);
     QCOMPARE(slider->value(), 100);
 }
@@ -384,31 +407,35 @@ void TestPaneCamera::exposureRereadWindow_data()
 
 void TestPaneCamera::exposureRereadWindow()
 {
+    QString sent;
     QFETCH(int, aeMode);
     QFETCH(QString, tick);
 
-    showCamera(aeMode, 10, 5);
+    QVERIFY(showCamera(aeMode, 10, 5));
     // A shutter choice opens 1200 ms of re-reads of what the camera picks.
-    const uint64_t start = s_now_ms;
+    const uint64_t start = quvtest::clock_ms;
     m_pane->slot_apertShutterSpeed(22);
     m_pane->slot_apertShutterSpeed(15);
-    QCOMPARE(wire(), QString("81 01 04 4A 00 00 00 0F FF"));
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, QString("81 01 04 4A 00 00 00 0F FF"));
     for (uint64_t t = 100; t <= 1500; t += 100) {
-        s_now_ms = start + t;
+        quvtest::clock_ms = start + t;
         m_pane->uiTimerUpdate();
-        QCOMPARE(wire().remove("81 09 04 ").remove(" FF").remove("| "), t < 1200 ? tick : QString());
+        QVERIFY(wire(&sent));
+        QCOMPARE(sent.remove("81 09 04 ").remove(" FF").remove("| "), t < 1200 ? tick : QString());
     }
     // Dragged sliders queue their values (the bright level in bright mode).
     m_pane->gainSlider()->setValue(7);
     m_pane->apertureSlider()->setValue(9);
-    QCOMPARE(
-        wire(), QString("81 01 04 4C 00 00 00 08 FF | 81 01 04 %1 00 00 00 0D FF").arg(aeMode == 13 ? "4D" : "4B"));
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, QString("81 01 04 4C 00 00 00 08 FF | 81 01 04 %1 00 00 00 0D FF").arg(aeMode == 13 ? "4D" : "4B"));
     // Releasing the aperture in iris priority opens it too; a hidden pane reads nothing.
     emit m_pane->apertureSlider()->sliderReleased();
-    QCOMPARE(m_pane->aeRereadDeadline_ms(), aeMode == 11 ? s_now_ms + 1200 : start + 1200);
+    QCOMPARE(m_pane->aeRereadDeadline_ms(), aeMode == 11 ? quvtest::clock_ms + 1200 : start + 1200);
     m_pane->hide();
     m_pane->uiTimerUpdate();
-    QCOMPARE(wire(), QString());
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, QString());
     // A camera value outside the shutter list shows no item.
     m_sim->setWord(hexBytes("04 4A"), 25);
     m_pane->syncShutterValue(false);
@@ -418,21 +445,26 @@ void TestPaneCamera::exposureRereadWindow()
 
 void TestPaneCamera::failedModeRead()
 {
+    QString sent;
     // Unread, the exposure mode counts as manual for a step or a drag, and as
     // nothing to act on for the bright button's first step and the tick.
-    showCamera(3, 10, 5);
+    QVERIFY(showCamera(3, 10, 5));
     m_camera->deviceInvalidateCache();
     m_sim->addFault(quvtest::CamSim::Rule(quvtest::CamSim::Fault::ErrorReply).matching(hexBytes("09 04 39")));
     m_pane->buttonClick(307);
-    QCOMPARE(sets(), QString("4B 00 00 00 0B"));
+    QVERIFY(sets(&sent));
+    QCOMPARE(sent, QString("4B 00 00 00 0B"));
     m_pane->apertureSlider()->setValue(3);
-    QCOMPARE(sets(), QString("4B 00 00 00 07"));
+    QVERIFY(sets(&sent));
+    QCOMPARE(sent, QString("4B 00 00 00 07"));
     m_pane->brightButton()->click();
-    QCOMPARE(sets(), QString("39 0D"));
+    QVERIFY(sets(&sent));
+    QCOMPARE(sent, QString("39 0D"));
     m_camera->deviceInvalidateCache();
-    s_now_ms += 100;
+    quvtest::clock_ms += 100;
     m_pane->uiTimerUpdate();
-    QCOMPARE(wire(), QString("81 09 04 39 FF"));
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, QString("81 09 04 39 FF"));
 }
 
 void TestPaneCamera::layoutAndRightClick()
@@ -466,11 +498,10 @@ void TestPaneCamera::layoutAndRightClick()
     QSignalSpy menus(&parent, &QWidget::customContextMenuRequested);
     PaneCamera pane(m_set, &parent);
     pane.uiSetup();
-    QCOMPARE(QString("%1 %2 %3")
-                 .arg(pane.apertureSlider()->value())
-                 .arg(pane.gainSlider()->value())
-                 .arg(pane.focusSlider()->value()),
-        QString("6 5 28672")); // before the first read
+    // Before the first read.
+    QCOMPARE(pane.apertureSlider()->value(), 6);
+    QCOMPARE(pane.gainSlider()->value(), 5);
+    QCOMPARE(pane.focusSlider()->value(), 28672);
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5));
     QApplication::sendEvent(&pane, &event);
     QCOMPARE(menus.count(), 1);

@@ -2,17 +2,15 @@
 // position packets on the wire: conversions, arrows, switch, drag, spin boxes,
 // joystick, the refresh after a resync and quick presses on a slow camera.
 
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTimer>
 
+#include "answering.h"
 #include "camsim.h"
-#include "layoutsnapshot.h"
-#include "simulatedcameraset.h"
 #include "device/deviceinterface.h"
 #include "device/deviceset.h"
+#include "layoutsnapshot.h"
 #include "panes/navbutton.h"
 #include "panes/paneclock.h"
 #include "panes/paneeptz.h"
@@ -21,13 +19,13 @@
 #include "panesapplication.h"
 #include "quvapp/quvdoublespinbox.h"
 #include "quvtest.h"
+#include "simulatedcameraset.h"
+#include "steppedclock.h"
 
 using quvtest::CamSim;
 using quvtest::hexBytes;
 
 namespace {
-
-uint64_t s_now_ms = 5000000;
 
 QByteArray nibbles(int word)
 {
@@ -50,7 +48,6 @@ QString packetOf(int x, int y)
 {
     return quvtest::hexString(visca(x, y, true));
 }
-
 
 // clang-format off
 enum Nav { Top, Right, Left, Bottom, Center, LeftTop, RightTop, LeftBottom, RightBottom };
@@ -111,29 +108,29 @@ private slots:
     void smallZoomGroup();
 
 private:
-    // The packets since the last call once the queued sets are served, reads left out.
-    QStringList wire();
+    // Waits until the queued sets are served; *packets (when given) gets the
+    // packets since the last call, reads left out.
+    bool wire(QStringList* packets = nullptr);
     void cameraAt(int x, int y);
-    // What the spin boxes show, checked against the picture's window.
-    QPoint shown() const;
+    // What the spin boxes show into *at; false when the picture's window shows another place.
+    bool shown(QPoint* at) const;
+    // The tick later_ms on, and what it shows then.
+    bool tick(uint64_t later_ms, QPoint* at);
     // The colours of the picture's window and of the picture around it, as painted.
     QString colours() const;
 
-    CamSim m_sim;
-    QObject m_owner;
+    SimulatedCameraSet m_cameras;
+    CamSim& m_sim = *m_cameras.sim();
     DeviceInterface* m_camera = nullptr;
     PaneEptz* m_pane = nullptr;
 };
 
 void TestPaneEptz::initTestCase()
 {
-    paneclock::setSourceForTesting([] { return s_now_ms; });
+    paneclock::setSourceForTesting(quvtest::steppedClock);
     QVERIFY(m_sim.isValid());
-    auto* set = new DeviceSet(&m_owner);
-    set->deviceSetCreate(QList<SerialPortDesc> { SerialPortDesc::forDevicePath(m_sim.devicePath()) }, false);
-    QTRY_VERIFY_WITH_TIMEOUT(set->processingCount() == 0 && set->deviceSetCount() == 1, 30000);
-    m_camera = set->getAt(0);
-    QVERIFY(m_camera && m_camera->deviceOnline());
+    m_camera = m_cameras.waitForCamera();
+    QVERIFY(m_camera);
 }
 
 void TestPaneEptz::init()
@@ -143,39 +140,40 @@ void TestPaneEptz::init()
     m_sim.setValue(hexBytes("04 66"), hexBytes("02"));
     m_sim.setValue(hexBytes("7E 06 00"), hexBytes("02"));
     cameraAt(0, 0);
-    m_pane = new PaneEptz(m_owner.findChild<DeviceSet*>(), nullptr);
+    m_pane = new PaneEptz(m_cameras.set(), nullptr);
     m_pane->uiSetup();
     m_pane->show();
     m_pane->uiSync(false);
-    wire();
+    QVERIFY(wire());
 }
 
 void TestPaneEptz::cleanup()
 {
     delete m_pane;
     m_sim.clearFaults();
-    wire();
+    QVERIFY(wire());
 }
 
 void TestPaneEptz::cleanupTestCase()
 {
-    qDeleteAll(m_owner.findChildren<DeviceSet*>());
     paneclock::setSourceForTesting(nullptr);
 }
 
-QStringList TestPaneEptz::wire()
+bool TestPaneEptz::wire(QStringList* packets)
 {
     // Sets are served in the order queued: a set queued now marks the end.
     const QByteArray marker = hexBytes("81 01 04 34 03 FF");
     m_camera->viscaPush(ViscaMsg::Stabilizer, VISCA_OFF, -1);
-    [&] { QVERIFY(m_sim.waitForPacket(marker, 10000)); }();
+    QUV_VERIFY_OR_FALSE(m_sim.waitForPacket(marker, 10000));
     QStringList texts;
     for (const QByteArray& packet : m_sim.received()) {
         if (packet != marker && !packet.startsWith(hexBytes("81 09")))
             texts.append(quvtest::hexString(packet));
     }
     m_sim.clearReceived();
-    return texts;
+    if (packets)
+        *packets = texts;
+    return true;
 }
 
 void TestPaneEptz::cameraAt(int x, int y)
@@ -184,12 +182,20 @@ void TestPaneEptz::cameraAt(int x, int y)
     m_camera->deviceInvalidateCache();
 }
 
-QPoint TestPaneEptz::shown() const
+bool TestPaneEptz::shown(QPoint* at) const
 {
     const QPoint spins(int(m_pane->spinX()->value()), int(m_pane->spinY()->value()));
     const QRect window = m_pane->picture()->roi();
-    [&] { QCOMPARE(QPoint(window.x() - 960, 540 - window.y()), spins); }();
-    return spins;
+    QUV_COMPARE_OR_FALSE(QPoint(window.x() - 960, 540 - window.y()), spins);
+    *at = spins;
+    return true;
+}
+
+bool TestPaneEptz::tick(uint64_t later_ms, QPoint* at)
+{
+    quvtest::clock_ms += later_ms;
+    m_pane->uiTimerUpdate();
+    return shown(at);
 }
 
 QString TestPaneEptz::colours() const
@@ -218,29 +224,40 @@ void TestPaneEptz::conversions()
     PaneEptz::eptViscaToXY(pan - (pan >= 0x8000 ? 0x10000 : 0), tilt, c.flipped, x, y);
     QCOMPARE(QPoint(x, y), QPoint(c.backX, c.backY));
     PaneEptz::eptLeftTopToXY(1440, 270, x, y);
-    PaneEptz::eptXYToLeftTop(x - 1440, y - 810, pan, tilt);
-    QCOMPARE(QRect(x, y, pan, tilt), QRect(480, 270, 0, 1080));
+    QCOMPARE(QPoint(x, y), QPoint(480, 270));
+    int left = 0;
+    int top = 0;
+    PaneEptz::eptXYToLeftTop(x - 1440, y - 810, left, top);
+    QCOMPARE(QPoint(left, top), QPoint(0, 1080));
 }
 
 void TestPaneEptz::arrows()
 {
+    QStringList sent;
+    QPoint at;
     QFETCH(int, row);
     const Arrow& a = kArrows[row];
     cameraAt(a.x, a.y);
     m_pane->navButtons().at(a.button)->click();
-    QCOMPARE(wire(), QStringList { packetOf(a.nx, a.ny) });
-    QCOMPARE(shown(), QPoint(a.nx, a.ny));
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, QStringList { packetOf(a.nx, a.ny) });
+    QVERIFY(shown(&at));
+    QCOMPARE(at, QPoint(a.nx, a.ny));
 
     // A camera whose picture is flipped gets the same steps mirrored.
     m_sim.setValue(hexBytes("04 66"), hexBytes("03"));
     cameraAt(-a.x, -a.y);
     m_pane->navButtons().at(a.button)->click();
-    QCOMPARE(wire(), QStringList { packetOf(-a.nx, -a.ny) });
-    QCOMPARE(shown(), QPoint(a.nx, a.ny));
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, QStringList { packetOf(-a.nx, -a.ny) });
+    QVERIFY(shown(&at));
+    QCOMPARE(at, QPoint(a.nx, a.ny));
 }
 
 void TestPaneEptz::layoutAndArrowHitAreas()
 {
+    QStringList sent;
+    QPoint at;
     QUV_VERIFY_LAYOUT(m_pane, "panes/layouts/paneeptz.txt");
     // The switch shows its own picture of each state whether hovered or selected.
     const QIcon icon = m_pane->onOffSwitch()->icon();
@@ -266,63 +283,85 @@ void TestPaneEptz::layoutAndArrowHitAreas()
     }
     NavButton* up = m_pane->navButtons().at(Top);
     QTest::mouseClick(up, Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
-    QCOMPARE(wire(), QStringList());
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, QStringList());
     QTest::mouseClick(up, Qt::LeftButton, Qt::NoModifier, QPoint(18, 15));
-    QCOMPARE(wire(), QStringList { packetOf(0, 5) });
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, QStringList { packetOf(0, 5) });
     // Called other than by a button, the slot does nothing.
     m_pane->slot_nav();
-    QCOMPARE(wire(), QStringList());
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, QStringList());
     // The centre sends X first, then both; the second replaces the first while waiting.
     QSignalSpy moved(m_pane->picture(), &ScreenProxy::RoiChanged);
     m_pane->navButtons().at(Center)->click();
     QCOMPARE(moved.count(), 2);
     QCOMPARE(moved.first().first().toRect().topLeft(), QPoint(960, 535));
-    QCOMPARE(wire().last(), packetOf(0, 0));
-    QCOMPARE(shown(), QPoint(0, 0));
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent.last(), packetOf(0, 0));
+    QVERIFY(shown(&at));
+    QCOMPARE(at, QPoint(0, 0));
 }
 
 void TestPaneEptz::onOff()
 {
-    QStringList boxes;
-    const auto toggle = [&](bool on) {
-        QTimer::singleShot(0, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                boxes << box->windowTitle() + '|' + box->text() + '|' + box->informativeText() + '|'
-                        + box->defaultButton()->text();
-                box->defaultButton()->click();
-            }
-        });
-        m_pane->onOffSwitch()->setChecked(on);
+    QList<quvtest::Shown> boxes;
+    // Sets the switch, answering a warning with its default button; *sent
+    // gets the on/off packets that went out.
+    const auto toggle = [&](bool on, QString* sent) {
+        QList<quvtest::Shown> shown;
+        QString failure;
+        if (!quvtest::answerWhile([&] { m_pane->onOffSwitch()->setChecked(on); }, {}, &shown, &failure)) {
+            QTest::qFail(qPrintable(failure), __FILE__, __LINE__);
+            return false;
+        }
+        boxes += shown;
         const bool enabled = m_pane->picture()->GetEditable() && m_pane->spinX()->isEnabled()
             && m_pane->spinY()->isEnabled() && m_pane->navButtons().at(Center)->isEnabled();
-        [&] { QCOMPARE(enabled, m_pane->onOffSwitch()->isChecked()); }();
-        return wire().filter(QStringLiteral("81 01 7E 06 00")).join(' ');
+        QUV_COMPARE_OR_FALSE(enabled, m_pane->onOffSwitch()->isChecked());
+        QStringList packets;
+        QUV_VERIFY_OR_FALSE(wire(&packets));
+        *sent = packets.filter(QStringLiteral("81 01 7E 06 00")).join(' ');
+        return true;
     };
     const auto format = [&](const char* hex) {
         m_sim.setValue(hexBytes("04 24 72"), hexBytes(hex));
         m_camera->deviceInvalidateCache();
     };
+    QString sent;
     // Off: the window grey on a darker picture; on: blue on grey.
-    QCOMPARE(toggle(false), QStringLiteral("81 01 7E 06 00 03 FF"));
+    QVERIFY(toggle(false, &sent));
+    QCOMPARE(sent, QStringLiteral("81 01 7E 06 00 03 FF"));
     QCOMPARE(colours(), QStringLiteral("#363636 #272727"));
-    QCOMPARE(toggle(true), QStringLiteral("81 01 7E 06 00 02 FF"));
+    QVERIFY(toggle(true, &sent));
+    QCOMPARE(sent, QStringLiteral("81 01 7E 06 00 02 FF"));
     QCOMPARE(colours(), QStringLiteral("#4395c2 #363636"));
     format("01 0E");
-    toggle(false);
-    QCOMPARE(toggle(true), QStringLiteral("81 01 7E 06 00 02 FF"));
+    QVERIFY(toggle(false, &sent));
+    QVERIFY(toggle(true, &sent));
+    QCOMPARE(sent, QStringLiteral("81 01 7E 06 00 02 FF"));
     // Off needs no UHD format; on does, and so does a format that cannot be read.
     format("01 03");
-    QCOMPARE(toggle(false), QStringLiteral("81 01 7E 06 00 03 FF"));
+    QVERIFY(toggle(false, &sent));
+    QCOMPARE(sent, QStringLiteral("81 01 7E 06 00 03 FF"));
     QCOMPARE(boxes.count(), 0);
-    QCOMPARE(toggle(true), QString());
+    QVERIFY(toggle(true, &sent));
+    QCOMPARE(sent, QString());
     format("01 0D");
     m_sim.addFault(CamSim::Rule(CamSim::Fault::ErrorReply).matching(hexBytes("09 04 24 72")));
-    QCOMPARE(toggle(true), QString());
+    QVERIFY(toggle(true, &sent));
+    QCOMPARE(sent, QString());
     QVERIFY(!m_pane->onOffSwitch()->isChecked());
     QCOMPARE(boxes.count(), 2);
-    QCOMPARE(boxes.first(),
-        "ePTZ Warning|ePTZ mode requires that the camera to be first set to a UHD format. <b>Note:</b> Output will "
-        "switch back to HD when ePTZ is turned on.\n|Go to \"Settings:Output\" pane to change to UHD format.\n|Cancel");
+    // The warning, as this test alone checks it word for word; its one button is the default.
+    const quvtest::Shown& warning = boxes.first();
+    QCOMPARE(warning.className, QStringLiteral("QMessageBox"));
+    QCOMPARE(warning.title, QStringLiteral("ePTZ Warning"));
+    QCOMPARE(warning.text,
+        QStringLiteral("ePTZ mode requires that the camera to be first set to a UHD format. <b>Note:</b> Output will "
+                       "switch back to HD when ePTZ is turned on.\n"));
+    QCOMPARE(warning.detail, QStringLiteral("Go to \"Settings:Output\" pane to change to UHD format.\n"));
+    QCOMPARE(warning.items, QStringList(QStringLiteral("*Cancel")));
 }
 
 void TestPaneEptz::cameraRemovedDuringTheWarning()
@@ -334,16 +373,11 @@ void TestPaneEptz::cameraRemovedDuringTheWarning()
     PaneEptz pane(cameras.set(), nullptr);
     pane.uiSetup();
     pane.uiSync(true);
-    bool warned = false;
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        warned = box;
-        cameras.set()->deviceSetCreate(QList<SerialPortDesc> {}, false);
-        if (box)
-            box->defaultButton()->click();
-    });
-    pane.onOffSwitch()->setChecked(true);
-    QVERIFY(warned);
+    const auto unplug = [&] { cameras.set()->deviceSetCreate(QList<SerialPortDesc> {}, false); };
+    QList<quvtest::Shown> shown;
+    QUV_ANSWER([&] { pane.onOffSwitch()->setChecked(true); }, &shown, { QString(), QString(), unplug });
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().className, QStringLiteral("QMessageBox"));
     QCOMPARE(cameras.set()->deviceSetCount(), 0);
     QVERIFY(!pane.onOffSwitch()->isChecked());
     pane.slot_deltaXY(6, 0);
@@ -352,6 +386,8 @@ void TestPaneEptz::cameraRemovedDuringTheWarning()
 
 void TestPaneEptz::dragSpinAndJoystick()
 {
+    QStringList sent;
+    QPoint at;
     // Grabbed at its left edge and dragged 52 px right and 27 up, the window
     // moves (it is never resized); the positions go out as the mouse moves.
     ScreenProxy* picture = m_pane->picture();
@@ -363,75 +399,89 @@ void TestPaneEptz::dragSpinAndJoystick()
     mouse(QEvent::MouseMove, QPoint(157, 73), Qt::LeftButton);
     mouse(QEvent::MouseButtonRelease, QPoint(157, 73), Qt::NoButton);
     QCOMPARE(picture->roi(), QRect(1441, 290, 1920, 1080));
-    QCOMPARE(wire(), QStringList { packetOf(481, 250) });
-    QCOMPARE(shown(), QPoint(481, 250));
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, QStringList { packetOf(481, 250) });
+    QVERIFY(shown(&at));
+    QCOMPARE(at, QPoint(481, 250));
 
     QSignalSpy typed(m_pane->spinX(), SIGNAL(valueChanged(double)));
     m_pane->picture()->SetWithSignalRoiXY(1440, 270);
     QCOMPARE(m_pane->picture()->roi(), QRect(1440, 270, 1920, 1080));
-    QCOMPARE(wire(), QStringList { packetOf(480, 270) });
-    QCOMPARE(shown(), QPoint(480, 270));
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, QStringList { packetOf(480, 270) });
+    QVERIFY(shown(&at));
+    QCOMPARE(at, QPoint(480, 270));
     QCOMPARE(typed.count(), 0);
     // A window out of the picture sends the border.
     m_pane->slot_eptPosition(QRect(3000, -500, 1920, 1080));
-    QCOMPARE(wire(), QStringList { packetOf(960, 540) });
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, QStringList { packetOf(960, 540) });
     m_pane->spinX()->setValue(-6);
-    QCOMPARE(wire(), QStringList { packetOf(-6, 540) });
-    QCOMPARE(shown(), QPoint(-6, 540));
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, QStringList { packetOf(-6, 540) });
+    QVERIFY(shown(&at));
+    QCOMPARE(at, QPoint(-6, 540));
     m_pane->spinY()->setValue(-7);
-    QCOMPARE(wire(), QStringList { packetOf(-6, -7) });
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, QStringList { packetOf(-6, -7) });
     // Joystick steps below half a unit move nothing but are still sent.
     m_pane->slot_deltaXY(0.4, -0.4);
-    QCOMPARE(wire(), QStringList { packetOf(-6, -7) });
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, QStringList { packetOf(-6, -7) });
     m_pane->slot_deltaXY(2000, -1000);
-    QCOMPARE(wire(), QStringList { packetOf(960, -540) });
-    QCOMPARE(shown(), QPoint(960, -540));
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, QStringList { packetOf(960, -540) });
+    QVERIFY(shown(&at));
+    QCOMPARE(at, QPoint(960, -540));
 }
 
 void TestPaneEptz::resyncRefreshesFromTheCache()
 {
-    const auto tick = [&](uint64_t later_ms) {
-        s_now_ms += later_ms;
-        m_pane->uiTimerUpdate();
-        return shown();
-    };
+    QPoint at;
     const auto slowCamera = [&] {
-        m_sim.addFault(
-            CamSim::Rule(CamSim::Fault::LateCompletion).matching(hexBytes("01 7E 06 20")).ms(1000).times(1));
+        m_sim.addFault(CamSim::Rule(CamSim::Fault::LateCompletion).matching(hexBytes("01 7E 06 20")).ms(1000).times(1));
     };
     // The re-read asks the camera, not the cache; a recalled position that
     // reaches the camera after it shows on the ticks of the next 600 ms.
     m_sim.setValue(hexBytes("7E 06 20"), visca(-6, 4, false));
     m_pane->uiResync(ResyncEptz);
-    QCOMPARE(shown(), QPoint(-6, 4));
+    QVERIFY(shown(&at));
+    QCOMPARE(at, QPoint(-6, 4));
     m_camera->viscaPush(ViscaMsg::EptPosition, 57345, 57350);
-    wire();
-    QCOMPARE(tick(100), QPoint(480, 270));
+    QVERIFY(wire());
+    QVERIFY(tick(100, &at));
+    QCOMPARE(at, QPoint(480, 270));
     // A move of the pane's own is not undone by the cache while it is written.
     slowCamera();
     m_pane->navButtons().at(Right)->click();
     QVERIFY(m_sim.waitForPacket(visca(486, 270, true)));
-    QCOMPARE(tick(100), QPoint(486, 270));
-    wire();
+    QVERIFY(tick(100, &at));
+    QCOMPARE(at, QPoint(486, 270));
+    QVERIFY(wire());
     m_camera->viscaPush(ViscaMsg::EptPosition, 0, 0);
-    wire();
-    QCOMPARE(tick(500), QPoint(486, 270)); // 700 ms on: no longer
+    QVERIFY(wire());
+    QVERIFY(tick(500, &at));
+    QCOMPARE(at, QPoint(486, 270)); // 700 ms on: no longer
     m_pane->uiResync(ResyncEptz);
     m_pane->hide();
     m_camera->viscaPush(ViscaMsg::EptPosition, 57345, 57350);
-    wire();
-    QCOMPARE(tick(100), QPoint(0, 0));
+    QVERIFY(wire());
+    QVERIFY(tick(100, &at));
+    QCOMPARE(at, QPoint(0, 0));
 }
 
 void TestPaneEptz::quickPressesOnASlowCamera()
 {
+    QStringList sent;
+    QPoint at;
     // A second press while the first move is being written (the camera
     // completes it late) steps from that move.
     m_sim.addFault(CamSim::Rule(CamSim::Fault::LateCompletion).matching(hexBytes("01 7E 06 20")).ms(1000).times(1));
     m_pane->navButtons().at(Right)->click();
     QVERIFY(m_sim.waitForPacket(visca(6, 0, true)));
     m_pane->navButtons().at(Right)->click();
-    QCOMPARE(wire(), (QStringList { packetOf(6, 0), packetOf(12, 0) }));
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent, (QStringList { packetOf(6, 0), packetOf(12, 0) }));
     // Presses while the moves wait behind reads on a busy line (as a rule the
     // second replaces the first there) step twice too.
     m_sim.addFault(CamSim::Rule(CamSim::Fault::Delay).matching(hexBytes("09 04 47")).ms(250));
@@ -440,8 +490,10 @@ void TestPaneEptz::quickPressesOnASlowCamera()
     QVERIFY(m_sim.waitForPacket(hexBytes("81 09 04 47 FF")));
     m_pane->navButtons().at(Right)->click();
     m_pane->navButtons().at(Right)->click();
-    QCOMPARE(wire().last(), packetOf(24, 0));
-    QCOMPARE(shown(), QPoint(24, 0));
+    QVERIFY(wire(&sent));
+    QCOMPARE(sent.last(), packetOf(24, 0));
+    QVERIFY(shown(&at));
+    QCOMPARE(at, QPoint(24, 0));
 }
 
 void TestPaneEptz::smallZoomGroup()

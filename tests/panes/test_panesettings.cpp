@@ -2,22 +2,20 @@
 // DeviceSet: the mappings as tables, and every sub-pane by the packets the
 // cameras receive. Message boxes and menus are answered by a timer.
 
-#include <functional>
-
 #include <QImage>
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTimer>
 
+#include "answering.h"
 #include "camsim.h"
 #include "device/deviceinterface.h"
 #include "device/deviceset.h"
+#include "layoutsnapshot.h"
 #include "panes/panesettings.h"
 #include "panes/screenproxy.h"
 #include "panes/segmentslider.h"
@@ -38,35 +36,6 @@ QString joined(const QList<QByteArray>& packets)
     for (const QByteArray& packet : packets)
         texts.append(quvtest::hexString(packet));
     return texts.join(QLatin1String(" | "));
-}
-
-// Runs act; each modal box or popup it opens is recorded as "title|text|informative"
-// (a menu as its items) and answered: the box by its default button, the menu by item.
-QStringList answer(
-    const std::function<void()>& act, const QString& item = QString(), const std::function<void()>& during = nullptr)
-{
-    QStringList shown;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            shown.append(box->windowTitle() + '|' + box->text() + '|' + box->informativeText());
-            if (during)
-                during();
-            box->defaultButton() ? box->defaultButton()->click() : box->accept();
-        } else if (auto* menu = qobject_cast<QuvMenu*>(QApplication::activePopupWidget())) {
-            shown.append(menu->itemText(0));
-            if (during)
-                during();
-            QAction* action = menu->actionAt(menu->indexOfItemMatchingText(item));
-            if (action)
-                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
-            else
-                menu->close();
-        }
-    });
-    timer.start(20);
-    act();
-    return shown;
 }
 
 // The top-left pixel of a picture's spot window.
@@ -95,24 +64,29 @@ class TestPaneSettings : public QObject
     Q_OBJECT
 
     template<class T> T* find(const char* name) const { return m_pane->findChild<T*>(QLatin1String(name)); }
-    // What camera 1 received since the last call; with settle, after every queued request.
-    QString sent(bool settle = false)
+    // The read queued after every request so far, which settle waits for.
+    const QByteArray m_marker = hexBytes("81 09 04 4B FF");
+    // Waits until camera 1 has served every request queued so far.
+    bool settle()
     {
-        const QByteArray marker = hexBytes("81 09 04 4B FF");
-        if (settle) {
-            const int before = m_sim->received().count(marker);
-            m_camera->viscaPull(ViscaMsg::Iris, -1);
-            [&] { QVERIFY(QTest::qWaitFor([&] { return m_sim->received().count(marker) > before; }, 10000)); }();
-        }
+        const int before = m_sim->received().count(m_marker);
+        m_camera->viscaPull(ViscaMsg::Iris, -1);
+        QUV_VERIFY_OR_FALSE(QTest::qWaitFor([&] { return m_sim->received().count(m_marker) > before; }, 10000));
+        return true;
+    }
+    // What camera 1 received since the last call.
+    QString sent()
+    {
         QList<QByteArray> packets = m_sim->received();
-        packets.removeAll(marker);
+        packets.removeAll(m_marker);
         m_sim->clearReceived();
         return joined(packets);
     }
-    void setVFlip(bool flipped)
+    bool setVFlip(bool flipped)
     {
         find<QPushButton>("flipV")->setChecked(flipped);
-        QCOMPARE(m_pane->isVFlip(), flipped);
+        QUV_COMPARE_OR_FALSE(m_pane->isVFlip(), flipped);
+        return true;
     }
 
     CamSim m_sim0;
@@ -146,13 +120,15 @@ private slots:
         m_camera->deviceInvalidateCache();
         m_sim->setValue(hexBytes("04 66"), hexBytes("02")); // not flipped
         m_pane->uiSync(false);
-        sent(true);
+        QVERIFY(settle());
+        sent();
         m_beeps = 0;
     }
     void cleanup()
     {
         delete m_pane;
-        sent(true);
+        QVERIFY(settle());
+        sent();
     }
     void cleanupTestCase() { delete m_set; }
 
@@ -190,12 +166,14 @@ private slots:
         QTest::addColumn<int>("nr");
         QTest::addColumn<int>("level2d");
         QTest::addColumn<int>("level3d");
-        QTest::addColumn<QString>("shown"); // row, level, and "!" when written back
-        QTest::newRow("std too high") << 9 << 0 << 0 << "0 5!";
-        QTest::newRow("std negative") << -1 << 0 << 0 << "0 0!";
-        QTest::newRow("2d3d equal") << 127 << 3 << 3 << "1 3";
-        QTest::newRow("2d3d unequal") << 127 << 2 << 4 << "1 4!";
-        QTest::newRow("2d3d one too high") << 127 << 1 << 6 << "1 5!";
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<bool>("writeBack");
+        QTest::newRow("std too high") << 9 << 0 << 0 << 0 << 5 << true;
+        QTest::newRow("std negative") << -1 << 0 << 0 << 0 << 0 << true;
+        QTest::newRow("2d3d equal") << 127 << 3 << 3 << 1 << 3 << false;
+        QTest::newRow("2d3d unequal") << 127 << 2 << 4 << 1 << 4 << true;
+        QTest::newRow("2d3d one too high") << 127 << 1 << 6 << 1 << 5 << true;
     }
     void noiseReduction()
     {
@@ -203,8 +181,9 @@ private slots:
         QFETCH(int, level2d);
         QFETCH(int, level3d);
         const PaneSettings::NrState state = PaneSettings::nrFromCamera(nr, level2d, level3d);
-        QFETCH(QString, shown);
-        QCOMPARE(QStringLiteral("%1 %2%3").arg(state.row).arg(state.level).arg(state.writeBack ? "!" : ""), shown);
+        QTEST(state.row, "row");
+        QTEST(state.level, "level");
+        QTEST(state.writeBack, "writeBack");
     }
 
     void images()
@@ -259,6 +238,8 @@ private slots:
         PaneSettings pane(m_set, nullptr);
         pane.uiSetup();
         QCOMPARE(log.messages().filter(QStringLiteral("cannot connect")), QStringList());
+        // The texts, pictures and sheets as built, before any camera is read.
+        QUV_VERIFY_LAYOUT(&pane, "panes/layouts/panesettings.txt");
         for (QWidget* w : pane.findChildren<QWidget*>()) {
             const bool control = qobject_cast<QAbstractSlider*>(w) || qobject_cast<QComboBox*>(w)
                 || qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QPushButton*>(w);
@@ -271,13 +252,15 @@ private slots:
     {
         m_camera->deviceInvalidateCache();
         m_pane->uiSync(false);
-        QCOMPARE(sent(true).remove(QLatin1String("81 09 ")).remove(QLatin1String(" FF")),
+        QVERIFY(settle());
+        QCOMPARE(sent().remove(QLatin1String("81 09 ")).remove(QLatin1String(" FF")),
             QStringLiteral("04 24 72 | 04 24 60 | 04 24 75 | 04 35 | 7E 04 7D | 04 33 | 04 01 | 04 15 | 04 66 | 04 61 "
                            "| 04 75 | 04 53 | 05 53 | 04 22 | 04 23 00 | 04 23 01 | 04 23 02 | 04 68 | 05 08 | 05 68 | "
                            "04 59 | 04 29 | 04 5B | 04 1E | 05 5B | 04 43 | 04 44"));
         // From the cache, only the delay mode, white balance, name and gamma are asked of the camera.
         m_pane->uiSync(true);
-        QCOMPARE(sent(true).remove(QLatin1String("81 09 ")).remove(QLatin1String(" FF")),
+        QVERIFY(settle());
+        QCOMPARE(sent().remove(QLatin1String("81 09 ")).remove(QLatin1String(" FF")),
             QStringLiteral("04 24 75 | 04 35 | 04 23 00 | 04 23 01 | 04 23 02 | 04 5B | 04 1E | 05 5B"));
 
         // A stored row outside the list shows Features alone; -1 is never stored.
@@ -309,19 +292,26 @@ private slots:
         auto* format = find<QuvComboBox>("videoFormat");
         auto* apply = find<QPushButton>("apply");
         auto* note = find<QLabel>("restartNote");
-        QCOMPARE(answer([&] { choose(format, 2); }),
-            QStringList("QUV Taqo Control|ePTZ is currently enabled and requires the video format be set to a UHD "
-                        "format. Changing to the selected format will disable ePTZ.|"));
+        QList<quvtest::Shown> shown;
+        QUV_ANSWER([&] { choose(format, 2); }, &shown);
+        // The warning, as this test alone checks it word for word.
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().title, QStringLiteral("QUV Taqo Control"));
+        QCOMPARE(shown.first().text,
+            QStringLiteral("ePTZ is currently enabled and requires the video format be set to a UHD format. Changing "
+                           "to the selected format will disable ePTZ."));
+        QCOMPARE(shown.first().detail, QString());
         QVERIFY(apply->isEnabled() && !note->isHidden());
         // A re-read makes the camera's values the pending ones again.
         m_pane->uiSync(true);
         QVERIFY(!apply->isEnabled() && note->isHidden());
         QCOMPARE(format->currentIndex(), 0);
-        answer([&] { choose(format, 2); });
+        QUV_ANSWER([&] { choose(format, 2); }, nullptr);
         choose(format, 0);
         QVERIFY(!apply->isEnabled() && note->isHidden());
-        answer([&] { choose(format, 2); });
-        sent(true);
+        QUV_ANSWER([&] { choose(format, 2); }, nullptr);
+        QVERIFY(settle());
+        sent();
         apply->click();
         QCOMPARE(sent(), QStringLiteral("81 01 7E 06 00 03 FF | 81 01 04 24 72 01 03 FF"));
         QCOMPARE(resync.value(0).value(0).toInt(), int(ResyncEptz));
@@ -335,7 +325,8 @@ private slots:
         // A UHD format with ePTZ on: no box, and ePTZ stays on; a colour space goes with it.
         m_sim->setValue(hexBytes("7E 06 00"), hexBytes("02"));
         m_camera->deviceInvalidateCache();
-        QCOMPARE(answer([&] { choose(format, 1); }), QStringList());
+        QUV_ANSWER([&] { choose(format, 1); }, &shown);
+        QCOMPARE(shown.size(), 0);
         choose(find<QuvComboBox>("colorSpace"), 1);
         m_pane->uiResync(ResyncApplyOutput);
         QCOMPARE(sent(),
@@ -345,16 +336,21 @@ private slots:
 
         // Low delay: a box on the way in and out, none back to the camera's own mode.
         auto* delay = find<QuvComboBox>("delayMode");
-        const QStringList on = answer([&] { choose(delay, 1); });
-        QVERIFY(on.value(0).startsWith(QLatin1String("Low Delay Warning|<b><big>Turning on \"Low Delay\" mode")));
-        QVERIFY(
-            on.value(0).endsWith(QLatin1String("|Normal Latency:\t ~2 frames delay\nLow Latency:\t ~1 frame delay\n")));
-        QCOMPARE(answer([&] { choose(delay, 0); }), QStringList());
+        QUV_ANSWER([&] { choose(delay, 1); }, &shown);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().title, QStringLiteral("Low Delay Warning"));
+        QVERIFY(shown.first().text.startsWith(QLatin1String("<b><big>Turning on \"Low Delay\" mode")));
+        QCOMPARE(
+            shown.first().detail, QStringLiteral("Normal Latency:\t ~2 frames delay\nLow Latency:\t ~1 frame delay\n"));
+        QUV_ANSWER([&] { choose(delay, 0); }, &shown);
+        QCOMPARE(shown.size(), 0);
         QVERIFY(!apply->isEnabled());
-        answer([&] { choose(delay, 1); });
+        QUV_ANSWER([&] { choose(delay, 1); }, nullptr);
         apply->click();
         QCOMPARE(sent(), QStringLiteral("81 01 04 24 75 00 01 FF"));
-        QVERIFY(answer([&] { choose(delay, 0); }).value(0).contains(QLatin1String("Turning off")));
+        QUV_ANSWER([&] { choose(delay, 0); }, &shown);
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown.first().text.contains(QLatin1String("Turning off")));
         m_sim->setValue(hexBytes("04 24 75"), hexBytes("00 00"));
     }
 
@@ -502,7 +498,8 @@ private slots:
         m_sim->setValue(hexBytes("04 53"), hexBytes("7F"));
         m_sim->setValue(hexBytes("05 53"), hexBytes("02 04"));
         m_pane->syncNr(false);
-        QCOMPARE(QPoint(type->currentIndex(), level->value()), QPoint(1, 4));
+        QCOMPARE(type->currentIndex(), 1);
+        QCOMPARE(level->value(), 4);
         QCOMPARE(sent(), QStringLiteral("81 09 04 53 FF | 81 09 05 53 FF | 81 01 05 53 04 04 FF"));
         level->setValue(2);
         choose(type, 0);
@@ -538,12 +535,14 @@ private slots:
         QFETCH(QString, centre);
         QFETCH(QPoint, snapped);
         QFETCH(QPoint, mirrored);
-        setVFlip(flipped);
+        QVERIFY(setVFlip(flipped));
         auto* focus = find<ScreenProxyIcon>("spotFocusPicture");
         auto* ae = find<ScreenProxyIcon>("spotAePicture");
         // Off: inert, no menu.
         QVERIFY(!focus->GetEditable());
-        QCOMPARE(answer([&] { emit focus->customContextMenuRequested(QPoint(5, 5)); }), QStringList());
+        QList<quvtest::Shown> shown;
+        QUV_ANSWER([&] { emit focus->customContextMenuRequested(QPoint(5, 5)); }, &shown);
+        QCOMPARE(shown.size(), 0);
         sent();
         find<QPushButton>("spotFocus")->click();
         find<QPushButton>("spotAe")->click();
@@ -551,16 +550,19 @@ private slots:
         QVERIFY(focus->GetEditable() && ae->GetEditable());
         // Slots that need a sender do nothing when called directly.
         m_pane->slot_selectWb();
-        QCOMPARE(answer([&] { m_pane->slot_spotContextMenu(QPoint(5, 5)); }), QStringList());
+        QUV_ANSWER([&] { m_pane->slot_spotContextMenu(QPoint(5, 5)); }, &shown);
+        QCOMPARE(shown.size(), 0);
 
         emit focus->RoiChanged(QRect(1440, 742, 960, 675));
-        QCOMPARE(answer([&] { emit ae->customContextMenuRequested(QPoint(5, 5)); }, QStringLiteral("Move to Center")),
-            QStringList(QStringLiteral("Move to Center")));
+        QUV_ANSWER(
+            [&] { emit ae->customContextMenuRequested(QPoint(5, 5)); }, &shown, { QStringLiteral("Move to Center") });
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().items, QStringList(QStringLiteral("Move to Center")));
         QCOMPARE(sent(), QStringLiteral("81 01 05 68 %1 FF | 81 01 04 29 %1 FF").arg(centre));
         // A re-read snaps the window to the grid; a flip mirrors both windows at once.
         m_pane->syncSpotAePos(false);
         QCOMPARE(corner(ae), snapped);
-        setVFlip(!flipped);
+        QVERIFY(setVFlip(!flipped));
         QCOMPARE(corner(ae), mirrored);
         QCOMPARE(corner(focus), mirrored);
         // A flip made elsewhere reaches the pane as a resync: the switch and both windows follow, without a read.
@@ -583,35 +585,40 @@ private slots:
         auto* patternSpin = find<QuvDoubleSpinBox>("gammaPatternSpin");
         auto* offsetSpin = find<QuvDoubleSpinBox>("gammaOffsetSpin");
         // "Straight", chosen, disables the pattern controls; the camera's mode, read, decides again.
+        // The camera's 512 Pattern mode read: whether the pane shows it with the pattern controls on.
         const auto readMode = [&] {
             m_sim->setValue(hexBytes("04 5B"), hexBytes("02"));
             m_pane->syncGammaMode(false);
-            QVERIFY(patternSpin->isEnabled() && mode->currentIndex() == 2);
             sent();
+            return patternSpin->isEnabled() && mode->currentIndex() == 2;
         };
-        readMode();
+        QVERIFY(readMode());
         choose(mode, 1);
-        QCOMPARE(sent(true), QStringLiteral("81 01 04 5B 01 FF"));
+        QVERIFY(settle());
+        QCOMPARE(sent(), QStringLiteral("81 01 04 5B 01 FF"));
         QVERIFY(!patternSpin->isEnabled() && !find<QPushButton>("gammaPatternReset")->isEnabled());
         QVERIFY(offsetSpin->isEnabled() && find<QPushButton>("gammaOffsetReset")->isEnabled());
-        readMode();
+        QVERIFY(readMode());
         offsetSpin->setValue(-20);
         QCOMPARE(find<SegmentSlider>("gammaOffsetSlider")->value(), -20);
-        QCOMPARE(sent(true), QStringLiteral("81 01 04 1E 00 00 00 01 01 04 FF"));
+        QVERIFY(settle());
+        QCOMPARE(sent(), QStringLiteral("81 01 04 1E 00 00 00 01 01 04 FF"));
         find<QPushButton>("gammaOffsetReset")->click();
         QCOMPARE(sent(), QStringLiteral("81 01 04 1E 00 00 00 00 00 00 FF | 81 09 04 1E FF"));
         QCOMPARE(offsetSpin->value(), 0.0);
 
         // On a slow camera a dragged pattern still waits when the reset comes: the reset wins.
         choose(mode, 2);
-        sent(true);
+        QVERIFY(settle());
+        sent();
         m_sim->addFault(CamSim::Rule(CamSim::Fault::Delay).ms(1500).times(1));
         m_camera->viscaPush(ViscaMsg::Iris, 5, -1);
         QVERIFY(m_sim->waitForPackets(1));
         find<SegmentSlider>("gammaPatternSlider")->setValue(40);
         QCOMPARE(patternSpin->value(), 40.0);
         find<QPushButton>("gammaPatternReset")->click();
-        QCOMPARE(sent(true), QStringLiteral("81 01 04 4B 00 00 00 05 FF | 81 01 05 5B 01 00 00 FF | 81 09 05 5B FF"));
+        QVERIFY(settle());
+        QCOMPARE(sent(), QStringLiteral("81 01 04 4B 00 00 00 05 FF | 81 01 05 5B 01 00 00 FF | 81 09 05 5B FF"));
         QCOMPARE(patternSpin->value(), 256.0);
     }
 
@@ -625,7 +632,8 @@ private slots:
         auto* focus = find<ScreenProxyIcon>("spotFocusPicture");
         find<QPushButton>("spotFocus")->click();
         QVERIFY(focus->GetEditable());
-        answer([&] { emit focus->customContextMenuRequested(QPoint(5, 5)); }, QStringLiteral("Move to Center"), remove);
+        QUV_ANSWER([&] { emit focus->customContextMenuRequested(QPoint(5, 5)); }, nullptr,
+            { QStringLiteral("Move to Center"), QString(), remove });
         QVERIFY(!m_set->getAt(2));
         QCOMPARE(focus->roi().topLeft(), QPoint(1440, 742));
         // Back again, for the box.
@@ -635,7 +643,9 @@ private slots:
             false);
         QTRY_VERIFY_WITH_TIMEOUT(m_set->processingCount() == 0 && m_set->getAt(2), 30000);
         m_pane->uiSync(true);
-        QCOMPARE(answer([&] { choose(find<QuvComboBox>("delayMode"), 1); }, QString(), remove).size(), 1);
+        QList<quvtest::Shown> shown;
+        QUV_ANSWER([&] { choose(find<QuvComboBox>("delayMode"), 1); }, &shown, { QString(), QString(), remove });
+        QCOMPARE(shown.size(), 1);
         QVERIFY(!m_set->getAt(2));
         QVERIFY(find<QPushButton>("apply")->isEnabled());
         // Failed reads leave their presets.

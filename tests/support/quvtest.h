@@ -127,6 +127,20 @@ template<typename Row, size_t N> void addRows(const Row (&rows)[N])
 
 } // namespace quvtest
 
+// QCOMPARE and QVERIFY for a test helper that returns bool: a mismatch is
+// recorded as QCOMPARE records it and the helper returns false, which the
+// test function checks (QVERIFY(helper(...))), so that the test stops there.
+#define QUV_COMPARE_OR_FALSE(actual, expected)                                                                         \
+    do {                                                                                                               \
+        if (!QTest::qCompare(actual, expected, #actual, #expected, __FILE__, __LINE__))                                \
+            return false;                                                                                              \
+    } while (false)
+#define QUV_VERIFY_OR_FALSE(statement)                                                                                 \
+    do {                                                                                                               \
+        if (!QTest::qVerify(static_cast<bool>(statement), #statement, "", __FILE__, __LINE__))                         \
+            return false;                                                                                              \
+    } while (false)
+
 #define QUV_TEST_MAIN_WITH(TestObject, AppType)                                                                        \
     int main(int argc, char** argv)                                                                                    \
     {                                                                                                                  \
