@@ -43,11 +43,11 @@ void ControlBase::ReleaseInstance()
     delete s_instance.load();
 }
 
-ControlBase::ControlBase()
-{
-    m_joystick = SdlJoystick::GetInstance();
-    joystickSetup();
-}
+// SDL is not started here, on the thread that builds the window: it and the
+// thirty-odd libraries it brings are loaded on the control thread at the poll
+// after the first rescan request, which the window's first scan sends once it
+// is shown. Until then no joystick is attached.
+ControlBase::ControlBase() = default;
 
 ControlBase::~ControlBase()
 {

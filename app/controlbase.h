@@ -24,9 +24,10 @@ public:
     // Axis slots 0..3: X, Y, Z and S; further axes are ignored.
     static constexpr int AXIS_SLOTS = 4;
 
-    // Creates the singleton (starting SDL and setting up the first joystick)
-    // on the calling thread, which must then hand the object to the control
-    // thread with moveToThread.
+    // Creates the singleton on the calling thread, which must then hand the
+    // object to the control thread with moveToThread. It starts without SDL
+    // and without a joystick: the poll after the first slot_usbRescan starts
+    // SDL and sets up the first joystick.
     static ControlBase* GetInstance();
     static void ReleaseInstance();
     ~ControlBase() override;
@@ -54,7 +55,8 @@ public:
 
 public slots:
     void slot_controlPoll();
-    // Re-creates the SDL layer at the next poll, which re-enumerates the joysticks.
+    // Re-creates the SDL layer at the next poll, which re-enumerates the
+    // joysticks; the first request starts SDL.
     void slot_usbRescan();
 
 signals:
