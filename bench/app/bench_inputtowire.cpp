@@ -30,7 +30,8 @@
 // its control thread): a button (zoom toward tele) pressed, or the zoom axis
 // moved out of its dead zone, to the first byte on the wire. The controller
 // reads the joystick every 50 ms (poll_ms); the targets are a median of
-// 27 ms at most and a p99 of 52 ms at most.
+// 27 ms at most and a p99 of 52 ms at most. The rounds start at points
+// spread evenly over the poll's period.
 
 #include "camsim.h"
 #include "quvtest.h"
@@ -114,12 +115,30 @@ bool runUntil(const std::function<bool()>& done, int timeout_ms)
     return done();
 }
 
+// Runs the event loop for idle_us.
+void idleFor(int idle_us)
+{
+    const Clock::time_point until = Clock::now() + std::chrono::microseconds(idle_us);
+    runUntil([until] { return Clock::now() >= until; }, idle_us / 1000 + 10);
+}
+
 // Runs the event loop for 0 to max_ms, so that the next round starts at another point of the window's timers.
 void idleRandomly(int max_ms)
 {
-    const Clock::time_point until
-        = Clock::now() + std::chrono::microseconds(std::uniform_int_distribution<int>(0, max_ms * 1000)(s_random));
-    runUntil([until] { return Clock::now() >= until; }, max_ms + 10);
+    idleFor(std::uniform_int_distribution<int>(0, max_ms * 1000)(s_random));
+}
+
+// Idle times for count rounds, spread evenly over 0 to max_ms and shuffled:
+// each round starts at another point of a periodic timer, and the points
+// cover its period evenly instead of by chance, so that a median over the
+// period does not move by a millisecond or more from run to run.
+std::vector<int> spreadIdles(int count, int max_ms)
+{
+    std::vector<int> idles_us;
+    for (int i = 0; i < count; ++i)
+        idles_us.push_back(int((i + 0.5) * max_ms * 1000 / count));
+    std::shuffle(idles_us.begin(), idles_us.end(), s_random);
+    return idles_us;
 }
 
 const CamSim::Packet* firstStartingWith(const std::vector<CamSim::Packet>& packets, const QByteArray& prefix)
@@ -288,8 +307,9 @@ void joystickToWire(benchmark::State& state, const std::function<void()>& move, 
         runUntil([] { return false; }, kPollMs + 10);
     }
     std::vector<double> first_us;
+    const std::vector<int> idles_us = spreadIdles(int(state.max_iterations), kPollMs);
     for (auto _ : state) {
-        idleRandomly(kPollMs);
+        idleFor(idles_us.at(first_us.size()));
         rig.sim.clearReceived();
         const Clock::time_point moved = Clock::now();
         move();
