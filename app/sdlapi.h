@@ -3,8 +3,9 @@
 // The SDL functions the joystick bridge calls, looked up at run time instead of
 // linked. SDL brings some thirty libraries of its own (sound servers, audio
 // codecs, Wayland, DRM) that only the joystick needs: the program loads them
-// when the controller starts, after its window is shown, and a machine without
-// SDL runs without joystick support. How the library is found is the
+// on the control thread when the controller first looks for joysticks, at the
+// window's first scan after it is shown, and a machine without SDL runs
+// without joystick support. How the library is found is the
 // platform's (linux/sdlapi_linux.cpp).
 
 #include <SDL.h>
