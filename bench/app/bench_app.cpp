@@ -304,12 +304,7 @@ int main(int argc, char** argv)
     benchx::Xserver server;
     s_server = &server;
     // The programs started inherit the display; this process shows its own window there too.
-    if (server.isRunning()) {
-        qputenv("DISPLAY", server.display());
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    } else {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    benchx::useDisplayOf(server);
     // The window's diagnostics would interleave with the table.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     apptest::AppApplication application(argc, argv);

@@ -357,12 +357,7 @@ int main(int argc, char** argv)
     quvtest::Environment environment;
     benchx::Xserver server;
     s_server = &server;
-    if (server.isRunning()) {
-        qputenv("DISPLAY", server.display());
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    } else {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    benchx::useDisplayOf(server);
     // The window's diagnostics would interleave with the table.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     apptest::AppApplication app(argc, argv);

@@ -305,4 +305,14 @@ bool memoryMegabytes(pid_t pid, double* rss, double* pss)
     return found == 2;
 }
 
+void useDisplayOf(const Xserver& server)
+{
+    if (server.isRunning()) {
+        qputenv("DISPLAY", server.display());
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    } else {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+}
+
 } // namespace benchx

@@ -75,6 +75,10 @@ private:
     uint32_t m_root = 0;
 };
 
+// Points this process, and the programs it starts, at the server's display on
+// the xcb platform; without a server, at the offscreen platform.
+void useDisplayOf(const Xserver& server);
+
 class Child
 {
 public:
