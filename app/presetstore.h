@@ -52,13 +52,15 @@ QString cutName(const QString& name);
 QString storedName(const QString& name);
 
 // Reads the ePTZ position (from the cache when it has one) into preset index.
-void eptzSet(DeviceInterface* device, int index);
+// False, with the preset untouched, when the position cannot be read.
+bool eptzSet(DeviceInterface* device, int index);
 // Sends the stored position when it differs from the current one; true when sent.
 bool eptzRecall(DeviceInterface* device, int index);
 
 // The Global snapshot: output formats, every preset message that can be read
-// and the zoom speed.
-void globalCopy(DeviceInterface* device, int index);
+// and the zoom speed. False, with the preset untouched, when the camera is
+// offline: its reads would all fail.
+bool globalCopy(DeviceInterface* device, int index);
 // The first part of a Global recall: the exposure mode, entering bright mode
 // (13) through shutter priority (10) from a mode that cannot switch to it
 // directly. False for a preset that is not set. *exposureChanged tells whether
