@@ -286,7 +286,7 @@ bool globalPastePt1(DeviceInterface* device, int index, bool* exposureChanged, i
     return true;
 }
 
-void globalPastePt2(DeviceInterface* device, int index)
+bool globalPastePt2(DeviceInterface* device, int index)
 {
     QSettings settings;
     device->setZoomSpeed(settings.value(keyOf(ZOOM_SPEED_KEY, index), 0).toInt());
@@ -296,9 +296,19 @@ void globalPastePt2(DeviceInterface* device, int index)
         int currentFirst = 0;
         int currentSecond = 0;
         device->viscaGet(msg, currentFirst, currentSecond, true);
-        if (first != currentFirst || second != currentSecond)
-            device->viscaSet(msg, first, second);
+        if (first == currentFirst && second == currentSecond)
+            continue;
+        // A command the camera refuses still succeeds; a failed one found the
+        // camera silent or its reply unreadable (or held a value no packet
+        // can carry, from a damaged store). Each further write to a silent
+        // camera would wait out its own budget on the calling (GUI) thread:
+        // over a minute for 33.
+        if (device->viscaSet(msg, first, second) != 0) {
+            qWarning() << "Global preset" << index << "recall stopped: the camera did not take message" << msg;
+            return false;
+        }
     }
+    return true;
 }
 
 void prefToJson(QJsonObject& object)

@@ -67,8 +67,9 @@ bool globalCopy(DeviceInterface* device, int index);
 // a mode was sent, *exposureMode is the stored mode.
 bool globalPastePt1(DeviceInterface* device, int index, bool* exposureChanged, int* exposureMode);
 // The second part: zoom speed, then every preset message whose stored value
-// differs from the camera's, in message order.
-void globalPastePt2(DeviceInterface* device, int index);
+// differs from the camera's, in message order. Stops at the first write that
+// fails (a silent camera, an unreadable reply) and returns false.
+bool globalPastePt2(DeviceInterface* device, int index);
 
 // All 16 ePTZ and Global presets as a flat object: every available key, and
 // the other keys of the presets that are set.

@@ -178,6 +178,7 @@ private slots:
     void init();
     void globalRecallExposure_data();
     void globalRecallExposure();
+    void globalRecallOnSilentCamera();
     void eptzAndFiles();
     void setOnUnreadableCamera();
     void hostileFiles_data();
@@ -262,6 +263,29 @@ void TestPresets::globalRecallExposure()
         commands.append(quvtest::hexString(packet));
     QTEST(commands, "sent");
     QVERIFY(!presetstore::globalPastePt1(cam.device.get(), 5, &changed, &mode) && cam.takeRecord().isEmpty());
+}
+
+void TestPresets::globalRecallOnSilentCamera()
+{
+    SimDevice cam;
+    QVERIFY(cam.open());
+    presetstore::globalCopy(cam.device.get(), 6);
+    // Three values differ from the snapshot; then the camera falls silent.
+    cam.device->viscaSet(ViscaMsg::Iris, 3, -1);
+    cam.device->viscaSet(ViscaMsg::Gain, 4, -1);
+    cam.device->viscaSet(ViscaMsg::Brightness, 5, -1);
+    cam.takeRecord();
+    cam.sim.addFault(quvtest::CamSim::Rule(quvtest::CamSim::Fault::Silence));
+    bool changed = false;
+    int mode = 0;
+    QVERIFY(presetstore::globalPastePt1(cam.device.get(), 6, &changed, &mode));
+    // The recall ends at the first write that has no answer: the iris.
+    QTest::ignoreMessage(QtWarningMsg, "Global preset 6 recall stopped: the camera did not take message 4");
+    QVERIFY(!presetstore::globalPastePt2(cam.device.get(), 6));
+    cam.sim.clearFaults();
+    const QList<QByteArray> sent = cam.takeRecord();
+    QCOMPARE(sent.size(), 1);
+    QVERIFY(sent.first().startsWith(hexBytes("81 01 04 4B")));
 }
 
 void TestPresets::eptzAndFiles()
