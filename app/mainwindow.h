@@ -103,6 +103,8 @@ public:
     void presetEptzSet(int index);
     void presetEptzRecall(int index);
     void presetGlobalSet(int index);
+    // False, with a log line, when the selected camera is offline: a Set then changes nothing.
+    bool presetCameraReadable(PresetType type, int index);
     void presetGlobalRecall(int index);
     void presetCamSet(int index);
     void presetCamRecall(int index);

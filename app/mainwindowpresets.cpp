@@ -296,10 +296,13 @@ void MainWindow::presetIndexRecall(int index)
 
 void MainWindow::presetEptzSet(int index)
 {
+    if (!presetCameraReadable(PresetTypeEptz, index))
+        return;
     // A new preset is named first; cancelling the name cancels the Set.
     if (!presetAvailable(PresetTypeEptz, index) && !presetRename(index, true))
         return;
-    presetstore::eptzSet(m_deviceSet->get(), index);
+    if (!presetstore::eptzSet(m_deviceSet->get(), index))
+        qDebug() << "presetEptzSet - position not read, preset kept" << index;
 }
 
 void MainWindow::presetEptzRecall(int index)
@@ -310,9 +313,21 @@ void MainWindow::presetEptzRecall(int index)
 
 void MainWindow::presetGlobalSet(int index)
 {
+    if (!presetCameraReadable(PresetTypeGlobal, index))
+        return;
     if (!presetAvailable(PresetTypeGlobal, index) && !presetRename(index, true))
         return;
     globalCopy(index);
+}
+
+bool MainWindow::presetCameraReadable(PresetType type, int index)
+{
+    // An offline camera (link down, adapter gone) has nothing to copy: the
+    // preset, set or empty, stays exactly as it is, and no empty one is named.
+    if (m_deviceSet->get()->deviceOnline())
+        return true;
+    qDebug().noquote() << "presetSet - camera offline," << presetTypeString(type) << index << "kept";
+    return false;
 }
 
 void MainWindow::presetGlobalRecall(int index)

@@ -202,11 +202,13 @@ QString storedName(const QString& name)
     return name.isEmpty() ? QString::fromLatin1(UNTITLED) : cutName(name);
 }
 
-void eptzSet(DeviceInterface* device, int index)
+bool eptzSet(DeviceInterface* device, int index)
 {
     int pan = 0;
     int tilt = 0;
-    device->viscaGet(ViscaMsg::EptPosition, pan, tilt, true);
+    // A camera that cannot be read must not turn the preset into the centre.
+    if (device->viscaGet(ViscaMsg::EptPosition, pan, tilt, true) != 0)
+        return false;
     const QString panKey = keyOf(EPTZ_PAN_KEY, index);
     const QString tiltKey = keyOf(EPTZ_TILT_KEY, index);
     QSettings settings;
@@ -214,6 +216,7 @@ void eptzSet(DeviceInterface* device, int index)
     settings.setValue(panKey, pan);
     settings.setValue(tiltKey, tilt);
     qDebug().noquote() << "presetEptzSet" << panKey << pan << tiltKey << tilt;
+    return true;
 }
 
 bool eptzRecall(DeviceInterface* device, int index)
@@ -232,19 +235,21 @@ bool eptzRecall(DeviceInterface* device, int index)
     return true;
 }
 
-void globalCopy(DeviceInterface* device, int index)
+bool globalCopy(DeviceInterface* device, int index)
 {
+    if (!device->deviceOnline())
+        return false;
     QSettings settings;
     settings.setValue(availableKey(PresetTypeGlobal, index), 1);
+    // A value that cannot be read keeps what the preset held before.
     for (const OutputFormat& format : OUTPUT_FORMATS) {
         int value = 0;
-        device->viscaGet(format.msg, value, true);
-        settings.setValue(keyOf(format.key, index), value);
+        if (device->viscaGet(format.msg, value, true) == 0)
+            settings.setValue(keyOf(format.key, index), value);
     }
     for (int msg : presetMessages()) {
         int first = 0;
         int second = 0;
-        // A message that cannot be read keeps what the preset held before.
         if (device->viscaGet(msg, first, second, true) != 0)
             continue;
         settings.setValue(globalValueKey(index, msg, 1), first);
@@ -252,6 +257,7 @@ void globalCopy(DeviceInterface* device, int index)
     }
     settings.setValue(keyOf(ZOOM_SPEED_KEY, index), device->zoomSpeed());
     settings.sync();
+    return true;
 }
 
 bool globalPastePt1(DeviceInterface* device, int index, bool* exposureChanged, int* exposureMode)
@@ -280,7 +286,7 @@ bool globalPastePt1(DeviceInterface* device, int index, bool* exposureChanged, i
     return true;
 }
 
-void globalPastePt2(DeviceInterface* device, int index)
+bool globalPastePt2(DeviceInterface* device, int index)
 {
     QSettings settings;
     device->setZoomSpeed(settings.value(keyOf(ZOOM_SPEED_KEY, index), 0).toInt());
@@ -290,9 +296,19 @@ void globalPastePt2(DeviceInterface* device, int index)
         int currentFirst = 0;
         int currentSecond = 0;
         device->viscaGet(msg, currentFirst, currentSecond, true);
-        if (first != currentFirst || second != currentSecond)
-            device->viscaSet(msg, first, second);
+        if (first == currentFirst && second == currentSecond)
+            continue;
+        // A command the camera refuses still succeeds; a failed one found the
+        // camera silent or its reply unreadable (or held a value no packet
+        // can carry, from a damaged store). Each further write to a silent
+        // camera would wait out its own budget on the calling (GUI) thread:
+        // over a minute for 33.
+        if (device->viscaSet(msg, first, second) != 0) {
+            qWarning() << "Global preset" << index << "recall stopped: the camera did not take message" << msg;
+            return false;
+        }
     }
+    return true;
 }
 
 void prefToJson(QJsonObject& object)

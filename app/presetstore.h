@@ -52,21 +52,24 @@ QString cutName(const QString& name);
 QString storedName(const QString& name);
 
 // Reads the ePTZ position (from the cache when it has one) into preset index.
-void eptzSet(DeviceInterface* device, int index);
+// False, with the preset untouched, when the position cannot be read.
+bool eptzSet(DeviceInterface* device, int index);
 // Sends the stored position when it differs from the current one; true when sent.
 bool eptzRecall(DeviceInterface* device, int index);
 
 // The Global snapshot: output formats, every preset message that can be read
-// and the zoom speed.
-void globalCopy(DeviceInterface* device, int index);
+// and the zoom speed. False, with the preset untouched, when the camera is
+// offline: its reads would all fail.
+bool globalCopy(DeviceInterface* device, int index);
 // The first part of a Global recall: the exposure mode, entering bright mode
 // (13) through shutter priority (10) from a mode that cannot switch to it
 // directly. False for a preset that is not set. *exposureChanged tells whether
 // a mode was sent, *exposureMode is the stored mode.
 bool globalPastePt1(DeviceInterface* device, int index, bool* exposureChanged, int* exposureMode);
 // The second part: zoom speed, then every preset message whose stored value
-// differs from the camera's, in message order.
-void globalPastePt2(DeviceInterface* device, int index);
+// differs from the camera's, in message order. Stops at the first write that
+// fails (a silent camera, an unreadable reply) and returns false.
+bool globalPastePt2(DeviceInterface* device, int index);
 
 // All 16 ePTZ and Global presets as a flat object: every available key, and
 // the other keys of the presets that are set.

@@ -6,6 +6,7 @@
 #include "device/serialportuse.h"
 #include "device/viscaqueuethread.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -415,6 +416,11 @@ void DeviceInterface::deviceNameSet(const QString& name)
 
 void DeviceInterface::updateTimer() { }
 
+void DeviceInterface::setZoomSpeed(int speed)
+{
+    m_zoomSpeed = std::clamp(speed, 0, ZOOM_SPEED_MAX);
+}
+
 bool DeviceInterface::deepScanEnabled()
 {
     return _deepScanEnabled;
@@ -434,7 +440,7 @@ void DeviceInterface::preferenceRead()
 
 int DeviceInterface::storedZoomSpeed()
 {
-    return QSettings().value(QStringLiteral("prefs/camZoomSpeed"), 0).toInt();
+    return std::clamp(QSettings().value(QStringLiteral("prefs/camZoomSpeed"), 0).toInt(), 0, ZOOM_SPEED_MAX);
 }
 
 void DeviceInterface::preferenceWrite()

@@ -101,7 +101,10 @@ public:
     eAutoZoomState zoomingState() const { return m_zoomingState; }
     void setZoomingState(eAutoZoomState state) { m_zoomingState = state; }
     int zoomSpeed() const { return m_zoomSpeed; }
-    void setZoomSpeed(int speed) { m_zoomSpeed = speed; }
+    // Kept to the camera's variable speeds, 0 to ZOOM_SPEED_MAX: the zoom
+    // commands carry only the low three bits, so -1 would zoom at full speed.
+    void setZoomSpeed(int speed);
+    static constexpr int ZOOM_SPEED_MAX = 7;
     void updateTimer();
 
     // Port discovery
@@ -115,7 +118,8 @@ public:
     // Preferences
     void preferenceRead();
     void preferenceWrite();
-    // The zoom speed in the preference store, which every camera starts with.
+    // The zoom speed in the preference store, which every camera starts with;
+    // a stored value out of range is brought into it.
     static int storedZoomSpeed();
 
 signals:

@@ -121,9 +121,11 @@ void DeviceSet::deviceSetCreate(const QList<SerialPortDesc>& ports, bool force)
     DeviceInterface* kept[SLOT_COUNT];
     std::copy(std::begin(m_devices), std::end(m_devices), std::begin(kept));
     std::fill(std::begin(m_devices), std::end(m_devices), nullptr);
+    std::fill(std::begin(m_previous), std::end(m_previous), nullptr);
     bool deleted = false;
 
-    for (DeviceInterface*& device : kept) {
+    for (int slot = 0; slot < SLOT_COUNT; ++slot) {
+        DeviceInterface*& device = kept[slot];
         if (!device)
             continue;
         const bool stillThere = std::any_of(
@@ -132,6 +134,7 @@ void DeviceSet::deviceSetCreate(const QList<SerialPortDesc>& ports, bool force)
             if (force || !device->viscaSerialOpened())
                 queueOpenAndResync(device);
             m_pending.append(device);
+            m_previous[slot] = device;
             queueMarker(device);
         } else {
             // No list may keep a device that is gone: its marker would find freed memory.
@@ -224,7 +227,12 @@ void DeviceSet::slot_popNotify(int deviceId)
     m_pending.erase(pending);
 
     const int current = slotOf(device);
-    if (result == 0 && isSlot(cameraId) && (!m_devices[cameraId] || m_devices[cameraId] == device)) {
+    const auto heldForAnother = [this, device](int slot) {
+        DeviceInterface* holder = m_previous[slot];
+        return holder && holder != device && m_pending.contains(holder);
+    };
+    if (result == 0 && isSlot(cameraId) && (!m_devices[cameraId] || m_devices[cameraId] == device)
+        && !heldForAnother(cameraId)) {
         if (current >= 0 && current != cameraId) {
             // A re-read camera that now reports another free ID moves there: one device, one slot.
             m_devices[current] = nullptr;
@@ -239,6 +247,7 @@ void DeviceSet::slot_popNotify(int deviceId)
     }
 
     if (m_pending.isEmpty()) {
+        std::fill(std::begin(m_previous), std::end(m_previous), nullptr);
         for (DeviceInterface* unplaced : qAsConst(m_unplaced)) {
             const int free = lowestEmptySlot();
             if (free < 0) {

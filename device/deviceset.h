@@ -56,6 +56,12 @@ private:
 
     int m_selected = -1;
     DeviceInterface* m_devices[SLOT_COUNT] = {};
+    // The slot each kept camera held before the rebuild under way. A camera
+    // new to the set that reports the same ID does not take it while its
+    // holder is still being read: whichever answered first used to win, so
+    // a ninth camera plugged in could push a working one out of the set.
+    // Compared only, never followed.
+    DeviceInterface* m_previous[SLOT_COUNT] = {};
     QList<DeviceInterface*> m_pending;
     QList<DeviceInterface*> m_unplaced;
     DeviceInterface* m_placeholder = nullptr;

@@ -43,6 +43,7 @@ private slots:
     void statusTexts_data();
     void statusTexts();
     void statusStrip();
+    void zoomSpeedKept_data();
     void zoomSpeedKept();
 };
 
@@ -227,19 +228,39 @@ void TestDiscovery::statusStrip()
     QCOMPARE(rig.window.strip(), QStringLiteral("1080p59.94|YUV|EPTZ On|Joystick Off|9.6/0/0dB|1/10000|1394mm|1.0x"));
 }
 
+void TestDiscovery::zoomSpeedKept_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<int>("speed");
+    QTest::newRow("5") << QVariant(5) << 5;
+    // Out of range or not a number: the zoom commands would carry its low three bits.
+    QTest::newRow("-1") << QVariant(-1) << 0;
+    QTest::newRow("99") << QVariant(99) << 7;
+    QTest::newRow("fast") << QVariant("fast") << 0;
+}
+
 void TestDiscovery::zoomSpeedKept()
 {
     // The speed stored at the last exit is every camera's on the next start,
-    // and the exit stores it back unchanged.
-    QSettings().setValue(QStringLiteral("prefs/camZoomSpeed"), 5);
+    // and the exit stores it back.
+    QFETCH(QVariant, stored);
+    QFETCH(int, speed);
+    QSettings().setValue(QStringLiteral("prefs/camZoomSpeed"), stored);
     Rig rig({ 2, 6 });
     QVERIFY(rig.start());
     const DeviceSet& set = *rig.window.m_deviceSet;
     QCOMPARE(set.get(), set.getAt(2));
-    QCOMPARE(set.getAt(2)->zoomSpeed(), 5);
-    QCOMPARE(set.getAt(6)->zoomSpeed(), 5);
+    QCOMPARE(set.getAt(2)->zoomSpeed(), speed);
+    QCOMPARE(set.getAt(6)->zoomSpeed(), speed);
+    rig.sim(0).clearReceived();
+    rig.window.paneZoom()->zoomTeleButton()->click();
+    const QByteArray start = "81 01 04 07 2" + QByteArray::number(speed) + " FF";
+    QVERIFY(received(rig.sim(0), start.constData()));
+    // A Global preset from a file holds any number.
+    set.getAt(6)->setZoomSpeed(12);
+    QCOMPARE(set.getAt(6)->zoomSpeed(), 7);
     rig.window.preferenceWrite();
-    QCOMPARE(QSettings().value(QStringLiteral("prefs/camZoomSpeed")).toInt(), 5);
+    QCOMPARE(QSettings().value(QStringLiteral("prefs/camZoomSpeed")).toInt(), speed);
 }
 
 QUV_TEST_MAIN_WITH(TestDiscovery, apptest::AppApplication)

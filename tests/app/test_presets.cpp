@@ -178,7 +178,9 @@ private slots:
     void init();
     void globalRecallExposure_data();
     void globalRecallExposure();
+    void globalRecallOnSilentCamera();
     void eptzAndFiles();
+    void setOnUnreadableCamera();
     void hostileFiles_data();
     void hostileFiles();
     void failedExportAndFolders();
@@ -263,6 +265,29 @@ void TestPresets::globalRecallExposure()
     QVERIFY(!presetstore::globalPastePt1(cam.device.get(), 5, &changed, &mode) && cam.takeRecord().isEmpty());
 }
 
+void TestPresets::globalRecallOnSilentCamera()
+{
+    SimDevice cam;
+    QVERIFY(cam.open());
+    presetstore::globalCopy(cam.device.get(), 6);
+    // Three values differ from the snapshot; then the camera falls silent.
+    cam.device->viscaSet(ViscaMsg::Iris, 3, -1);
+    cam.device->viscaSet(ViscaMsg::Gain, 4, -1);
+    cam.device->viscaSet(ViscaMsg::Brightness, 5, -1);
+    cam.takeRecord();
+    cam.sim.addFault(quvtest::CamSim::Rule(quvtest::CamSim::Fault::Silence));
+    bool changed = false;
+    int mode = 0;
+    QVERIFY(presetstore::globalPastePt1(cam.device.get(), 6, &changed, &mode));
+    // The recall ends at the first write that has no answer: the iris.
+    QTest::ignoreMessage(QtWarningMsg, "Global preset 6 recall stopped: the camera did not take message 4");
+    QVERIFY(!presetstore::globalPastePt2(cam.device.get(), 6));
+    cam.sim.clearFaults();
+    const QList<QByteArray> sent = cam.takeRecord();
+    QCOMPARE(sent.size(), 1);
+    QVERIFY(sent.first().startsWith(hexBytes("81 01 04 4B")));
+}
+
 void TestPresets::eptzAndFiles()
 {
     // ePTZ recall sends nothing for an unchanged position or an empty preset.
@@ -308,6 +333,62 @@ void TestPresets::eptzAndFiles()
     QCOMPARE(object.value("Global9_preset_name"), QVariant("0"));
     QCOMPARE(object.value("Global9_visca_power_val2"), QVariant(-1));
     QCOMPARE(object.value("Global9_zoom_speed_val1"), QVariant(0));
+}
+
+// The stored ePTZ and Global presets as they stand in the store file.
+QByteArray presetLines()
+{
+    QByteArray lines;
+    for (const QByteArray& line : fileBytes().split('\n')) {
+        if (line.startsWith("Eptz") || line.startsWith("Global"))
+            lines += line + '\n';
+    }
+    return lines;
+}
+
+void TestPresets::setOnUnreadableCamera()
+{
+    // A camera that answers but cannot read a value: that value of the preset stays.
+    SimDevice cam;
+    QVERIFY(cam.open());
+    QSettings().setValue("Eptz3_preset_available", 1);
+    QSettings().setValue("Eptz3_visca_ept_position_pan", 100);
+    QSettings().setValue("Eptz3_visca_ept_position_tilt", 200);
+    QSettings().setValue("Global3_visca_video_format_val1", 5);
+    cam.sim.addFault(quvtest::CamSim::Rule(quvtest::CamSim::Fault::ErrorReply).matching(hexBytes("09 7E 06 20")));
+    cam.sim.addFault(quvtest::CamSim::Rule(quvtest::CamSim::Fault::Silence).matching(hexBytes("09 04 24 72")));
+    QVERIFY(!presetstore::eptzSet(cam.device.get(), 3));
+    QVERIFY(presetstore::globalCopy(cam.device.get(), 3));
+    QCOMPARE(QSettings().value("Eptz3_visca_ept_position_pan").toInt(), 100);
+    QCOMPARE(QSettings().value("Eptz3_visca_ept_position_tilt").toInt(), 200);
+    QCOMPARE(QSettings().value("Global3_visca_video_format_val1").toInt(), 5);
+    QVERIFY(QSettings().contains("Global3_visca_color_space_val1"));
+
+    // The selected camera's line hung up: Set, by menu or key, on a set or an
+    // empty preset of either kind, names nothing and changes no preset.
+    apptest::Rig rig({ 0 });
+    QVERIFY(rig.start());
+    TestWindow& window = rig.window;
+    QSettings().setValue("Global4_preset_available", 1);
+    QSettings().setValue("Global4_visca_gain_val1", 9);
+    rig.sim(0).hangUp();
+    int gain = 0;
+    QCOMPARE(window.m_deviceSet->get()->viscaGet(ViscaMsg::Gain, gain, false), 255);
+    QVERIFY(!window.m_deviceSet->get()->deviceOnline());
+    const QByteArray before = presetLines();
+    QList<quvtest::Shown> shown;
+    for (PresetType kind : { PresetTypeEptz, PresetTypeGlobal }) {
+        window.m_presetType = kind;
+        QVERIFY(quvtest::answerWhile(
+            [&] {
+                window.presetSet(3);
+                window.presetSet(4);
+                window.presetIndexSet(5);
+            },
+            {}, &shown));
+        QCOMPARE(shown.size(), 0);
+    }
+    QCOMPARE(presetLines(), before);
 }
 
 void TestPresets::hostileFiles_data()
@@ -527,7 +608,9 @@ void TestPresets::readOnlyStoreAsNobody()
 void TestPresets::namesLooksAndMenus()
 {
     QSettings().setValue("Global1_preset_available", 1);
-    TestWindow window;
+    apptest::Rig rig({ 0 });
+    QVERIFY(rig.start());
+    TestWindow& window = rig.window;
     QList<quvtest::Shown> shown;
     QUV_ANSWER([&] { window.presetSet(0); }, &shown, { "Cancel" });
     QCOMPARE(shown.size(), 1);
@@ -536,8 +619,9 @@ void TestPresets::namesLooksAndMenus()
     QCOMPARE(shown.first().detail, "untitled");
     QVERIFY(!QSettings().contains("Eptz0_preset_available") && !QSettings().contains("Eptz0_visca_ept_position_pan"));
     QCOMPARE(looks(window.m_presetButtons[0]), "black (empty)");
+    rig.window.m_deviceSet->get()->viscaSet(ViscaMsg::EptPosition, 256, 128);
     QUV_ANSWER([&] { window.presetSet(0); }, &shown, { "OK", QString(70, 'n') });
-    QCOMPARE(QSettings().value("Eptz0_visca_ept_position_pan"), QVariant(0));
+    QCOMPARE(QSettings().value("Eptz0_visca_ept_position_pan"), QVariant(256));
     QCOMPARE(looks(window.m_presetButtons[0]), "grey \"" + QString(64, 'n') + "\"");
     bool renamed = false;
     QUV_ANSWER([&] { renamed = window.presetRename(0, false); }, &shown, { "OK", "" });
@@ -574,6 +658,8 @@ void TestPresets::namesLooksAndMenus()
     QCOMPARE(looks(window.m_presetButtons[15]), "grey (No name)");
 
     // A Camera recall with no camera: the status dialog ends when the reload finds none.
+    window.ports.clear();
+    QVERIFY(window.scan() && window.m_deviceSet->deviceSetCount() == 0);
     window.presetRecall(4);
     QVERIFY(window.m_statusDialog && window.m_statusDialog->isVisible());
     QTRY_VERIFY(!window.m_statusDialog);

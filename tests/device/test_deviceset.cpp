@@ -117,6 +117,7 @@ private slots:
     void placement();
     void rebuildSamePorts();
     void rebuildWithFewerPorts();
+    void newcomerWithHeldId();
     void selectionAndSwap();
     void reloadSelected_data();
     void reloadSelected();
@@ -310,6 +311,36 @@ void TestDeviceSet::rebuildWithFewerPorts()
     QVERIFY(!devices.at(1));
     QCOMPARE(set.deviceSetCount(), 0);
     QCOMPARE(deviceCount(rig.parent), 1);
+}
+
+void TestDeviceSet::newcomerWithHeldId()
+{
+    // Eight cameras in use, then a ninth reporting ID 3, then a rebuild in
+    // which camera 3 is the slowest to answer: the eight keep their slots
+    // and the ninth is let go untold.
+    Rig rig({ 0, 1, 2, 3, 4, 5, 6, 7, 3 });
+    QVERIFY(rig.create(rig.ports.mid(0, 8)));
+    const Devices devices = rig.devices();
+    QCOMPARE(rig.set.selectIndex(3), 3);
+    rig.sim(3).setPacing(true);
+    rig.clearReceived();
+    QVERIFY(rig.create(true));
+    for (int slot = 0; slot < 8; ++slot)
+        QCOMPARE(rig.set.getAt(slot), devices.at(slot));
+    QCOMPARE(deviceCount(rig.parent), 8 + 1);
+    QVERIFY(packetsStartingWith(rig.sim(8).received(), kIdCommand).isEmpty());
+    QCOMPARE(rig.sim(8).word(kIdKey), uint16_t(3));
+
+    // With a free slot, the newcomer takes the lowest one and its number.
+    Rig two({ 4, 4 });
+    QVERIFY(two.create(two.ports.mid(0, 1)));
+    DeviceInterface* held = two.set.getAt(4);
+    two.sim(0).setPacing(true);
+    QVERIFY(two.create(true));
+    QCOMPARE(two.set.getAt(4), held);
+    QCOMPARE(two.indexOf(two.set.getAt(0)), 1);
+    QCOMPARE(two.sim(1).word(kIdKey), uint16_t(0));
+    QCOMPARE(two.sim(0).word(kIdKey), uint16_t(4));
 }
 
 void TestDeviceSet::selectionAndSwap()
