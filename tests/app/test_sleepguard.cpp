@@ -133,6 +133,7 @@ private slots:
     void guard_data();
     void guard();
     void slowAnswer();
+    void standardBuses();
 };
 
 void TestSleepGuard::guard_data()
@@ -201,6 +202,23 @@ void TestSleepGuard::slowAnswer()
     QVERIFY(read(bus.fake.readEnd, &byte, 1) == 0);
     QVERIFY(!threadNames().contains(QStringLiteral("sleepguard")));
     QCOMPARE(bus.fake.recorded(), QStringList { "Inhibit idle|QUV Taqo Control|Batch processing files|block" });
+}
+
+// As the window makes it, the guard asks the buses the environment names:
+// logind on the system bus (out of reach here), then the session's service.
+// Qt connects to each standard bus once, when it is first asked for, so no
+// other test here uses them.
+void TestSleepGuard::standardBuses()
+{
+    FakeBus bus;
+    if (!bus.start({ "org.freedesktop.login1", "org.freedesktop.PowerManagement" }))
+        QSKIP("dbus-daemon cannot be started (Debian package dbus)");
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address.toUtf8());
+    auto guard = std::make_unique<DisableAppSleep>();
+    QTRY_COMPARE(bus.fake.recorded(), QStringList { "Inhibit QUV Taqo Control|Batch processing files" });
+    guard.reset();
+    QCOMPARE(bus.fake.recorded(), (QStringList { "Inhibit QUV Taqo Control|Batch processing files", "UnInhibit 42" }));
 }
 
 QUV_TEST_MAIN(TestSleepGuard)
