@@ -18,10 +18,12 @@ struct Run
     QByteArray errors;
 };
 
-Run render(const QStringList& arguments)
+Run render(
+    const QStringList& arguments, const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     // The renderer inherits this test's environment, sanitizer options included.
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(QUV_SVG2PNG), arguments);
     Run run;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
@@ -87,6 +89,13 @@ void TestSvg2Png::declaredAndExplicitSize()
     QCOMPARE(image.size(), QSize(20, 12));
     QCOMPARE(image.pixel(9, 11), qRgba(255, 0, 0, 255));
     QCOMPARE(qAlpha(image.pixel(10, 0)), 0);
+
+    // A build machine without a runtime folder gets no word about it.
+    QProcessEnvironment noRuntimeDir = QProcessEnvironment::systemEnvironment();
+    noRuntimeDir.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    const Run quiet = render({ m_dir.filePath(QStringLiteral("half.svg")), declared }, noRuntimeDir);
+    QCOMPARE(quiet.exitCode, 0);
+    QCOMPARE(quiet.errors, QByteArray());
 }
 
 // Colours come out as drawn, opaque and translucent ones alike, each picture with an alpha channel.
@@ -175,6 +184,10 @@ void TestSvg2Png::refusals_data()
                             << QStringList() << QByteArray("not a valid SVG");
     QTest::newRow("zero size") << kHalfRed << QStringList({ QStringLiteral("0"), QStringLiteral("4") })
                                << QByteArray("not between 1 and 4096");
+    QTest::newRow("too wide") << kHalfRed << QStringList({ QStringLiteral("4097"), QStringLiteral("4") })
+                              << QByteArray("not between 1 and 4096");
+    QTest::newRow("too high") << kHalfRed << QStringList({ QStringLiteral("4"), QStringLiteral("4097") })
+                              << QByteArray("not between 1 and 4096");
     QTest::newRow("size not a number") << kHalfRed << QStringList({ QStringLiteral("wide"), QStringLiteral("4") })
                                        << QByteArray("not between 1 and 4096");
     QTest::newRow("missing source") << QByteArray() << QStringList() << QByteArray("cannot read");
