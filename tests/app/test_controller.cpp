@@ -8,12 +8,14 @@
 
 #include <algorithm>
 #include <csignal>
+#include <dlfcn.h>
 #include <functional>
 #include <memory>
 #include <sys/wait.h>
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPointer>
 #include <QProcess>
@@ -257,6 +259,39 @@ private slots:
             QCOMPARE(log.messages().filter(QRegularExpression(line)).size(), 1);
     }
 
+    // A new controller measures its first change from its set-up: the same
+    // change as the process's last one passes when it comes 100 ms or more
+    // after the set-up.
+    void repeatFilterStartsAtTheSetUp()
+    {
+        plugged = { { "X VM", 4, 29 } };
+        for (int controller = 0; controller < 2; ++controller) {
+            ControlBase* control = ControlBase::GetInstance();
+            rescan(control);
+            QElapsedTimer sinceSetUp;
+            sinceSetUp.start();
+            QSignalSpy clicks(control, &ControlBase::sig_buttonClick);
+            QVERIFY(QTest::qWaitFor([&] { return sinceSetUp.elapsed() > 150; }));
+            control->buttonChanged(5, true);
+            QCOMPARE(QList<QVariantList>(clicks), (QList<QVariantList> { { 107 } }));
+            ControlBase::ReleaseInstance();
+        }
+    }
+
+    // Opening another stick closes the one open before.
+    void openAnother()
+    {
+        plugged = { { "X VM", 4, 29 }, { "Pad", 1, 16 } };
+        rescan(ControlBase::GetInstance());
+        SdlJoystick* joystick = SdlJoystick::GetInstance();
+        const SDL_JoystickID first = joystick->joystickCurrent();
+        QVERIFY(SDL_JoystickFromInstanceID(first));
+        joystick->joystickOpen(1);
+        QVERIFY(joystick->joystickOpened());
+        QCOMPARE(joystick->joystickName(), QStringLiteral("Pad"));
+        QVERIFY(!SDL_JoystickFromInstanceID(first));
+    }
+
     void controlMap()
     {
         // The operations of each layout, sorted, and its buttons: on the camera joystick (1) presets 1 to 12
@@ -373,7 +408,12 @@ private slots:
         {
             quvtest::MessageLog log;
             QVERIFY(!sdlapi::load("libSDL2-absent.so.0"));
-            QVERIFY(!sdlapi::load("libz.so.1")); // a library, but not SDL
+            // A library, but not SDL, that nothing here has loaded (the X
+            // test extension): it is let go again.
+            const char* const notSdl = "libxcb-xtest.so.0";
+            QVERIFY(!dlopen(notSdl, RTLD_NOW | RTLD_NOLOAD));
+            QVERIFY(!sdlapi::load(notSdl));
+            QVERIFY(!dlopen(notSdl, RTLD_NOW | RTLD_NOLOAD));
             const QStringList lines = log.messages();
             QCOMPARE(lines.size(), 2);
             QVERIFY2(lines.at(0).startsWith("SdlJoystick: no joystick support: libSDL2-absent.so.0: "),

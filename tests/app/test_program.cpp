@@ -2,17 +2,24 @@
 // its own: how it ends on the signals of a desktop (logout, kill, Ctrl-C, a
 // closed terminal) and when there is no display. Then the signal bridge in
 // this process: a signal that waits for the event loop, a second one during
-// the shutdown, nohup.
+// the shutdown, nohup. And the font warm-up that main starts first.
 
+#include "app/fontwarmup.h"
 #include "app/shutdownsignals.h"
 #include "quvtest.h"
 
 #include <csignal>
+#include <dlfcn.h>
 #include <initializer_list>
+#include <pthread.h>
+
+#include <fontconfig/fontconfig.h>
 
 #include <QFile>
+#include <QMutex>
 #include <QProcess>
 #include <QSettings>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace {
@@ -53,7 +60,32 @@ bool catches(qint64 pid, std::initializer_list<int> signalNumbers)
     return false;
 }
 
+QMutex s_fcInitMutex;
+QStringList s_fcInitThreads;
+
+// The names of the threads that started fontconfig so far.
+QStringList fcInitThreads()
+{
+    QMutexLocker lock(&s_fcInitMutex);
+    return s_fcInitThreads;
+}
+
 } // namespace
+
+// fontconfig's start, defined in this program: the warm-up's call reaches it
+// (and Qt's may), and it notes the calling thread's name before the library's
+// own start runs.
+extern "C" FcBool FcInit()
+{
+    char name[16] = {};
+    pthread_getname_np(pthread_self(), name, sizeof name);
+    {
+        QMutexLocker lock(&s_fcInitMutex);
+        s_fcInitThreads.append(QString::fromLatin1(name));
+    }
+    static const auto library = reinterpret_cast<FcBool (*)()>(dlsym(RTLD_NEXT, "FcInit"));
+    return library ? library() : FcFalse;
+}
 
 class TestProgram : public QObject
 {
@@ -72,6 +104,7 @@ private slots:
     void endings_data();
     void endings();
     void signalBridge();
+    void fontsWarmUpOnItsThread();
 };
 
 void TestProgram::endings_data()
@@ -170,6 +203,13 @@ void TestProgram::signalBridge()
     }
     QVERIFY(disposition(SIGHUP) == hangup.sa_handler);
     QVERIFY(disposition(SIGINT) == interrupt && disposition(SIGTERM) == terminate);
+}
+
+// The warm-up reads the font configuration on a thread of its own, named.
+void TestProgram::fontsWarmUpOnItsThread()
+{
+    fontsWarmUp();
+    QTRY_VERIFY(fcInitThreads().contains(QLatin1String("fontwarmup")));
 }
 
 QUV_TEST_MAIN(TestProgram)

@@ -1,6 +1,7 @@
 // The sleep guard against a private dbus-daemon with a stand-in service:
 // logind's inhibitor held by its descriptor, the PowerManagement fallback,
-// no bus at all, and a logind that answers late.
+// no bus at all, and a logind that answers late. The guard's own connections
+// to the buses and its helper thread end with it.
 
 #include "app/disableappsleep.h"
 #include "quvtest.h"
@@ -14,6 +15,7 @@
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
 #include <QDBusVirtualObject>
+#include <QDir>
 #include <QProcess>
 #include <QSemaphore>
 #include <QThread>
@@ -82,6 +84,17 @@ struct FakeBus
             registered = bus.registerService(service) && registered;
         return registered;
     }
+    // The connections to the bus, the stand-in's own among them.
+    int clients()
+    {
+        const QDBusMessage reply = QDBusConnection(QStringLiteral("fake"))
+                                       .call(QDBusMessage::createMethodCall("org.freedesktop.DBus",
+                                           "/org/freedesktop/DBus", "org.freedesktop.DBus", "ListNames"));
+        int count = 0;
+        for (const QString& name : reply.arguments().value(0).toStringList())
+            count += name.startsWith(QLatin1Char(':')) ? 1 : 0;
+        return count;
+    }
     ~FakeBus()
     {
         fake.held = false;
@@ -97,6 +110,19 @@ struct FakeBus
     Inhibitors fake;
 };
 
+// The names of this process's threads.
+QStringList threadNames()
+{
+    QStringList names;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+        if (comm.open(QIODevice::ReadOnly))
+            names.append(QString::fromUtf8(comm.readAll()).trimmed());
+    }
+    return names;
+}
+
 } // namespace
 
 class TestSleepGuard : public QObject
@@ -107,6 +133,7 @@ private slots:
     void guard_data();
     void guard();
     void slowAnswer();
+    void standardBuses();
 };
 
 void TestSleepGuard::guard_data()
@@ -149,6 +176,8 @@ void TestSleepGuard::guard()
     QTRY_COMPARE(fake.recorded(), calls);
     // logind's inhibition ends as its descriptor closes.
     QTRY_VERIFY(fake.readEnd < 0 || read(fake.readEnd, &byte, 1) == 0);
+    // The guard's connections are closed: only the stand-in's is left.
+    QTRY_COMPARE(bus.clients(), 1);
     QCOMPARE(
         log.count(QStringLiteral("DisableAppSleep: no sleep inhibitor answers on D-Bus; idle sleep stays allowed")),
         calls.isEmpty() ? 1 : 0);
@@ -164,13 +193,32 @@ void TestSleepGuard::slowAnswer()
     bus.fake.held = true;
     auto guard = std::make_unique<DisableAppSleep>(bus.address, bus.address);
     QTRY_COMPARE(bus.fake.recorded().size(), 1);
+    QVERIFY(threadNames().contains(QStringLiteral("sleepguard"))); // waiting for the answer
     bus.fake.answer_sent.release();
     char byte;
     QTRY_VERIFY(bus.fake.readEnd >= 0);
     QVERIFY(read(bus.fake.readEnd, &byte, 1) < 0); // held by the guard
     guard.reset();
     QVERIFY(read(bus.fake.readEnd, &byte, 1) == 0);
+    QVERIFY(!threadNames().contains(QStringLiteral("sleepguard")));
     QCOMPARE(bus.fake.recorded(), QStringList { "Inhibit idle|QUV Taqo Control|Batch processing files|block" });
+}
+
+// As the window makes it, the guard asks the buses the environment names:
+// logind on the system bus (out of reach here), then the session's service.
+// Qt connects to each standard bus once, when it is first asked for, so no
+// other test here uses them.
+void TestSleepGuard::standardBuses()
+{
+    FakeBus bus;
+    if (!bus.start({ "org.freedesktop.login1", "org.freedesktop.PowerManagement" }))
+        QSKIP("dbus-daemon cannot be started (Debian package dbus)");
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address.toUtf8());
+    auto guard = std::make_unique<DisableAppSleep>();
+    QTRY_COMPARE(bus.fake.recorded(), QStringList { "Inhibit QUV Taqo Control|Batch processing files" });
+    guard.reset();
+    QCOMPARE(bus.fake.recorded(), (QStringList { "Inhibit QUV Taqo Control|Batch processing files", "UnInhibit 42" }));
 }
 
 QUV_TEST_MAIN(TestSleepGuard)

@@ -1,8 +1,13 @@
 // Every camera message by its name: the packet its set puts on the wire, the
 // inquiry its get sends and the value that comes back, the value cache, the
-// preset-key stem and whether a Global preset keeps it.
+// preset-key stem and whether a Global preset keeps it; the scales and
+// tables in which the panes and the status strip show the cameras' values.
 
+#include "device/viscavalues.h"
 #include "simdevice.h"
+
+#include <cstring>
+#include <set>
 
 #include "quvtest.h"
 
@@ -21,6 +26,8 @@ private slots:
     void notACameraValue_data();
     void notACameraValue();
     void setRefusedByTheLine();
+    void scales();
+    void formatsAndColorSpaces();
 };
 
 void TestDeviceMessages::message_data()
@@ -47,10 +54,10 @@ void TestDeviceMessages::message_data()
     row(DigitalZoom, 0x102, -1, "81 01 04 06 02 FF", "04 06", 2, -7, "visca_dzoom", true);
     row(ZoomValue, 0x12345, -1, "81 01 04 47 02 03 04 05 FF", "04 47", 0x2345, -7, "visca_zoom_value", true);
     row(Iris, 13, -1, "81 01 04 4B 00 00 00 0D FF", "04 4B", 13, -7, "visca_iris_value", true);
-    row(ExposureMode, 3, -1, "81 01 04 39 03 FF", "04 39", 3, -7, "visca_auto_exp_mode", true);
+    row(ViscaMsg::ExposureMode, 3, -1, "81 01 04 39 03 FF", "04 39", 3, -7, "visca_auto_exp_mode", true);
     row(FocusValue, 0xE234, -1, "81 01 04 48 0E 02 03 04 FF", "04 48", 0xE234, -7, "visca_focus_value", true);
-    row(FocusMode, 2, -1, "81 01 04 38 02 FF", "04 38", 2, -7, "visca_focus_auto", true);
-    row(VideoFormat, 0x1A, -1, "81 01 04 24 72 01 0A FF", "04 24 72", 0x1A, -7, "visca_video_format", false);
+    row(ViscaMsg::FocusMode, 2, -1, "81 01 04 38 02 FF", "04 38", 2, -7, "visca_focus_auto", true);
+    row(ViscaMsg::VideoFormat, 0x1A, -1, "81 01 04 24 72 01 0A FF", "04 24 72", 0x1A, -7, "visca_video_format", false);
     row(ColorSpace, 0x21, -1, "81 01 04 24 60 02 01 FF", "04 24 60", 0x21, -7, "visca_color_space", false);
     row(BaudRate, 3, -1, "81 01 04 24 00 00 03 FF", "04 24 00", 3, -7, "visca_baud_rate", false);
     row(DelayMode, 1, -1, "81 01 04 24 75 00 01 FF", "04 24 75", 1, -7, "visca_delay_mode", false);
@@ -191,6 +198,73 @@ void TestDeviceMessages::setRefusedByTheLine()
     QCOMPARE(camera.device->viscaGetAsync(NoiseReduction2d3d, value), 255);
     QCOMPARE(camera.device->viscaGetAsync(Power, value), 255);
     QVERIFY(camera.takeRecord().isEmpty());
+}
+
+// A slider position and a camera value map to each other one to one; the
+// ends and the values outside the range are the nearest end's.
+void TestDeviceMessages::scales()
+{
+    using namespace ViscaScale;
+    for (int step = 0; step <= IrisStepMax; ++step) {
+        QCOMPARE(irisToStep(irisFromStep(step)), step);
+        if (step > 0)
+            QVERIFY(irisFromStep(step) > irisFromStep(step - 1));
+    }
+    QCOMPARE(irisFromStep(-1), 0); // Close
+    QCOMPARE(irisFromStep(1), 5); // f14
+    QCOMPARE(irisFromStep(IrisStepMax + 1), 17); // f1.8
+    QCOMPARE(irisToStep(3), 1); // between Close and f14: the wider
+    QCOMPARE(irisToStep(40), IrisStepMax);
+    QCOMPARE(irisToStep(-3), 0);
+
+    for (int step = 1; step <= BrightStepMax; ++step)
+        QCOMPARE(brightToStep(brightFromStep(step)), step);
+    QCOMPARE(brightFromStep(0), 0); // closed, not step + 4
+    QCOMPARE(brightFromStep(1), 5);
+    QCOMPARE(brightFromStep(BrightStepMax + 5), BrightStepMax + 4);
+    QCOMPARE(brightToStep(0), 0);
+
+    for (int step = 0; step <= GainStepMax; ++step)
+        QCOMPARE(gainToStep(gainFromStep(step)), step);
+    QCOMPARE(gainFromStep(-1), 1);
+    QCOMPARE(gainFromStep(GainStepMax + 1), GainStepMax + 1);
+    QCOMPARE(gainToStep(99), GainStepMax);
+
+    for (int value : { 0, 1, 28672, FocusStepMax })
+        QCOMPARE(focusFlip(focusFlip(value)), value);
+    QCOMPARE(focusFlip(0), FocusStepMax);
+    QCOMPARE(focusFlip(-5), FocusStepMax);
+    QCOMPARE(focusFlip(FocusStepMax + 5), 0);
+
+    QCOMPARE(shutterText(-1), "1/1");
+    QCOMPARE(shutterText(1), "1/2");
+    QCOMPARE(shutterText(ShutterMax), "1/10000");
+    QCOMPARE(shutterText(99), "1/10000");
+}
+
+// Each format and colour space is named once; only the two UHD formats carry
+// an ePTZ window, each cut to an HD format of its own frame rate.
+void TestDeviceMessages::formatsAndColorSpaces()
+{
+    std::set<int> codes;
+    std::set<QByteArray> texts;
+    for (int i = 0; i < VIDEO_FORMAT_COUNT; ++i) {
+        const VideoFormatRow& row = VIDEO_FORMATS[i];
+        QVERIFY(codes.insert(row.code).second);
+        QVERIFY(texts.insert(row.statusText).second);
+        QCOMPARE(videoFormatRow(row.code), &row);
+        const bool uhd = row.code == VideoFormat::Uhd2997 || row.code == VideoFormat::Uhd25;
+        QCOMPARE(isUhdFormat(row.code), uhd);
+        QCOMPARE(row.eptzCode != 0, uhd);
+    }
+    QCOMPARE(videoFormatRow(VideoFormat::Uhd2997)->eptzCode, int(VideoFormat::Hd5994));
+    QCOMPARE(videoFormatRow(VideoFormat::Uhd25)->eptzCode, int(VideoFormat::Hd50));
+    QVERIFY(!videoFormatRow(2));
+    QVERIFY(!isUhdFormat(2));
+    QCOMPARE(COLOR_SPACE_COUNT, 2);
+    QCOMPARE(COLOR_SPACES[0].code, 0);
+    QCOMPARE(COLOR_SPACES[1].code, 1);
+    QVERIFY(std::strcmp(COLOR_SPACES[0].text, COLOR_SPACES[1].text) != 0);
 }
 
 QUV_TEST_MAIN(TestDeviceMessages)

@@ -1,5 +1,7 @@
-// The shaped nav button: its clickable area is the opaque part of its image.
+// The panes' buttons: the shaped nav button, whose clickable area is the
+// opaque part of its image, and the two-state switch.
 
+#include <QDialog>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
@@ -7,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include "panes/navbutton.h"
+#include "panes/paneui.h"
 #include "panesapplication.h"
 #include "quvtest.h"
 
@@ -31,6 +34,7 @@ private slots:
     void initTestCase();
     void transparentImage();
     void opaqueOrMissingImage();
+    void switchInADialog();
 
 private:
     QTemporaryDir m_dir;
@@ -104,6 +108,35 @@ void TestNavButton::opaqueOrMissingImage()
     NavButton missing(m_dir.filePath(QStringLiteral("nowhere.png")));
     QCOMPARE(missing.maskSize(), QSize(0, 0));
     QVERIFY(!missing.hitButton(QPoint(0, 0)));
+}
+
+// A switch shows its off and on pictures as it is checked. In a dialog, as
+// the main window is, a flat one never becomes the default button, so Return
+// does not flip it.
+void TestNavButton::switchInADialog()
+{
+    const QString off = QStringLiteral(":/media/switch_big_off.png");
+    const QString on = QStringLiteral(":/media/switch_big_on.png");
+    QDialog dialog;
+    QPushButton* button = paneui::switchButton(&dialog, off, on, QSize(45, 18));
+    QTest::keyClick(button, Qt::Key_Return);
+    QVERIFY(!button->isChecked());
+    button->click();
+    QVERIFY(button->isChecked());
+    QCOMPARE(button->iconSize(), QSize(45, 18));
+    const QImage offImage = QImage(off).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage onImage = QImage(on).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QVERIFY(!offImage.isNull() && offImage != onImage);
+    for (QIcon::Mode mode : { QIcon::Normal, QIcon::Active, QIcon::Selected }) {
+        const auto shown = [&](QIcon::State state) {
+            return button->icon()
+                .pixmap(offImage.size(), mode, state)
+                .toImage()
+                .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        };
+        QCOMPARE(shown(QIcon::Off), offImage);
+        QCOMPARE(shown(QIcon::On), onImage);
+    }
 }
 
 QUV_TEST_MAIN_WITH(TestNavButton, PanesApplication)

@@ -1,11 +1,13 @@
 // The region editor: letterboxing, hit bands and cursors, each kind of drag
 // with its constraint, the lost-release and modifier cases, keys, painting
-// and the grid variant. Mouse events carry exact global positions.
+// and the grid variant, and the panes' shared look of a window moved over a
+// frame. Mouse events carry exact global positions.
 
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSignalSpy>
 
+#include "panes/paneui.h"
 #include "panes/screenproxy.h"
 #include "panesapplication.h"
 #include "quvtest.h"
@@ -152,6 +154,7 @@ private slots:
     void painting();
     void sizeLabels();
     void matrix();
+    void windowPicture();
 };
 
 void TestScreenProxy::letterbox()
@@ -414,6 +417,60 @@ void TestScreenProxy::matrix()
     grid.SetCols(3);
     QCOMPARE(press(69, 50), QPoint(2, 0));
     QCOMPARE(downs.count(), 5);
+}
+
+// The panes' picture of a window over the frame: blue on grey without a size
+// label, moved from any point of it and never resized; off, the frame darker
+// and the window inert, grey as well when it follows.
+void TestScreenProxy::windowPicture()
+{
+    const QColor blue(67, 149, 194);
+    const QColor grey(54, 54, 54);
+    const QColor dark(39, 39, 39);
+    ScreenProxy picture(nullptr, QRect(0, 0, 384, 216));
+    paneui::setupWindowPicture(&picture, QSize(3840, 2160), A); // pixels (100, 50) to (199, 109)
+    QCOMPARE(picture.roi(), A);
+    // Every pixel inside the outlines is the fill: above the window, where the
+    // frame's label would go, and in the window, where its own would.
+    const auto filled = [](const QImage& image, const QRect& area, const QColor& fill) {
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                if (image.pixelColor(x, y) != fill)
+                    return false;
+            }
+        }
+        return true;
+    };
+    const QRect aboveWindow(1, 1, 382, 48);
+    const QRect inWindow(101, 51, 98, 58);
+    QImage image = render(&picture);
+    QVERIFY(filled(image, aboveWindow, grey));
+    QVERIFY(filled(image, inWindow, blue));
+    // Its corner moves it, 10 frame units a pixel.
+    const auto dragCorner = [&picture](const QPoint& by) {
+        mouse(&picture, QEvent::MouseButtonPress, QPoint(100, 50), L, L);
+        mouse(&picture, QEvent::MouseMove, QPoint(100, 50) + by, Qt::NoButton, L);
+        mouse(&picture, QEvent::MouseButtonRelease, QPoint(100, 50) + by, L, Qt::NoButton);
+    };
+    dragCorner(QPoint(20, 10));
+    QCOMPARE(picture.roi(), A.translated(200, 100));
+    picture.SetRoiGeometry(A.x(), A.y(), A.width(), A.height());
+
+    paneui::showWindowPicture(&picture, false, false);
+    image = render(&picture);
+    QCOMPARE(image.pixelColor(300, 180), dark);
+    QCOMPARE(image.pixelColor(150, 60), blue);
+    dragCorner(QPoint(20, 10));
+    QCOMPARE(picture.roi(), A);
+    paneui::showWindowPicture(&picture, false, true);
+    QCOMPARE(render(&picture).pixelColor(150, 60), grey);
+
+    paneui::showWindowPicture(&picture, true, true);
+    image = render(&picture);
+    QVERIFY(filled(image, aboveWindow, grey));
+    QVERIFY(filled(image, inWindow, blue));
+    dragCorner(QPoint(-10, 5));
+    QCOMPARE(picture.roi(), A.translated(-100, 50));
 }
 
 QUV_TEST_MAIN_WITH(TestScreenProxy, PanesApplication)

@@ -1,10 +1,12 @@
-// The image renderer of the build: exact sizes, real transparency, and a
-// clear failure that leaves no output behind.
+// The image renderer of the build: exact sizes, real transparency, PNG rows
+// stored unfiltered, Qt's own warnings passed on, and a clear failure that
+// leaves no output behind.
 
 #include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include "quvtest.h"
 
@@ -16,10 +18,12 @@ struct Run
     QByteArray errors;
 };
 
-Run render(const QStringList& arguments)
+Run render(
+    const QStringList& arguments, const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     // The renderer inherits this test's environment, sanitizer options included.
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(QUV_SVG2PNG), arguments);
     Run run;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
@@ -50,6 +54,8 @@ private slots:
     void initTestCase();
     void declaredAndExplicitSize();
     void colours();
+    void rowsUnfiltered();
+    void warningsPassOn();
     void refusals_data();
     void refusals();
 
@@ -83,6 +89,13 @@ void TestSvg2Png::declaredAndExplicitSize()
     QCOMPARE(image.size(), QSize(20, 12));
     QCOMPARE(image.pixel(9, 11), qRgba(255, 0, 0, 255));
     QCOMPARE(qAlpha(image.pixel(10, 0)), 0);
+
+    // A build machine without a runtime folder gets no word about it.
+    QProcessEnvironment noRuntimeDir = QProcessEnvironment::systemEnvironment();
+    noRuntimeDir.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    const Run quiet = render({ m_dir.filePath(QStringLiteral("half.svg")), declared }, noRuntimeDir);
+    QCOMPARE(quiet.exitCode, 0);
+    QCOMPARE(quiet.errors, QByteArray());
 }
 
 // Colours come out as drawn, opaque and translucent ones alike, each picture with an alpha channel.
@@ -112,6 +125,53 @@ void TestSvg2Png::colours()
     QCOMPARE(image.pixel(1, 0), qRgba(0, 0, 0, 0));
 }
 
+// The file is RGBA at 8 bits a channel, and every row is stored with filter
+// type 0 (none), which the program's start decodes fastest.
+void TestSvg2Png::rowsUnfiltered()
+{
+    const QString out = m_dir.filePath(QStringLiteral("rows.png"));
+    QCOMPARE(render({ m_dir.filePath(QStringLiteral("half.svg")), out }).exitCode, 0);
+    QFile file(out);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray png = file.readAll();
+    QVERIFY(png.startsWith("\x89PNG\r\n\x1a\n"));
+    QByteArray header;
+    QByteArray deflated;
+    for (int at = 8; at + 12 <= png.size();) {
+        const int length = int(qFromBigEndian<quint32>(png.constData() + at));
+        const QByteArray type = png.mid(at + 4, 4);
+        if (type == "IHDR")
+            header = png.mid(at + 8, length);
+        else if (type == "IDAT")
+            deflated += png.mid(at + 8, length);
+        at += 12 + length;
+    }
+    QCOMPARE(header.size(), 13);
+    QCOMPARE(qFromBigEndian<quint32>(header.constData()), 10u);
+    QCOMPARE(qFromBigEndian<quint32>(header.constData() + 4), 6u);
+    QCOMPARE(int(header.at(8)), 8); // bits a channel
+    QCOMPARE(int(header.at(9)), 6); // RGBA
+    const int rowBytes = 1 + 10 * 4;
+    QByteArray sized(4, '\0');
+    qToBigEndian<quint32>(quint32(6 * rowBytes), sized.data());
+    const QByteArray rows = qUncompress(sized + deflated);
+    QCOMPARE(rows.size(), 6 * rowBytes);
+    for (int y = 0; y < 6; ++y)
+        QCOMPARE(int(rows.at(y * rowBytes)), 0);
+}
+
+// Qt's messages about the source reach the build's output; the picture is still made.
+void TestSvg2Png::warningsPassOn()
+{
+    const QString in = m_dir.filePath(QStringLiteral("missing.svg"));
+    QVERIFY(writeFile(in,
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"4\" height=\"4\">"
+        "<rect width=\"4\" height=\"4\" fill=\"url(#nowhere)\"/></svg>"));
+    const Run run = render({ in, m_dir.filePath(QStringLiteral("missing.png")) });
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.errors.contains("#nowhere"), run.errors.constData());
+}
+
 void TestSvg2Png::refusals_data()
 {
     QTest::addColumn<QByteArray>("svg");
@@ -124,6 +184,12 @@ void TestSvg2Png::refusals_data()
                             << QStringList() << QByteArray("not a valid SVG");
     QTest::newRow("zero size") << kHalfRed << QStringList({ QStringLiteral("0"), QStringLiteral("4") })
                                << QByteArray("not between 1 and 4096");
+    QTest::newRow("too wide") << kHalfRed << QStringList({ QStringLiteral("4097"), QStringLiteral("4") })
+                              << QByteArray("not between 1 and 4096");
+    QTest::newRow("too high") << kHalfRed << QStringList({ QStringLiteral("4"), QStringLiteral("4097") })
+                              << QByteArray("not between 1 and 4096");
+    QTest::newRow("size not a number") << kHalfRed << QStringList({ QStringLiteral("wide"), QStringLiteral("4") })
+                                       << QByteArray("not between 1 and 4096");
     QTest::newRow("missing source") << QByteArray() << QStringList() << QByteArray("cannot read");
     // The output's folder is a file: nothing can be written there.
     QTest::newRow("unwritable output") << kHalfRed << QStringList() << QByteArray("cannot write");
@@ -144,12 +210,15 @@ void TestSvg2Png::refusals()
     QVERIFY(writeFile(blocker, "x"));
     const QString out
         = unwritable ? blocker + QStringLiteral("/out.png") : m_dir.filePath(QStringLiteral("refused.png"));
+    QFile::remove(out); // a row before may have failed and left one
     const Run run = render(QStringList({ in, out }) + size);
     QCOMPARE(run.exitCode, unwritable ? 2 : 1);
     QVERIFY2(run.errors.contains(message), run.errors.constData());
     QVERIFY(!QFile::exists(out));
 
-    QCOMPARE(render({ in }).exitCode, 1);
+    const Run usage = render({ in });
+    QCOMPARE(usage.exitCode, 1);
+    QVERIFY2(usage.errors.contains("usage: quv-svg2png <in.svg> <out.png>"), usage.errors.constData());
 }
 
 QUV_TEST_MAIN(TestSvg2Png)
