@@ -22,9 +22,10 @@ int main(int argc, char** argv)
     int status = 0;
     {
         // Declared in this order so that they end in the reverse one: the
-        // window, the signal handlers, the sheet, the application, the log.
+        // window, the signal handlers, the sheet, the application, the log,
+        // and last the font warm-up, which may still be reading.
+        FontsWarmUp fonts;
         QUVLog log;
-        fontsWarmUp();
         applicationAttributes();
         QuvApplication application(argc, argv, QuvStyleLookSlate);
         const QString sheet = applicationStyleSheet(application.getStyleSheet());

@@ -7,14 +7,20 @@
 #include "app/fontwarmup.h"
 
 #include <pthread.h>
-#include <thread>
 
 #include <fontconfig/fontconfig.h>
 
-void fontsWarmUp()
-{
-    std::thread([] {
+FontsWarmUp::FontsWarmUp()
+    : m_thread([] {
         pthread_setname_np(pthread_self(), "fontwarmup");
         FcInit();
-    }).detach();
+    })
+{
+}
+
+FontsWarmUp::~FontsWarmUp()
+{
+    // By the end of the program the configuration has long been read: this
+    // waits only when the program ends within its first few milliseconds.
+    m_thread.join();
 }

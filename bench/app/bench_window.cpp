@@ -50,8 +50,8 @@ int main(int argc, char** argv)
     QStringList paths;
     for (int i = 1; i < argc; ++i)
         paths.append(QString::fromLocal8Bit(argv[i]));
+    FontsWarmUp fonts;
     QUVLog log;
-    fontsWarmUp();
     applicationAttributes();
     int qtArgc = 1;
     QuvApplication application(qtArgc, argv, QuvStyleLookSlate);
