@@ -1,6 +1,7 @@
 // The real program as a child process, each run with a preference store of
 // its own: how it ends on the signals of a desktop (logout, kill, Ctrl-C, a
-// closed terminal) and when there is no display. Then the signal bridge in
+// closed terminal), on an X display, and when there is no display or the one
+// named does not answer. Then the signal bridge in
 // this process: a signal that waits for the event loop, a second one during
 // the shutdown, nohup. And the font warm-up that main starts first.
 
@@ -15,12 +16,14 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QMutex>
 #include <QProcess>
 #include <QSettings>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QThread>
 
 namespace {
 
@@ -61,30 +64,53 @@ bool catches(qint64 pid, std::initializer_list<int> signalNumbers)
 }
 
 QMutex s_fcInitMutex;
-QStringList s_fcInitThreads;
+QStringList s_fcInitEntered;
+QStringList s_fcInitReturned;
 
-// The names of the threads that started fontconfig so far.
-QStringList fcInitThreads()
+QString threadName()
+{
+    char name[16] = {};
+    pthread_getname_np(pthread_self(), name, sizeof name);
+    return QString::fromLatin1(name);
+}
+
+// The names of the threads that entered fontconfig's start so far, and of
+// those that have come back from it.
+QStringList fcInitEntered()
 {
     QMutexLocker lock(&s_fcInitMutex);
-    return s_fcInitThreads;
+    return s_fcInitEntered;
+}
+
+QStringList fcInitReturned()
+{
+    QMutexLocker lock(&s_fcInitMutex);
+    return s_fcInitReturned;
 }
 
 } // namespace
 
 // fontconfig's start, defined in this program: the warm-up's call reaches it
-// (and Qt's may), and it notes the calling thread's name before the library's
-// own start runs.
+// (and Qt's may), and it notes the calling thread's name before and after
+// the library's own start runs. On the warm-up's thread it holds the start
+// open a while first, as a slow disk would, so that an end that does not
+// wait for it is seen.
 extern "C" FcBool FcInit()
 {
-    char name[16] = {};
-    pthread_getname_np(pthread_self(), name, sizeof name);
+    const QString name = threadName();
     {
         QMutexLocker lock(&s_fcInitMutex);
-        s_fcInitThreads.append(QString::fromLatin1(name));
+        s_fcInitEntered.append(name);
     }
+    if (name == QLatin1String("fontwarmup"))
+        QThread::msleep(100);
     static const auto library = reinterpret_cast<FcBool (*)()>(dlsym(RTLD_NEXT, "FcInit"));
-    return library ? library() : FcFalse;
+    const FcBool result = library ? library() : FcFalse;
+    {
+        QMutexLocker lock(&s_fcInitMutex);
+        s_fcInitReturned.append(name);
+    }
+    return result;
 }
 
 class TestProgram : public QObject
@@ -101,23 +127,73 @@ private slots:
                 setDisposition(signalNumber, SIG_DFL);
         }
     }
+    void cleanupTestCase()
+    {
+        m_xServer.terminate();
+        m_xServer.waitForFinished(10000);
+    }
     void endings_data();
     void endings();
     void signalBridge();
     void fontsWarmUpOnItsThread();
+
+private:
+    QString xDisplay();
+
+    QProcess m_xServer;
+    QString m_xDisplay;
 };
+
+// An X server of the test's own, started at the first call: its display
+// name, or empty where Xvfb is not installed.
+QString TestProgram::xDisplay()
+{
+    if (m_xServer.state() == QProcess::NotRunning) {
+        m_xServer.setStandardErrorFile(QProcess::nullDevice());
+        m_xServer.start(QStringLiteral("Xvfb"),
+            { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24") });
+        if (!m_xServer.waitForStarted(10000))
+            return {};
+        // It writes its display's number once it accepts connections.
+        const QDeadlineTimer deadline(20000);
+        while (!m_xServer.canReadLine() && m_xServer.state() == QProcess::Running && !deadline.hasExpired())
+            m_xServer.waitForReadyRead(100);
+        const QByteArray number = m_xServer.readLine().trimmed();
+        if (!number.isEmpty())
+            m_xDisplay = QLatin1Char(':') + QString::fromLatin1(number);
+    }
+    return m_xDisplay;
+}
 
 void TestProgram::endings_data()
 {
     QTest::addColumn<int>("signalNumber");
     QTest::addColumn<QStringList>("environment");
     QTest::addColumn<QStringList>("arguments");
+    // What the one line given for want of a display names.
+    QTest::addColumn<QByteArray>("named");
     const QStringList offscreen { QStringLiteral("QT_QPA_PLATFORM=offscreen") };
-    QTest::newRow("SIGTERM: logout, kill") << int(SIGTERM) << offscreen << QStringList();
-    QTest::newRow("SIGINT: Ctrl-C") << int(SIGINT) << offscreen << QStringList();
+    QTest::newRow("SIGTERM: logout, kill") << int(SIGTERM) << offscreen << QStringList() << QByteArray();
+    QTest::newRow("SIGINT: Ctrl-C") << int(SIGINT) << offscreen << QStringList() << QByteArray();
     QTest::newRow("SIGHUP: terminal closed; platform as argument")
-        << int(SIGHUP) << QStringList() << QStringList { QStringLiteral("-platform"), QStringLiteral("offscreen") };
-    QTest::newRow("no display") << 0 << QStringList() << QStringList();
+        << int(SIGHUP) << QStringList() << QStringList { QStringLiteral("-platform"), QStringLiteral("offscreen") }
+        << QByteArray();
+    QTest::newRow("SIGTERM on an X display that answers")
+        << int(SIGTERM) << QStringList { QStringLiteral("DISPLAY=<test's own>") } << QStringList() << QByteArray();
+    QTest::newRow("no display") << 0 << QStringList() << QStringList() << QByteArrayLiteral("DISPLAY");
+
+    // A stale DISPLAY (an ssh session's, a service's) and a compositor gone.
+    int silent = 7100;
+    while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(silent)))
+        ++silent;
+    const QByteArray silentX = ':' + QByteArray::number(silent);
+    QTest::newRow("X display that does not answer")
+        << 0 << QStringList { QStringLiteral("DISPLAY=") + QString::fromLatin1(silentX) } << QStringList()
+        << QByteArray("\"" + silentX + "\" (DISPLAY) does not answer");
+    QTest::newRow("Wayland display that does not answer")
+        << 0 << QStringList { QStringLiteral("WAYLAND_DISPLAY=quv-gone-0") } << QStringList()
+        << QByteArrayLiteral("\"quv-gone-0\" (WAYLAND_DISPLAY) does not answer");
 }
 
 void TestProgram::endings()
@@ -125,12 +201,26 @@ void TestProgram::endings()
     QFETCH(int, signalNumber);
     QFETCH(QStringList, environment);
     QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, named);
     QTemporaryDir config;
     QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
     for (const char* name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
         variables.remove(QLatin1String(name));
     for (const QString& variable : qAsConst(environment))
         variables.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
+    if (variables.value(QStringLiteral("DISPLAY")) == QLatin1String("<test's own>")) {
+        const QString display = xDisplay();
+        if (display.isEmpty())
+            QSKIP("Xvfb is not installed (Debian package xvfb)");
+        variables.insert(QStringLiteral("DISPLAY"), display);
+        // No GL driver; and libxkbcommon-x11 hands strndup a length-bounded
+        // buffer without a terminating NUL, which AddressSanitizer's strict
+        // string checks take for an overflow.
+        variables.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), QStringLiteral("none"));
+        variables.insert(QStringLiteral("ASAN_OPTIONS"),
+            variables.value(QStringLiteral("ASAN_OPTIONS"))
+                .replace(QLatin1String("strict_string_checks=1"), QLatin1String("strict_string_checks=0")));
+    }
     variables.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
     QProcess program;
     program.setProcessEnvironment(variables);
@@ -149,7 +239,7 @@ void TestProgram::endings()
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 1);
         QCOMPARE(errors.count('\n'), 1);
-        QVERIFY(errors.endsWith('\n') && errors.contains("DISPLAY") && errors.contains("xvfb-run"));
+        QVERIFY(errors.endsWith('\n') && errors.contains(named) && errors.contains("xvfb-run"));
         return;
     }
     // Ended by the signal itself, as without the handlers: a shell reports
@@ -205,11 +295,15 @@ void TestProgram::signalBridge()
     QVERIFY(disposition(SIGINT) == interrupt && disposition(SIGTERM) == terminate);
 }
 
-// The warm-up reads the font configuration on a thread of its own, named.
+// The warm-up reads the font configuration on a thread of its own, named,
+// and its end waits until that thread is out of fontconfig.
 void TestProgram::fontsWarmUpOnItsThread()
 {
-    fontsWarmUp();
-    QTRY_VERIFY(fcInitThreads().contains(QLatin1String("fontwarmup")));
+    {
+        FontsWarmUp warmUp;
+        QTRY_VERIFY(fcInitEntered().contains(QLatin1String("fontwarmup")));
+    }
+    QVERIFY(fcInitReturned().contains(QLatin1String("fontwarmup")));
 }
 
 QUV_TEST_MAIN(TestProgram)
