@@ -102,10 +102,10 @@ void TestQuvTime::sleeps()
 
     // A signal cuts the system's sleep short; the sleep goes on for the time
     // left. The sleeper is interrupted every millisecond until it wakes.
-    struct sigaction handler {};
+    struct sigaction handler = {};
     handler.sa_handler = countSignal;
     sigemptyset(&handler.sa_mask);
-    struct sigaction previous {};
+    struct sigaction previous = {};
     QCOMPARE(sigaction(SIGUSR2, &handler, &previous), 0);
     std::atomic<bool> awake { false };
     std::atomic<uint64_t> sleptNs { 0 };
