@@ -1,16 +1,12 @@
 #include "quvbase/system/quvlock.h"
 
-#include "quvbase/system/linux/lockimpl.h"
+#include "lockimpl.h"
 
 QUVLock::QUVLock(const char* name)
     : m_impl(new QUVLockImpl(name))
 { }
 
-QUVLock::~QUVLock()
-{
-    delete m_impl;
-    m_impl = nullptr;
-}
+QUVLock::~QUVLock() = default;
 
 QUVStatus QUVLock::Lock(uint32_t timeoutMs)
 {

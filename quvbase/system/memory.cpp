@@ -1,17 +1,11 @@
 #include "quvbase/system/quvmemory.h"
 
-#include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
-#include <limits>
 #include <list>
 #include <new>
 #include <string>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <syslog.h>
-#include <unistd.h>
 
+#include "memoryimpl.h"
 #include "quvbase/system/quvlock.h"
 #include "quvbase/system/quvlog.h"
 
@@ -19,7 +13,6 @@ namespace {
 
 constexpr int kUnit = 0;
 constexpr int kError = 3;
-constexpr size_t kPageSize = 4096;
 
 // One segment mapped in this process.
 struct SharedSegmentRecord
@@ -136,81 +129,26 @@ void* QUVMemory::AllocateShared(size_t* size, const char* name)
         }
     }
 
-    // Refused before anything is created: a request so large that rounding it
-    // up wraps around, or that no object size (off_t) can hold.
-    const size_t paddedSize = (*size + (kPageSize - 1)) & ~(kPageSize - 1);
-    if (paddedSize < *size || uint64_t(paddedSize) > uint64_t(std::numeric_limits<off_t>::max())) {
-        syslog(LOG_ERR, "QUVMemory::AllocateShared -- ftruncate failed\n");
+    size_t mappedSize = 0;
+    int descriptor = -1;
+    void* address = QUVMemoryImpl::MapShared(systemName, *size, &mappedSize, &descriptor);
+    if (!address)
         return nullptr;
-    }
-
-    // Owner-only: the segment outlives the process and other local users have
-    // no business reading or steering it.
-    const int descriptor = shm_open(systemName.c_str(), O_RDWR | O_CREAT, 0600);
-    if (descriptor < 0) {
-        syslog(LOG_ERR, "QUVMemory::AllocateShared -- shm_open failed");
-        return nullptr;
-    }
-
-    // Touching a mapping beyond the object's end raises SIGBUS, so never map
-    // more than the object holds: size a fresh object, and refuse an existing
-    // one (stale, or made by someone else) that is smaller than the request.
-    struct stat status
-    {
-    };
-    if (fstat(descriptor, &status) != 0) {
-        syslog(LOG_ERR, "QUVMemory::AllocateShared -- fstat failed\n");
-        close(descriptor);
-        return nullptr;
-    }
-    // /dev/shm is shared by every local user: another one may have made the
-    // segment first, open to all, to read or steer what this user's programs
-    // put there. Only a segment of this user's own is mapped, and only with
-    // the owner's access (the umask, or an older build, may have left more).
-    if (status.st_uid != geteuid()) {
-        syslog(LOG_ERR, "QUVMemory::AllocateShared -- segment owned by another user\n");
-        close(descriptor);
-        return nullptr;
-    }
-    if ((status.st_mode & 07777) != 0600 && fchmod(descriptor, 0600) != 0) {
-        syslog(LOG_ERR, "QUVMemory::AllocateShared -- fchmod failed\n");
-        close(descriptor);
-        return nullptr;
-    }
-    if (status.st_size == 0) {
-        if (ftruncate(descriptor, off_t(paddedSize)) != 0) {
-            syslog(LOG_ERR, "QUVMemory::AllocateShared -- ftruncate failed\n");
-            close(descriptor);
-            return nullptr;
-        }
-    } else if (uint64_t(status.st_size) < paddedSize) {
-        syslog(LOG_ERR, "QUVMemory::AllocateShared -- segment smaller than requested\n");
-        close(descriptor);
-        return nullptr;
-    }
-
-    void* address = mmap(nullptr, paddedSize, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
-    if (address == MAP_FAILED) {
-        syslog(LOG_ERR, "QUVMemory::AllocateShared -- mmap failed\n");
-        close(descriptor);
-        return nullptr;
-    }
 
     try {
         SharedSegmentRecord record;
         record.name = systemName;
         record.address = address;
-        record.size = paddedSize;
+        record.size = mappedSize;
         record.referenceCount = 1;
         record.descriptor = descriptor;
         s_registry.records.push_back(std::move(record));
     } catch (const std::bad_alloc&) {
         QUVDebug::Report(kUnit, kError, __FILE__, __LINE__, "QUVMemory::AllocateShared  allocation failed");
-        munmap(address, paddedSize);
-        close(descriptor);
+        QUVMemoryImpl::UnmapShared(address, mappedSize, descriptor);
         return nullptr;
     }
-    *size = paddedSize;
+    *size = mappedSize;
     return address;
 }
 
@@ -225,8 +163,7 @@ void QUVMemory::FreeShared(void* address)
             continue;
         if (it->referenceCount-- > 1)
             return;
-        munmap(it->address, it->size);
-        close(it->descriptor);
+        QUVMemoryImpl::UnmapShared(it->address, it->size, it->descriptor);
         s_registry.records.erase(it);
         return;
     }

@@ -1,16 +1,12 @@
 #include "quvbase/system/quvprocess.h"
 
-#include "quvbase/system/linux/processimpl.h"
+#include "processimpl.h"
 
 QUVProcess::QUVProcess()
     : m_impl(new QUVProcessImpl)
 { }
 
-QUVProcess::~QUVProcess()
-{
-    delete m_impl;
-    m_impl = nullptr;
-}
+QUVProcess::~QUVProcess() = default;
 
 uint64_t QUVProcess::GetPid()
 {

@@ -3,6 +3,7 @@
 // A recursive lock with a time-out, and a scoped holder for it.
 
 #include <cstdint>
+#include <memory>
 
 #include "quvbase/system/quvstatus.h"
 
@@ -17,6 +18,8 @@ public:
     // name is kept as a pointer (not copied) and used only in report texts;
     // it may be null.
     explicit QUVLock(const char* name = nullptr);
+    // Defined where the implementation is a complete type, as the
+    // std::unique_ptr that deletes it needs.
     virtual ~QUVLock();
 
     QUVLock(const QUVLock&) = delete;
@@ -33,7 +36,7 @@ public:
     virtual bool IsValid();
 
 private:
-    QUVLockImpl* m_impl;
+    std::unique_ptr<QUVLockImpl> m_impl;
 };
 
 // Holds a lock for the length of a scope, taken with QUV_LOCK_WAIT_FOREVER.

@@ -3,6 +3,7 @@
 // Process id and the existence test of another process.
 
 #include <cstdint>
+#include <memory>
 
 class QUVProcessImpl;
 
@@ -10,6 +11,8 @@ class QUVProcess
 {
 public:
     QUVProcess();
+    // Defined where the implementation is a complete type, as the
+    // std::unique_ptr that deletes it needs.
     virtual ~QUVProcess();
 
     QUVProcess(const QUVProcess&) = delete;
@@ -25,5 +28,5 @@ public:
     static bool Activate(const char* name);
 
 private:
-    QUVProcessImpl* m_impl;
+    std::unique_ptr<QUVProcessImpl> m_impl;
 };

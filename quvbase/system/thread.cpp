@@ -1,8 +1,8 @@
 #include "quvbase/system/quvthread.h"
 
-#include "quvbase/system/linux/threadimpl.h"
 #include "quvbase/system/quvlog.h"
 #include "quvbase/system/quvtime.h"
+#include "threadimpl.h"
 
 QUVThread::QUVThread()
     : m_impl(new QUVThreadImpl(this))

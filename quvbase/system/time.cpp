@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
-#include "quvbase/system/linux/timeimpl.h"
+#include "timeimpl.h"
 
 namespace {
 

@@ -12,14 +12,18 @@
 //   thread-kill-waiting              kills a thread while it waits in another
 //                                    thread object's Stop, then stops that
 //                                    object; prints "ok"
+//   thread-start-fails               starts threads whose creation fails, then
+//                                    uses and destroys their objects; prints "ok"
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <pthread.h>
 #include <string>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
@@ -235,6 +239,74 @@ int threadKillWaiting()
     return 0;
 }
 
+// The address space the process uses, in bytes, as RLIMIT_AS counts it; 0
+// when it cannot be read.
+size_t addressSpaceBytes()
+{
+    FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (!statm)
+        return 0;
+    unsigned long pages = 0;
+    const bool read = std::fscanf(statm, "%lu", &pages) == 1;
+    std::fclose(statm);
+    return read ? size_t(pages) * size_t(sysconf(_SC_PAGESIZE)) : 0;
+}
+
+void markRun(QUVThread*, void* ran)
+{
+    static_cast<std::atomic<bool>*>(ran)->store(true);
+}
+
+int threadStartFails()
+{
+    // No thread has run in this process, so the C library has no stack cached
+    // for reuse: each new thread's 1 MiB stack must be mapped, and a limit on
+    // the address space a little above what the process already uses leaves
+    // no room for it. The headroom (bytes) takes the sanitizer's own record of
+    // a thread (56 KiB), made before the stack.
+    constexpr size_t kHeadroom = 256 * 1024;
+    std::atomic<bool> ran { false };
+    auto destroyed = std::make_unique<QUVThread>();
+    QUVThread thread;
+    destroyed->Attach(&markRun, &ran);
+    thread.Attach(&markRun, &ran);
+    rlimit before {};
+    const size_t used = addressSpaceBytes();
+    if (used == 0 || getrlimit(RLIMIT_AS, &before) != 0) {
+        std::printf("address space not readable\n");
+        return 30;
+    }
+    rlimit tight = before;
+    tight.rlim_cur = rlim_t(used + kHeadroom);
+    if (setrlimit(RLIMIT_AS, &tight) != 0) {
+        std::printf("limit refused\n");
+        return 31;
+    }
+    const QUVStatus destroyedStart = destroyed->Start();
+    const QUVStatus threadStart = thread.Start();
+    setrlimit(RLIMIT_AS, &before);
+    if (destroyedStart != QUV_STATUS_FAIL || threadStart != QUV_STATUS_FAIL) {
+        std::printf("start gave %d and %d\n", destroyedStart, threadStart);
+        return 32;
+    }
+
+    // Each object is left as never started: its destructor, and every call
+    // that looks at the thread, find none.
+    destroyed.reset();
+    if (thread.Active() || thread.IsCurrentThread() || thread.SetPriority(3) != QUV_STATUS_SUCCESS
+        || thread.Stop(0) != QUV_STATUS_SUCCESS || thread.Kill(0) != QUV_STATUS_SUCCESS || ran.load()) {
+        std::printf("failed start left a thread behind\n");
+        return 33;
+    }
+    if (thread.Start() != QUV_STATUS_SUCCESS || !waitUntil([&ran] { return ran.load(); })
+        || thread.Stop(30000) != QUV_STATUS_SUCCESS || thread.Active()) {
+        std::printf("object unusable after the failed start\n");
+        return 34;
+    }
+    std::printf("ok\n");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -249,6 +321,8 @@ int main(int argc, char** argv)
         result = threadKill();
     else if (command == "thread-kill-waiting" && argc == 2)
         result = threadKillWaiting();
+    else if (command == "thread-start-fails" && argc == 2)
+        result = threadStartFails();
     else
         std::fprintf(stderr, "quvbase_helper: unknown command\n");
     std::fflush(stdout);

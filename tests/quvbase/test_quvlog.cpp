@@ -137,6 +137,7 @@ private slots:
     void foreignSegmentsAreNotTouched_data();
     void foreignSegmentsAreNotTouched();
     void simultaneousFirstOpens();
+    void openWaitsForASetUpUnderWay_data();
     void openWaitsForASetUpUnderWay();
     void openTakesOverAnAbandonedSetUp();
     void closingWhileInUse();
@@ -467,27 +468,41 @@ void TestQuvLog::simultaneousFirstOpens()
     QCOMPARE(maskOf(1), 2u);
 }
 
+void TestQuvLog::openWaitsForASetUpUnderWay_data()
+{
+    QTest::addColumn<uint>("peerVersion");
+    QTest::addColumn<int>("status");
+    QTest::newRow("this layout") << 110u << int(QUV_STATUS_SUCCESS);
+    // A peer of another layout finishes: the segment is not ours to use.
+    QTest::newRow("another layout") << 109u << int(QUV_STATUS_FAIL);
+}
+
 void TestQuvLog::openWaitsForASetUpUnderWay()
 {
     // Another process has claimed the set-up of a fresh segment (its magic is
     // written) and stores the version last. An Open meanwhile must wait for
     // it, not set the segment up a second time over the peer's data.
+    QFETCH(uint, peerVersion);
+    QFETCH(int, status);
     QVERIFY(makeSegment(kMappedSize, 0x44425547u, 0u));
     const int descriptor = shm_open(("/" + m_segment).c_str(), O_RDWR, 0600);
     QVERIFY(descriptor >= 0);
     void* peerView = mmap(nullptr, kMappedSize, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
     close(descriptor);
     QVERIFY(peerView != MAP_FAILED);
-    auto* peerVersion = reinterpret_cast<uint32_t*>(static_cast<char*>(peerView) + 4);
-    std::thread peer([peerVersion] {
+    auto* versionField = reinterpret_cast<uint32_t*>(static_cast<char*>(peerView) + 4);
+    std::thread peer([versionField, peerVersion] {
         QUVTime::Sleep(100); // the peer's set-up takes a while
-        __atomic_store_n(peerVersion, 110u, __ATOMIC_RELEASE);
+        __atomic_store_n(versionField, peerVersion, __ATOMIC_RELEASE);
     });
-    const QUVStatus status = QUVDebug::Open(false);
+    const QUVStatus opened = QUVDebug::Open(false);
     peer.join();
     munmap(peerView, kMappedSize);
-    QCOMPARE(status, QUV_STATUS_SUCCESS);
-    QCOMPARE(segmentBytes().mid(600, 20), QByteArray("someone else's bytes"));
+    QCOMPARE(opened, QUVStatus(status));
+    QCOMPARE(QUVDebug::IsOpen(), status == QUV_STATUS_SUCCESS);
+    const QByteArray bytes = segmentBytes();
+    QCOMPARE(rawAt<uint32_t>(bytes, 4), uint32_t(peerVersion));
+    QCOMPARE(bytes.mid(600, 20), QByteArray("someone else's bytes"));
 }
 
 void TestQuvLog::openTakesOverAnAbandonedSetUp()
@@ -540,6 +555,7 @@ void TestQuvLog::stateFile_data()
     // What SaveState writes: the masks that are not 0, groups and custom groups.
     QTest::newRow("saved") << header
             + "GroupDestination:      0 : 00000004\nGroupDestination:      1 : 00000002\n"
+              "GroupDestination:     84 : 00000003\nCustomGroupDestination:     85 : 00000005\n"
               "CustomGroupDestination:  65535 : 00000009\n"
                            << 1 << QList<uint> { 2, 0, 0, 9 };
     QTest::newRow("group and custom") << header + "GroupDestination: 2 : ff\nCustomGroupDestination: 300 : 1f\n"
@@ -567,6 +583,9 @@ void TestQuvLog::stateFile()
     QCOMPARE(QUVDebug::Open(false), QUV_STATUS_SUCCESS);
     QCOMPARE(QUVDebug::SetDestination(65535, 9), QUV_STATUS_SUCCESS);
     QCOMPARE(QUVDebug::SetDestination(0, 4), QUV_STATUS_SUCCESS);
+    // The last unit with a label, and the first without one.
+    QCOMPARE(QUVDebug::SetDestination(84, 3), QUV_STATUS_SUCCESS);
+    QCOMPARE(QUVDebug::SetDestination(85, 5), QUV_STATUS_SUCCESS);
     QTemporaryDir dir;
     const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("debug.state")));
     if (status == 1) {

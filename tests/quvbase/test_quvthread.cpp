@@ -174,6 +174,7 @@ private slots:
     void names();
     void killInAHelper();
     void killWhileWaitingInAnotherStop();
+    void failedStartLeavesNoThread();
 };
 
 void TestQuvThread::lifecycle()
@@ -397,6 +398,17 @@ void TestQuvThread::killWhileWaitingInAnotherStop()
     // end).
     QByteArray output;
     QCOMPARE(quvbasetest::runHelper({ QStringLiteral("thread-kill-waiting") }, &output), 0);
+    QCOMPARE(output, QByteArray("ok\n"));
+}
+
+void TestQuvThread::failedStartLeavesNoThread()
+{
+    // A thread that cannot be created (its stack cannot be mapped) leaves the
+    // object as never started: asked, stopped, killed and destroyed, it has no
+    // thread to look at, and it starts later as any other. In a helper that
+    // has run no thread before, so that no stack is cached for reuse.
+    QByteArray output;
+    QCOMPARE(quvbasetest::runHelper({ QStringLiteral("thread-start-fails") }, &output), 0);
     QCOMPARE(output, QByteArray("ok\n"));
 }
 

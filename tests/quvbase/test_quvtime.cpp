@@ -1,9 +1,12 @@
 // Clocks, stopwatch, atomics and process functions of the base library.
 
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <ctime>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -22,6 +25,13 @@ uint64_t monotonicNs()
     timespec now {};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return uint64_t(now.tv_sec) * 1000000000u + uint64_t(now.tv_nsec);
+}
+
+std::atomic<int> s_signalsCaught { 0 };
+
+void countSignal(int)
+{
+    s_signalsCaught.fetch_add(1);
 }
 
 // Places the stopwatch's readings where a test needs them.
@@ -89,6 +99,31 @@ void TestQuvTime::sleeps()
     QUVTime::Sleep(-5);
     QUVTime::SleepInMicroseconds(-5);
     QVERIFY(monotonicNs() - start < 5000000000u);
+
+    // A signal cuts the system's sleep short; the sleep goes on for the time
+    // left. The sleeper is interrupted every millisecond until it wakes.
+    struct sigaction handler = {};
+    handler.sa_handler = countSignal;
+    sigemptyset(&handler.sa_mask);
+    struct sigaction previous = {};
+    QCOMPARE(sigaction(SIGUSR2, &handler, &previous), 0);
+    std::atomic<bool> awake { false };
+    std::atomic<uint64_t> sleptNs { 0 };
+    std::thread sleeper([&] {
+        const uint64_t begin = monotonicNs();
+        QUVTime::Sleep(300);
+        sleptNs.store(monotonicNs() - begin);
+        awake.store(true);
+    });
+    const uint64_t deadline = monotonicNs() + 30000000000u;
+    while (!awake.load() && monotonicNs() < deadline) {
+        pthread_kill(sleeper.native_handle(), SIGUSR2);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    sleeper.join();
+    sigaction(SIGUSR2, &previous, nullptr);
+    QVERIFY(s_signalsCaught.load() > 0);
+    QVERIFY(sleptNs.load() >= 300000000u);
 }
 
 void TestQuvTime::stoppedTimerIsFrozen()
@@ -175,6 +210,11 @@ void TestQuvTime::atomicReturnRules()
     QCOMPARE(u, 0xFFFFFFFFu);
     u = 5;
     QCOMPARE(QUVAtomic::Decrement(&u), 4u);
+    // Only the top bit clamps: an odd result comes back as it is.
+    u = 4;
+    QCOMPARE(QUVAtomic::Decrement(&u), 3u);
+    ull = 4;
+    QCOMPARE(QUVAtomic::Decrement(&ull), 3ull);
     ull = 0x8000000000000001ull;
     QCOMPARE(QUVAtomic::Decrement(&ull), 0ull);
     QCOMPARE(ull, 0x8000000000000000ull);
