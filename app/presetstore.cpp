@@ -129,6 +129,35 @@ Mention mentionOf(const QJsonObject& object, const QString& key)
     return on != 0 ? Mention::Set : Mention::Unset;
 }
 
+// Whether a write failed for want of an answer: the line is down, or the
+// camera sent no packet to its end within the reply budget.
+bool noAnswer(uint32_t error)
+{
+    switch (error) {
+    case VISCA_ERROR_CLOSED:
+    case VISCA_ERROR_WRITE:
+    case VISCA_ERROR_TIMEOUT:
+    case VISCA_ERROR_OVERFLOW:
+    case VISCA_ERROR_IO:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Why a Global recall skips a message the camera answered.
+const char* skipReason(uint32_t error)
+{
+    switch (error) {
+    case VISCA_ERROR_REFUSED:
+        return "its values cannot be sent";
+    case VISCA_ERROR_ERROR_REPLY:
+        return "the camera refused it";
+    default:
+        return "the camera's reply could not be read";
+    }
+}
+
 } // namespace
 
 QString presetTypeString(PresetType type)
@@ -298,15 +327,19 @@ bool globalPastePt2(DeviceInterface* device, int index)
         device->viscaGet(msg, currentFirst, currentSecond, true);
         if (first == currentFirst && second == currentSecond)
             continue;
-        // A command the camera refuses still succeeds; a failed one found the
-        // camera silent or its reply unreadable (or held a value no packet
-        // can carry, from a damaged store). Each further write to a silent
-        // camera would wait out its own budget on the calling (GUI) thread:
-        // over a minute for 33.
-        if (device->viscaSet(msg, first, second) != 0) {
+        uint32_t error = VISCA_ERROR_NONE;
+        const int result = device->viscaSet(msg, first, second, &error);
+        // Each further write to a camera that does not answer would wait out
+        // its own budget on the calling (GUI) thread: over a minute for 33.
+        if (noAnswer(error)) {
             qWarning() << "Global preset" << index << "recall stopped: the camera did not take message" << msg;
             return false;
         }
+        // A value no packet can carry (a byte-pair value of -1 from a preset
+        // file) or a message the camera refuses costs no wait: the rest of
+        // the preset still goes out.
+        if (result != 0 || error != VISCA_ERROR_NONE)
+            qWarning() << "Global preset" << index << "recall: message" << msg << "skipped," << skipReason(error);
     }
     return true;
 }

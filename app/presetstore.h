@@ -67,8 +67,10 @@ bool globalCopy(DeviceInterface* device, int index);
 // a mode was sent, *exposureMode is the stored mode.
 bool globalPastePt1(DeviceInterface* device, int index, bool* exposureChanged, int* exposureMode);
 // The second part: zoom speed, then every preset message whose stored value
-// differs from the camera's, in message order. Stops at the first write that
-// fails (a silent camera, an unreadable reply) and returns false.
+// differs from the camera's, in message order. A message that cannot be sent
+// or that the camera refuses is skipped with a warning; the recall stops, and
+// returns false, at the first write the camera does not answer (the link down
+// or timed out).
 bool globalPastePt2(DeviceInterface* device, int index);
 
 // All 16 ePTZ and Global presets as a flat object: every available key, and

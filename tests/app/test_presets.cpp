@@ -179,6 +179,7 @@ private slots:
     void globalRecallExposure_data();
     void globalRecallExposure();
     void globalRecallOnSilentCamera();
+    void globalRecallPastRefusals();
     void eptzAndFiles();
     void setOnUnreadableCamera();
     void hostileFiles_data();
@@ -286,6 +287,28 @@ void TestPresets::globalRecallOnSilentCamera()
     const QList<QByteArray> sent = cam.takeRecord();
     QCOMPARE(sent.size(), 1);
     QVERIFY(sent.first().startsWith(hexBytes("81 01 04 4B")));
+}
+
+void TestPresets::globalRecallPastRefusals()
+{
+    SimDevice cam;
+    QVERIFY(cam.open());
+    presetstore::globalCopy(cam.device.get(), 6);
+    // As after Export and Import of a value not read at Set: -1, which no packet can carry.
+    QSettings().setValue(presetstore::globalValueKey(6, ViscaMsg::NoiseReduction2d3d, 2), -1);
+    cam.device->viscaSet(ViscaMsg::Iris, 3, -1);
+    cam.device->viscaSet(ViscaMsg::Gain, 4, -1);
+    cam.device->viscaSet(ViscaMsg::Brightness, 5, -1);
+    cam.takeRecord();
+    cam.sim.addFault(quvtest::CamSim::Rule(quvtest::CamSim::Fault::ErrorReply).matching(hexBytes("01 04 4C")));
+    QTest::ignoreMessage(QtWarningMsg, "Global preset 6 recall: message 21 skipped, its values cannot be sent");
+    QTest::ignoreMessage(QtWarningMsg, "Global preset 6 recall: message 30 skipped, the camera refused it");
+    QVERIFY(presetstore::globalPastePt2(cam.device.get(), 6));
+    // Every differing message that can be sent goes out, those after the refusals too.
+    QStringList sent;
+    for (const QByteArray& packet : cam.takeRecord())
+        sent.append(quvtest::hexString(packet.left(4)));
+    QCOMPARE(sent, QStringList({ "81 01 04 4B", "81 01 04 4C", "81 01 04 4D" }));
 }
 
 void TestPresets::eptzAndFiles()
