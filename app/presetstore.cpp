@@ -129,8 +129,9 @@ Mention mentionOf(const QJsonObject& object, const QString& key)
     return on != 0 ? Mention::Set : Mention::Unset;
 }
 
-// Whether a write failed for want of an answer: the line is down, or the
-// camera sent no packet to its end within the reply budget.
+// Whether a write failed for want of an answer: the line is down, or no
+// reply packet ended within its budget (a silent camera, or one that sends
+// bytes without a terminator).
 bool noAnswer(uint32_t error)
 {
     switch (error) {
@@ -231,13 +232,24 @@ QString storedName(const QString& name)
     return name.isEmpty() ? QString::fromLatin1(UNTITLED) : cutName(name);
 }
 
+bool eptzRead(DeviceInterface* device, int& pan, int& tilt)
+{
+    return device->viscaGet(ViscaMsg::EptPosition, pan, tilt, true) == 0;
+}
+
 bool eptzSet(DeviceInterface* device, int index)
 {
     int pan = 0;
     int tilt = 0;
     // A camera that cannot be read must not turn the preset into the centre.
-    if (device->viscaGet(ViscaMsg::EptPosition, pan, tilt, true) != 0)
+    if (!eptzRead(device, pan, tilt))
         return false;
+    eptzStore(index, pan, tilt);
+    return true;
+}
+
+void eptzStore(int index, int pan, int tilt)
+{
     const QString panKey = keyOf(EPTZ_PAN_KEY, index);
     const QString tiltKey = keyOf(EPTZ_TILT_KEY, index);
     QSettings settings;
@@ -245,7 +257,6 @@ bool eptzSet(DeviceInterface* device, int index)
     settings.setValue(panKey, pan);
     settings.setValue(tiltKey, tilt);
     qDebug().noquote() << "presetEptzSet" << panKey << pan << tiltKey << tilt;
-    return true;
 }
 
 bool eptzRecall(DeviceInterface* device, int index)

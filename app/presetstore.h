@@ -51,8 +51,13 @@ QString cutName(const QString& name);
 // A name as rename stores it: an empty one becomes "untitled", a long one is cut.
 QString storedName(const QString& name);
 
-// Reads the ePTZ position (from the cache when it has one) into preset index.
-// False, with the preset untouched, when the position cannot be read.
+// The ePTZ position, from the cache when it has one; false, with pan and
+// tilt untouched, when it cannot be read.
+bool eptzRead(DeviceInterface* device, int& pan, int& tilt);
+// Stores a position into preset index and marks the preset set.
+void eptzStore(int index, int pan, int tilt);
+// Reads the ePTZ position into preset index. False, with the preset
+// untouched, when the position cannot be read.
 bool eptzSet(DeviceInterface* device, int index);
 // Sends the stored position when it differs from the current one; true when sent.
 bool eptzRecall(DeviceInterface* device, int index);

@@ -387,11 +387,28 @@ void TestPresets::setOnUnreadableCamera()
     QCOMPARE(QSettings().value("Global3_visca_video_format_val1").toInt(), 5);
     QVERIFY(QSettings().contains("Global3_visca_color_space_val1"));
 
-    // The selected camera's line hung up: Set, by menu or key, on a set or an
-    // empty preset of either kind, names nothing and changes no preset.
+    // The window's Set on a camera that answers without its ePTZ position: a
+    // set preset keeps its values, an empty one is not named; the warning line tells why.
     apptest::Rig rig({ 0 });
     QVERIFY(rig.start());
     TestWindow& window = rig.window;
+    rig.sim(0).addFault(quvtest::CamSim::Rule(quvtest::CamSim::Fault::ErrorReply).matching(hexBytes("09 7E 06 20")));
+    window.m_deviceSet->get()->deviceInvalidateCache();
+    const QByteArray unread = presetLines();
+    QList<quvtest::Shown> shown;
+    QVERIFY(quvtest::answerWhile(
+        [&] {
+            window.presetSet(3);
+            window.presetSet(4);
+        },
+        {}, &shown));
+    QCOMPARE(shown.size(), 0);
+    QCOMPARE(presetLines(), unread);
+    QCOMPARE(window.m_warningLabel->text(), "Preset Eptz-5 cannot be set: the ePTZ position cannot be read");
+    QVERIFY(!window.m_warningLabel->isHidden());
+
+    // The selected camera's line hung up: Set, by menu or key, on a set or an
+    // empty preset of any kind, names nothing and changes no preset.
     QSettings().setValue("Global4_preset_available", 1);
     QSettings().setValue("Global4_visca_gain_val1", 9);
     rig.sim(0).hangUp();
@@ -399,9 +416,9 @@ void TestPresets::setOnUnreadableCamera()
     QCOMPARE(window.m_deviceSet->get()->viscaGet(ViscaMsg::Gain, gain, false), 255);
     QVERIFY(!window.m_deviceSet->get()->deviceOnline());
     const QByteArray before = presetLines();
-    QList<quvtest::Shown> shown;
-    for (PresetType kind : { PresetTypeEptz, PresetTypeGlobal }) {
+    for (PresetType kind : { PresetTypeEptz, PresetTypeGlobal, PresetTypeCamera }) {
         window.m_presetType = kind;
+        window.m_warningLabel->clear();
         QVERIFY(quvtest::answerWhile(
             [&] {
                 window.presetSet(3);
@@ -410,6 +427,8 @@ void TestPresets::setOnUnreadableCamera()
             },
             {}, &shown));
         QCOMPARE(shown.size(), 0);
+        QCOMPARE(window.m_warningLabel->text(),
+            "Preset " + window.presetTypeString(kind) + "-6 cannot be set: the camera is offline");
     }
     QCOMPARE(presetLines(), before);
 }
