@@ -347,6 +347,11 @@ void TestPresets::eptzAndFiles()
     QCOMPARE(QSettings().value("Eptz3_visca_ept_position_tilt").toInt(), 21);
     QVERIFY(!presetstore::available(PresetTypeGlobal, 7));
     QCOMPARE(presetstore::displayName(PresetTypeGlobal, 7), "seven");
+    // Preset 0 as well, also alone in a file.
+    QVERIFY(writeFile(path, R"({"Eptz0_preset_available": 1, "Eptz0_visca_ept_position_pan": 40})"));
+    QVERIFY(presetfile::read(path, &error));
+    QVERIFY(presetstore::available(PresetTypeEptz, 0));
+    QCOMPARE(QSettings().value("Eptz0_visca_ept_position_pan").toInt(), 40);
 
     // A set preset whose values the store lacks goes out with 0, -1 and "0": 71 keys besides its available key.
     QSettings().setValue("Global9_preset_available", 1);
