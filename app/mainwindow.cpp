@@ -713,10 +713,16 @@ void MainWindow::slot_updateTimer()
 
 void MainWindow::slot_postWarning(WarningType wtype)
 {
-    if (wtype == WarningFocusDuringAutoZoom) {
-        m_warningLabel->setText(statusstrip::warningText(wtype));
-        m_warningLabel->show();
-    }
+    if (wtype == WarningFocusDuringAutoZoom)
+        warningPost(statusstrip::warningText(wtype));
+    else
+        m_warningTimer.Start();
+}
+
+void MainWindow::warningPost(const QString& text)
+{
+    m_warningLabel->setText(text);
+    m_warningLabel->show();
     m_warningTimer.Start();
 }
 

@@ -85,6 +85,8 @@ public:
 
     // The eight status labels from the selected camera's cached values.
     void syncInfo();
+    // Shows text in the warning line, until the first tick 3000 ms later.
+    void warningPost(const QString& text);
 
     // Presets
     QString presetTypeString(PresetType type);
@@ -103,8 +105,11 @@ public:
     void presetEptzSet(int index);
     void presetEptzRecall(int index);
     void presetGlobalSet(int index);
-    // False, with a log line, when the selected camera is offline: a Set then changes nothing.
+    // False, with a log line and a warning, when the selected camera is
+    // offline: a Set then changes nothing.
     bool presetCameraReadable(PresetType type, int index);
+    // Tells the user, in the warning line, why a Set of the preset changed nothing.
+    void presetSetRefused(PresetType type, int index, const QString& reason);
     void presetGlobalRecall(int index);
     void presetCamSet(int index);
     void presetCamRecall(int index);

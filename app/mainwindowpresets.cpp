@@ -298,11 +298,23 @@ void MainWindow::presetEptzSet(int index)
 {
     if (!presetCameraReadable(PresetTypeEptz, index))
         return;
+    // A position that cannot be read leaves the preset as it is: a set one
+    // keeps its values, an empty one is not named.
+    DeviceInterface* device = m_deviceSet->get();
+    int pan = 0;
+    int tilt = 0;
+    if (!presetstore::eptzRead(device, pan, tilt)) {
+        qDebug() << "presetEptzSet - position not read, preset kept" << index;
+        presetSetRefused(PresetTypeEptz, index, QStringLiteral("the ePTZ position cannot be read"));
+        return;
+    }
     // A new preset is named first; cancelling the name cancels the Set.
     if (!presetAvailable(PresetTypeEptz, index) && !presetRename(index, true))
         return;
-    if (!presetstore::eptzSet(m_deviceSet->get(), index))
-        qDebug() << "presetEptzSet - position not read, preset kept" << index;
+    // The position as the name dialog closes (the controller may move it
+    // meanwhile); the one read above if the camera no longer answers.
+    presetstore::eptzRead(device, pan, tilt);
+    presetstore::eptzStore(index, pan, tilt);
 }
 
 void MainWindow::presetEptzRecall(int index)
@@ -322,12 +334,20 @@ void MainWindow::presetGlobalSet(int index)
 
 bool MainWindow::presetCameraReadable(PresetType type, int index)
 {
-    // An offline camera (link down, adapter gone) has nothing to copy: the
-    // preset, set or empty, stays exactly as it is, and no empty one is named.
+    // An offline camera (link down, adapter gone) has nothing to copy and
+    // keeps nothing in its memory: the preset, set or empty, stays exactly as
+    // it is, and no empty one is named.
     if (m_deviceSet->get()->deviceOnline())
         return true;
     qDebug().noquote() << "presetSet - camera offline," << presetTypeString(type) << index << "kept";
+    presetSetRefused(type, index, QStringLiteral("the camera is offline"));
     return false;
+}
+
+void MainWindow::presetSetRefused(PresetType type, int index, const QString& reason)
+{
+    warningPost(QStringLiteral("Preset %1-%2 cannot be set: %3")
+                    .arg(presetTypeString(type), QString::number(index + 1), reason));
 }
 
 void MainWindow::presetGlobalRecall(int index)
@@ -337,6 +357,8 @@ void MainWindow::presetGlobalRecall(int index)
 
 void MainWindow::presetCamSet(int index)
 {
+    if (!presetCameraReadable(PresetTypeCamera, index))
+        return;
     m_deviceSet->get()->viscaSet(ViscaMsg::MemorySet, index, -1);
 }
 

@@ -129,6 +129,36 @@ Mention mentionOf(const QJsonObject& object, const QString& key)
     return on != 0 ? Mention::Set : Mention::Unset;
 }
 
+// Whether a write failed for want of an answer: the line is down, or no
+// reply packet ended within its budget (a silent camera, or one that sends
+// bytes without a terminator).
+bool noAnswer(uint32_t error)
+{
+    switch (error) {
+    case VISCA_ERROR_CLOSED:
+    case VISCA_ERROR_WRITE:
+    case VISCA_ERROR_TIMEOUT:
+    case VISCA_ERROR_OVERFLOW:
+    case VISCA_ERROR_IO:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Why a Global recall skips a message the camera answered.
+const char* skipReason(uint32_t error)
+{
+    switch (error) {
+    case VISCA_ERROR_REFUSED:
+        return "its values cannot be sent";
+    case VISCA_ERROR_ERROR_REPLY:
+        return "the camera refused it";
+    default:
+        return "the camera's reply could not be read";
+    }
+}
+
 } // namespace
 
 QString presetTypeString(PresetType type)
@@ -202,13 +232,24 @@ QString storedName(const QString& name)
     return name.isEmpty() ? QString::fromLatin1(UNTITLED) : cutName(name);
 }
 
+bool eptzRead(DeviceInterface* device, int& pan, int& tilt)
+{
+    return device->viscaGet(ViscaMsg::EptPosition, pan, tilt, true) == 0;
+}
+
 bool eptzSet(DeviceInterface* device, int index)
 {
     int pan = 0;
     int tilt = 0;
     // A camera that cannot be read must not turn the preset into the centre.
-    if (device->viscaGet(ViscaMsg::EptPosition, pan, tilt, true) != 0)
+    if (!eptzRead(device, pan, tilt))
         return false;
+    eptzStore(index, pan, tilt);
+    return true;
+}
+
+void eptzStore(int index, int pan, int tilt)
+{
     const QString panKey = keyOf(EPTZ_PAN_KEY, index);
     const QString tiltKey = keyOf(EPTZ_TILT_KEY, index);
     QSettings settings;
@@ -216,7 +257,6 @@ bool eptzSet(DeviceInterface* device, int index)
     settings.setValue(panKey, pan);
     settings.setValue(tiltKey, tilt);
     qDebug().noquote() << "presetEptzSet" << panKey << pan << tiltKey << tilt;
-    return true;
 }
 
 bool eptzRecall(DeviceInterface* device, int index)
@@ -298,15 +338,19 @@ bool globalPastePt2(DeviceInterface* device, int index)
         device->viscaGet(msg, currentFirst, currentSecond, true);
         if (first == currentFirst && second == currentSecond)
             continue;
-        // A command the camera refuses still succeeds; a failed one found the
-        // camera silent or its reply unreadable (or held a value no packet
-        // can carry, from a damaged store). Each further write to a silent
-        // camera would wait out its own budget on the calling (GUI) thread:
-        // over a minute for 33.
-        if (device->viscaSet(msg, first, second) != 0) {
+        uint32_t error = VISCA_ERROR_NONE;
+        const int result = device->viscaSet(msg, first, second, &error);
+        // Each further write to a camera that does not answer would wait out
+        // its own budget on the calling (GUI) thread: over a minute for 33.
+        if (noAnswer(error)) {
             qWarning() << "Global preset" << index << "recall stopped: the camera did not take message" << msg;
             return false;
         }
+        // A value no packet can carry (a byte-pair value of -1 from a preset
+        // file) or a message the camera refuses costs no wait: the rest of
+        // the preset still goes out.
+        if (result != 0 || error != VISCA_ERROR_NONE)
+            qWarning() << "Global preset" << index << "recall: message" << msg << "skipped," << skipReason(error);
     }
     return true;
 }

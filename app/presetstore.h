@@ -51,8 +51,13 @@ QString cutName(const QString& name);
 // A name as rename stores it: an empty one becomes "untitled", a long one is cut.
 QString storedName(const QString& name);
 
-// Reads the ePTZ position (from the cache when it has one) into preset index.
-// False, with the preset untouched, when the position cannot be read.
+// The ePTZ position, from the cache when it has one; false, with pan and
+// tilt untouched, when it cannot be read.
+bool eptzRead(DeviceInterface* device, int& pan, int& tilt);
+// Stores a position into preset index and marks the preset set.
+void eptzStore(int index, int pan, int tilt);
+// Reads the ePTZ position into preset index. False, with the preset
+// untouched, when the position cannot be read.
 bool eptzSet(DeviceInterface* device, int index);
 // Sends the stored position when it differs from the current one; true when sent.
 bool eptzRecall(DeviceInterface* device, int index);
@@ -67,8 +72,10 @@ bool globalCopy(DeviceInterface* device, int index);
 // a mode was sent, *exposureMode is the stored mode.
 bool globalPastePt1(DeviceInterface* device, int index, bool* exposureChanged, int* exposureMode);
 // The second part: zoom speed, then every preset message whose stored value
-// differs from the camera's, in message order. Stops at the first write that
-// fails (a silent camera, an unreadable reply) and returns false.
+// differs from the camera's, in message order. A message that cannot be sent
+// or that the camera refuses is skipped with a warning; the recall stops, and
+// returns false, at the first write the camera does not answer (the link down
+// or timed out).
 bool globalPastePt2(DeviceInterface* device, int index);
 
 // All 16 ePTZ and Global presets as a flat object: every available key, and

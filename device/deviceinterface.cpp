@@ -266,8 +266,11 @@ void DeviceInterface::deviceResync()
 // ---------------------------------------------------------------------------
 // Values and cache
 
-int DeviceInterface::viscaSet(eViscaMsg msg, int val1, int val2)
+int DeviceInterface::viscaSet(eViscaMsg msg, int val1, int val2, uint32_t* error)
 {
+    uint32_t unasked = VISCA_ERROR_NONE;
+    uint32_t& why = error ? *error : unasked;
+    why = VISCA_ERROR_CLOSED;
     // A write to a camera whose link is down is dropped; an open goes through.
     if (!deviceOnline() && msg != ViscaMsg::SerialOpen)
         return 0;
@@ -275,7 +278,16 @@ int DeviceInterface::viscaSet(eViscaMsg msg, int val1, int val2)
     // The link may have been closed while this call waited for the line.
     if (!deviceOnline() && msg != ViscaMsg::SerialOpen)
         return 0;
+    // A message sent with no exchange must not report the reply of an earlier one.
+    m_serial.last_error = VISCA_ERROR_NONE;
+    m_serial.reply_type = 0;
     const int result = dispatchSet(msg, val1, val2);
+    if (result != 0)
+        why = m_serial.last_error;
+    else if (m_serial.reply_type == VISCA_RESPONSE_ERROR)
+        why = VISCA_ERROR_ERROR_REPLY;
+    else
+        why = VISCA_ERROR_NONE;
     closeIfDeviceGone();
     if (result == 0 && isCameraValue(msg))
         storeCache(msg, val1, val2);

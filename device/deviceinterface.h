@@ -67,7 +67,11 @@ public:
     void deviceResync();
 
     // Camera values (message codes in viscamessage.h)
-    int viscaSet(eViscaMsg msg, int val1, int val2);
+    // *error, when given, tells why the camera did not take the write (a
+    // ViscaError): VISCA_ERROR_ERROR_REPLY for a command the camera answered
+    // with an error, which still gives 0, and VISCA_ERROR_CLOSED for a write
+    // dropped because the link is down; VISCA_ERROR_NONE when it was taken.
+    int viscaSet(eViscaMsg msg, int val1, int val2, uint32_t* error = nullptr);
     int viscaGet(eViscaMsg msg, int& val1, int& val2, bool useCache);
     int viscaGet(eViscaMsg msg, int& val1, bool useCache);
     // The cached value only; never waits for an exchange.

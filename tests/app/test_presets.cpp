@@ -179,6 +179,7 @@ private slots:
     void globalRecallExposure_data();
     void globalRecallExposure();
     void globalRecallOnSilentCamera();
+    void globalRecallPastRefusals();
     void eptzAndFiles();
     void setOnUnreadableCamera();
     void hostileFiles_data();
@@ -288,6 +289,28 @@ void TestPresets::globalRecallOnSilentCamera()
     QVERIFY(sent.first().startsWith(hexBytes("81 01 04 4B")));
 }
 
+void TestPresets::globalRecallPastRefusals()
+{
+    SimDevice cam;
+    QVERIFY(cam.open());
+    presetstore::globalCopy(cam.device.get(), 6);
+    // As after Export and Import of a value not read at Set: -1, which no packet can carry.
+    QSettings().setValue(presetstore::globalValueKey(6, ViscaMsg::NoiseReduction2d3d, 2), -1);
+    cam.device->viscaSet(ViscaMsg::Iris, 3, -1);
+    cam.device->viscaSet(ViscaMsg::Gain, 4, -1);
+    cam.device->viscaSet(ViscaMsg::Brightness, 5, -1);
+    cam.takeRecord();
+    cam.sim.addFault(quvtest::CamSim::Rule(quvtest::CamSim::Fault::ErrorReply).matching(hexBytes("01 04 4C")));
+    QTest::ignoreMessage(QtWarningMsg, "Global preset 6 recall: message 21 skipped, its values cannot be sent");
+    QTest::ignoreMessage(QtWarningMsg, "Global preset 6 recall: message 30 skipped, the camera refused it");
+    QVERIFY(presetstore::globalPastePt2(cam.device.get(), 6));
+    // Every differing message that can be sent goes out, those after the refusals too.
+    QStringList sent;
+    for (const QByteArray& packet : cam.takeRecord())
+        sent.append(quvtest::hexString(packet.left(4)));
+    QCOMPARE(sent, QStringList({ "81 01 04 4B", "81 01 04 4C", "81 01 04 4D" }));
+}
+
 void TestPresets::eptzAndFiles()
 {
     // ePTZ recall sends nothing for an unchanged position or an empty preset.
@@ -324,6 +347,11 @@ void TestPresets::eptzAndFiles()
     QCOMPARE(QSettings().value("Eptz3_visca_ept_position_tilt").toInt(), 21);
     QVERIFY(!presetstore::available(PresetTypeGlobal, 7));
     QCOMPARE(presetstore::displayName(PresetTypeGlobal, 7), "seven");
+    // Preset 0 as well, also alone in a file.
+    QVERIFY(writeFile(path, R"({"Eptz0_preset_available": 1, "Eptz0_visca_ept_position_pan": 40})"));
+    QVERIFY(presetfile::read(path, &error));
+    QVERIFY(presetstore::available(PresetTypeEptz, 0));
+    QCOMPARE(QSettings().value("Eptz0_visca_ept_position_pan").toInt(), 40);
 
     // A set preset whose values the store lacks goes out with 0, -1 and "0": 71 keys besides its available key.
     QSettings().setValue("Global9_preset_available", 1);
@@ -364,11 +392,28 @@ void TestPresets::setOnUnreadableCamera()
     QCOMPARE(QSettings().value("Global3_visca_video_format_val1").toInt(), 5);
     QVERIFY(QSettings().contains("Global3_visca_color_space_val1"));
 
-    // The selected camera's line hung up: Set, by menu or key, on a set or an
-    // empty preset of either kind, names nothing and changes no preset.
+    // The window's Set on a camera that answers without its ePTZ position: a
+    // set preset keeps its values, an empty one is not named; the warning line tells why.
     apptest::Rig rig({ 0 });
     QVERIFY(rig.start());
     TestWindow& window = rig.window;
+    rig.sim(0).addFault(quvtest::CamSim::Rule(quvtest::CamSim::Fault::ErrorReply).matching(hexBytes("09 7E 06 20")));
+    window.m_deviceSet->get()->deviceInvalidateCache();
+    const QByteArray unread = presetLines();
+    QList<quvtest::Shown> shown;
+    QVERIFY(quvtest::answerWhile(
+        [&] {
+            window.presetSet(3);
+            window.presetSet(4);
+        },
+        {}, &shown));
+    QCOMPARE(shown.size(), 0);
+    QCOMPARE(presetLines(), unread);
+    QCOMPARE(window.m_warningLabel->text(), "Preset Eptz-5 cannot be set: the ePTZ position cannot be read");
+    QVERIFY(!window.m_warningLabel->isHidden());
+
+    // The selected camera's line hung up: Set, by menu or key, on a set or an
+    // empty preset of any kind, names nothing and changes no preset.
     QSettings().setValue("Global4_preset_available", 1);
     QSettings().setValue("Global4_visca_gain_val1", 9);
     rig.sim(0).hangUp();
@@ -376,9 +421,9 @@ void TestPresets::setOnUnreadableCamera()
     QCOMPARE(window.m_deviceSet->get()->viscaGet(ViscaMsg::Gain, gain, false), 255);
     QVERIFY(!window.m_deviceSet->get()->deviceOnline());
     const QByteArray before = presetLines();
-    QList<quvtest::Shown> shown;
-    for (PresetType kind : { PresetTypeEptz, PresetTypeGlobal }) {
+    for (PresetType kind : { PresetTypeEptz, PresetTypeGlobal, PresetTypeCamera }) {
         window.m_presetType = kind;
+        window.m_warningLabel->clear();
         QVERIFY(quvtest::answerWhile(
             [&] {
                 window.presetSet(3);
@@ -387,6 +432,8 @@ void TestPresets::setOnUnreadableCamera()
             },
             {}, &shown));
         QCOMPARE(shown.size(), 0);
+        QCOMPARE(window.m_warningLabel->text(),
+            "Preset " + window.presetTypeString(kind) + "-6 cannot be set: the camera is offline");
     }
     QCOMPARE(presetLines(), before);
 }
