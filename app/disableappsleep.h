@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QString>
 
 class DisableAppSleepImpl;
@@ -21,5 +23,6 @@ public:
     DisableAppSleep& operator=(const DisableAppSleep&) = delete;
 
 private:
-    DisableAppSleepImpl* m_impl;
+    // Complete only in the platform file, which therefore holds the destructor.
+    std::unique_ptr<DisableAppSleepImpl> m_impl;
 };

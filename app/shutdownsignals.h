@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QObject>
 
 class ShutdownSignalsImpl;
@@ -48,5 +50,6 @@ signals:
     void sig_caught(int signalNumber);
 
 private:
-    ShutdownSignalsImpl* m_impl;
+    // Complete only in the platform file, which therefore holds the destructor.
+    std::unique_ptr<ShutdownSignalsImpl> m_impl;
 };

@@ -1,6 +1,6 @@
 #include "device/pnpnotifier.h"
 
-#include "device/linux/pnpkit.h"
+#include "device/pnpkit.h"
 
 #include <cinttypes>
 #include <cstdio>

@@ -9,7 +9,7 @@
 // SetDebugLogging, "NOTE" lines of the same form trace entry (bit 62) and
 // exit (bit 61).
 
-#include "device/linux/pnptypes.h"
+#include "device/pnptypes.h"
 
 #include <atomic>
 #include <string>

@@ -1,6 +1,6 @@
 #include "device/taqonotifier.h"
 
-#include "device/linux/pnpkit.h"
+#include "device/pnpkit.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,8 +1,12 @@
 #pragma once
 
 // The codes by which the rest of the program names a camera parameter or
-// action. The panes pass plain numbers (viscaSet(3, ...)), so a code is an int;
-// the names below are for code that wants to spell them out.
+// action; callers spell them by name (ViscaMsg::ZoomValue). A code is a plain
+// int because the codes 0 .. Count - 1 index the message table
+// (viscamessages.cpp) and the value cache, and the Global presets walk them
+// in order. The negative codes ask the device itself for something (open or
+// close the serial line, a marker in its queue, nothing) and are never sent
+// to a camera.
 
 using eViscaMsg = int;
 

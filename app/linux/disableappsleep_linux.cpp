@@ -159,9 +159,5 @@ DisableAppSleep::DisableAppSleep(const QString& systemBusAddress, const QString&
 
 DisableAppSleep::~DisableAppSleep()
 {
-    if (m_impl) {
-        m_impl->Disable(false);
-        delete m_impl;
-        m_impl = nullptr;
-    }
+    m_impl->Disable(false);
 }

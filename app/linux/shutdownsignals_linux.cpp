@@ -126,7 +126,6 @@ ShutdownSignals::~ShutdownSignals()
         s_ended = m_impl->m_caught;
     }
     delete m_impl->m_notifier;
-    delete m_impl;
 }
 
 bool ShutdownSignals::isInstalled() const

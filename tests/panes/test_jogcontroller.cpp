@@ -1,9 +1,9 @@
 // The zoom jog: hit zones across the width, the 250 ms click-or-hold rule (on
 // a stepped test clock) and the setters. The screenshot test looks at the lit arrows.
 
-#include <QMouseEvent>
 #include <QSignalSpy>
 
+#include "mouseevents.h"
 #include "panes/jogcontroller.h"
 #include "panes/paneclock.h"
 #include "panesapplication.h"
@@ -12,13 +12,7 @@
 
 namespace {
 
-void mouse(QWidget* widget, QEvent::Type type, const QPoint& pos)
-{
-    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, QPointF(pos), QPointF(widget->mapToGlobal(pos)), button, held, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
-}
+using quvtest::mouse;
 
 QPoint at(int x)
 {

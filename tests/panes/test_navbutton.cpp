@@ -3,11 +3,11 @@
 
 #include <QDialog>
 #include <QImage>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include "mouseevents.h"
 #include "panes/navbutton.h"
 #include "panes/paneui.h"
 #include "panesapplication.h"
@@ -17,11 +17,8 @@ namespace {
 
 void click(QWidget* widget, const QPoint& pos)
 {
-    for (QEvent::Type type : { QEvent::MouseButtonPress, QEvent::MouseButtonRelease }) {
-        const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
-        QMouseEvent event(type, QPointF(pos), QPointF(widget->mapToGlobal(pos)), Qt::LeftButton, held, Qt::NoModifier);
-        QApplication::sendEvent(widget, &event);
-    }
+    quvtest::mouse(widget, QEvent::MouseButtonPress, pos);
+    quvtest::mouse(widget, QEvent::MouseButtonRelease, pos);
 }
 
 } // namespace

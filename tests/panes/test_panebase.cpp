@@ -16,6 +16,7 @@
 #include "camsim.h"
 #include "device/deviceinterface.h"
 #include "device/deviceset.h"
+#include "mouseevents.h"
 #include "panes/jogcontroller.h"
 #include "panes/panebase.h"
 #include "panes/paneclock.h"
@@ -28,6 +29,7 @@
 
 using quvtest::CamSim;
 using quvtest::hexBytes;
+using quvtest::mouse;
 
 namespace {
 
@@ -98,13 +100,6 @@ bool runMenu(const std::function<void()>& open, const QString& text, quvtest::Sh
 void requestMenu(QWidget* widget)
 {
     quvtest::requestContextMenu(widget, QPoint(widget->width() / 2, widget->height() / 2));
-}
-
-void mouse(QWidget* widget, QEvent::Type type, const QPoint& pos)
-{
-    QMouseEvent event(type, QPointF(pos), QPointF(widget->mapToGlobal(pos)), Qt::LeftButton,
-        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
 }
 
 // Raises the zoom-mode menu from an object that is not a widget.

@@ -4,9 +4,9 @@
 // frame. Mouse events carry exact global positions.
 
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QSignalSpy>
 
+#include "mouseevents.h"
 #include "panes/paneui.h"
 #include "panes/screenproxy.h"
 #include "panesapplication.h"
@@ -39,13 +39,7 @@ QRect inked(const QImage& image, const QColor& color)
     return box;
 }
 
-void mouse(QWidget* widget, QEvent::Type type, const QPoint& pos, int button, int held, int modifiers = 0)
-{
-    // The global position only has to move with the local one.
-    QMouseEvent event(type, QPointF(pos), QPointF(pos + QPoint(500, 300)), Qt::MouseButton(button),
-        Qt::MouseButtons(held), Qt::KeyboardModifiers(modifiers));
-    QApplication::sendEvent(widget, &event);
-}
+using quvtest::mouse;
 
 bool key(QWidget* widget, QEvent::Type type, int code)
 {
@@ -185,7 +179,7 @@ void TestScreenProxy::hitAndCursor()
     const Hit& hit = kHits[row];
     const auto proxy = makeProxy(hit.roi, hit.constrain);
     QCOMPARE(int(proxy->GetRoiHit(hit.point)), hit.hit);
-    mouse(proxy.get(), QEvent::MouseMove, hit.point, Qt::NoButton, Qt::NoButton);
+    mouse(proxy.get(), QEvent::MouseMove, hit.point, Qt::NoButton);
     QCOMPARE(proxy->cursor().shape(), hit.cursor);
 }
 
@@ -197,15 +191,16 @@ void TestScreenProxy::drag()
     QSignalSpy changed(proxy.get(), &ScreenProxy::RoiChanged);
     QSignalSpy ups(proxy.get(), &ScreenProxy::MouseUp);
     const QPoint end = drag.press + drag.delta;
-    mouse(proxy.get(), QEvent::MouseButtonPress, drag.press, drag.button, drag.button, drag.modifiers);
-    mouse(proxy.get(), QEvent::MouseMove, end, Qt::NoButton, drag.held, drag.modifiers);
+    const Qt::KeyboardModifiers modifiers(drag.modifiers);
+    mouse(proxy.get(), QEvent::MouseButtonPress, drag.press, Qt::MouseButton(drag.button), modifiers);
+    mouse(proxy.get(), QEvent::MouseMove, end, Qt::MouseButton(drag.held), modifiers);
     QCOMPARE(proxy->roi(), drag.expected);
     QCOMPARE(changed.count(), drag.changes);
     if (drag.changes)
         QCOMPARE(changed.last().at(0).toRect(), drag.expected);
     // Released, the region no longer follows the pointer.
-    mouse(proxy.get(), QEvent::MouseButtonRelease, end, drag.button, Qt::NoButton, drag.modifiers);
-    mouse(proxy.get(), QEvent::MouseMove, end + QPoint(50, 20), Qt::NoButton, Qt::NoButton);
+    mouse(proxy.get(), QEvent::MouseButtonRelease, end, Qt::MouseButton(drag.button), modifiers);
+    mouse(proxy.get(), QEvent::MouseMove, end + QPoint(50, 20), Qt::NoButton);
     QCOMPARE(proxy->roi(), drag.expected);
     QCOMPARE(changed.count(), drag.changes);
     QCOMPARE(ups.count(), drag.constrain == 0 ? 0 : 1);
@@ -216,10 +211,10 @@ void TestScreenProxy::altKeyRestartsTheDrag()
     const auto proxy = makeProxy(A, RoiConstrainFree);
     QSignalSpy changed(proxy.get(), &ScreenProxy::RoiChanged);
     const auto move = [&](int x, int modifiers) {
-        mouse(proxy.get(), QEvent::MouseMove, QPoint(x, 80), Qt::NoButton, L, modifiers);
+        mouse(proxy.get(), QEvent::MouseMove, QPoint(x, 80), Qt::LeftButton, Qt::KeyboardModifiers(modifiers));
         return proxy->roi().x();
     };
-    mouse(proxy.get(), QEvent::MouseButtonPress, QPoint(150, 80), L, L);
+    mouse(proxy.get(), QEvent::MouseButtonPress, QPoint(150, 80));
     QCOMPARE(proxy->cursor().shape(), Qt::ClosedHandCursor);
     QCOMPARE(move(160, 0), 1100);
     QVERIFY(key(proxy.get(), QEvent::KeyPress, Qt::Key_Alt));
@@ -230,13 +225,13 @@ void TestScreenProxy::altKeyRestartsTheDrag()
     QCOMPARE(changed.count(), 4);
     QCOMPARE(move(177, 0), 1207);
     // The hand opens where the body was let go, also off the region.
-    mouse(proxy.get(), QEvent::MouseButtonRelease, QPoint(5, 5), L, Qt::NoButton);
+    mouse(proxy.get(), QEvent::MouseButtonRelease, QPoint(5, 5));
     QCOMPARE(proxy->cursor().shape(), Qt::OpenHandCursor);
 
     // Alt pressed here and released while another widget had the focus: the
     // next drag goes by the modifiers the mouse reports.
     QVERIFY(key(proxy.get(), QEvent::KeyPress, Qt::Key_Alt));
-    mouse(proxy.get(), QEvent::MouseButtonPress, QPoint(150, 80), L, L);
+    mouse(proxy.get(), QEvent::MouseButtonPress, QPoint(150, 80));
     QCOMPARE(move(160, 0), 1307);
 }
 
@@ -399,7 +394,7 @@ void TestScreenProxy::matrix()
     grid.SetEditable(true);
     QSignalSpy downs(&grid, &ScreenProxy::MouseDown);
     const auto press = [&grid](int x, int y) {
-        mouse(&grid, QEvent::MouseButtonPress, QPoint(x, y), L, L);
+        mouse(&grid, QEvent::MouseButtonPress, QPoint(x, y));
         return QPoint(grid.selectedCol(), grid.selectedRow());
     };
     grid.SetCols(0);
@@ -448,9 +443,9 @@ void TestScreenProxy::windowPicture()
     QVERIFY(filled(image, inWindow, blue));
     // Its corner moves it, 10 frame units a pixel.
     const auto dragCorner = [&picture](const QPoint& by) {
-        mouse(&picture, QEvent::MouseButtonPress, QPoint(100, 50), L, L);
-        mouse(&picture, QEvent::MouseMove, QPoint(100, 50) + by, Qt::NoButton, L);
-        mouse(&picture, QEvent::MouseButtonRelease, QPoint(100, 50) + by, L, Qt::NoButton);
+        mouse(&picture, QEvent::MouseButtonPress, QPoint(100, 50));
+        mouse(&picture, QEvent::MouseMove, QPoint(100, 50) + by);
+        mouse(&picture, QEvent::MouseButtonRelease, QPoint(100, 50) + by);
     };
     dragCorner(QPoint(20, 10));
     QCOMPARE(picture.roi(), A.translated(200, 100));

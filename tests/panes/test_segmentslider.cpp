@@ -3,11 +3,11 @@
 // colours as painted.
 
 #include <QImage>
-#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOptionSlider>
 
+#include "mouseevents.h"
 #include "panes/segmentslider.h"
 #include "panesapplication.h"
 #include "quvtest.h"
@@ -30,13 +30,7 @@ public:
     }
 };
 
-void mouse(QWidget* widget, QEvent::Type type, const QPoint& pos, Qt::MouseButton button = Qt::LeftButton)
-{
-    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
-    QMouseEvent event(type, QPointF(pos), QPointF(widget->mapToGlobal(pos)),
-        type == QEvent::MouseMove ? Qt::NoButton : button, held, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
-}
+using quvtest::mouse;
 
 void press(QWidget* widget, const QPoint& pos, Qt::MouseButton button = Qt::LeftButton)
 {

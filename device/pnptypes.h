@@ -1,9 +1,9 @@
 #pragma once
 
-// The handle and code types of the USB notifier, as this system defines them
-// on Linux. The notifier's code is written against these names; their
-// meaning here comes from the device layer in pnpkit.h, which stands on
-// libudev.
+// The handle and code types of the USB notifier. The notifier's code is
+// written against these names; the handles are opaque here, and what they
+// hold comes from the platform's device layer under pnpkit.h
+// (linux/pnpkit.cpp, which stands on libudev).
 
 #include <cstdint>
 #include <string>
