@@ -27,6 +27,7 @@ class TestDeviceQueues : public QObject
 
 private slots:
     void servingOrder();
+    void dropWaitsForTheSetTaken();
     void setDuringAGetPassWaitsForIt();
     void markerAfterTheReRead();
     void callerWaitsForOneExchangeOnly();
@@ -44,8 +45,7 @@ void TestDeviceQueues::servingOrder()
     camera.sim.addFault(CamSim::Rule(CamSim::Fault::Delay).ms(1500).times(1));
     QCOMPARE(camera.device->viscaPush(ViscaMsg::Power, 2, -1), 0);
     QVERIFY(camera.sim.waitForPackets(1));
-    // The set being written cannot be dropped; a waiting one can, one message at a time.
-    QVERIFY(!camera.device->viscaDropPush(ViscaMsg::Power));
+    // A waiting set can be dropped, one message at a time.
     camera.device->viscaPush(ViscaMsg::Gain, 7, -1);
     QVERIFY(camera.device->viscaDropPush(ViscaMsg::Gain));
     QVERIFY(!camera.device->viscaDropPush(ViscaMsg::Gain));
@@ -71,6 +71,24 @@ void TestDeviceQueues::servingOrder()
     int zoom = 0;
     QCOMPARE(camera.device->viscaGetAsync(ViscaMsg::ZoomValue, zoom), 0);
     QCOMPARE(zoom, 200);
+}
+
+void TestDeviceQueues::dropWaitsForTheSetTaken()
+{
+    // A set the worker has taken is not dropped, but the drop returns only
+    // once it has been written: a reset written next reaches the camera after
+    // it, and the value taken cannot undo the reset.
+    SimDevice camera;
+    QVERIFY(camera.open());
+    camera.sim.addFault(CamSim::Rule(CamSim::Fault::Delay).ms(1000).times(1));
+    camera.device->viscaPush(ViscaMsg::Power, 2, -1);
+    QVERIFY(camera.sim.waitForPackets(1));
+    QVERIFY(!camera.device->viscaDropPush(ViscaMsg::Power));
+    int power = 0;
+    QCOMPARE(camera.device->viscaGetAsync(ViscaMsg::Power, power), 0);
+    QCOMPARE(power, 2);
+    QCOMPARE(camera.device->viscaSet(ViscaMsg::Power, 3, -1), 0);
+    QCOMPARE(camera.takeRecord(), (QList<QByteArray> { hexBytes("81 01 04 00 02 FF"), hexBytes("81 01 04 00 03 FF") }));
 }
 
 void TestDeviceQueues::setDuringAGetPassWaitsForIt()
