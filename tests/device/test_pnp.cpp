@@ -192,6 +192,7 @@ void TestPnp::usbLocationId_data()
     QTest::newRow("behind a hub") << 2u << "1.4.2" << true << 0x02142000u;
     QTest::newRow("seven levels") << 255u << "3.1.15.2.1.7.6" << true << 0xFF31F217u;
     QTest::newRow("port 255 reads 15") << 1u << "2.255" << true << 0x012F0000u;
+    QTest::newRow("port 10") << 1u << "10.1" << true << 0x01A10000u;
     QTest::newRow("port 256") << 1u << "256" << false << 0u;
     QTest::newRow("port 0 below the root") << 1u << "1.0" << false << 0u;
     QTest::newRow("bus 0") << 0u << "1" << false << 0u;
@@ -239,6 +240,11 @@ void TestPnp::presentDevicesBeforeInstallReturns()
     QCOMPARE(recorder.messages().last(), kArrived);
     QCOMPARE(notifier.locationId(), UInt32(0x01200000));
     QCOMPARE(notifier.deviceName(), std::string("1-2"));
+
+    // Zeros in the bus number and the port path, as sysfs writes them.
+    m_bus->plug(FakeUsbBus::device("10-10", "10", "10"));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.count(), 4, kWaitMs);
+    QCOMPARE(notifier.locationId(), UInt32(0x0AA00000));
     notifier.Uninstall();
 }
 
