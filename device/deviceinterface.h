@@ -93,9 +93,10 @@ public:
     // The values of a set of msg still waiting in the queue (not yet taken by
     // the worker); false when there is none.
     bool viscaPushWaiting(eViscaMsg msg, int& val1, int& val2);
-    // Drops a set of msg still waiting in the queue (one being written is not
-    // stopped); true when one was dropped. For a synchronous write that a
-    // late queued value must not undo.
+    // Drops a set of msg still waiting in the queue; true when one was
+    // dropped. A set of msg the worker has already taken is not stopped: the
+    // call returns once that write is over. For a synchronous write that a
+    // late queued value must not undo; call it without holding the line.
     bool viscaDropPush(eViscaMsg msg);
     void viscaClearQueues();
     // One serving pass; runs only on this device's worker thread.
@@ -148,7 +149,8 @@ private:
     void publishLinkState();
     // The set of msg waiting in the set queue, or its end; the caller holds the queue mutex.
     QList<ViscaData>::iterator waitingSet(eViscaMsg msg);
-    bool takeRequest(QList<ViscaData>& queue, ViscaData& request);
+    // Takes the front request; a taken set is recorded in *taken.
+    bool takeRequest(QList<ViscaData>& queue, ViscaData& request, eViscaMsg* taken = nullptr);
 
     // Holds the line (the device mutex) for an exchange or a change of the link.
     class LineLock;
@@ -172,6 +174,10 @@ private:
     QList<ViscaData> m_getQueue;
     QWaitCondition m_queueCondition;
     QMutex m_queueMutex;
+    // The set the worker has taken off the queue and not yet finished
+    // writing, Nothing when none; under the queue mutex. viscaDropPush waits
+    // for it, since the worker writes it only after letting the mutex go.
+    eViscaMsg m_writing = ViscaMsg::Nothing;
     eAutoZoomState m_zoomingState = AutoZoom::Stopped;
     int m_deviceId = 0;
     int m_zoomSpeed = 0;

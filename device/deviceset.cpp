@@ -139,7 +139,9 @@ void DeviceSet::deviceSetCreate(const QList<SerialPortDesc>& ports, bool force)
         } else {
             // No list may keep a device that is gone: its marker would find freed memory.
             m_pending.removeAll(device);
-            m_unplaced.removeAll(device);
+            m_unplaced.erase(std::remove_if(m_unplaced.begin(), m_unplaced.end(),
+                                 [device](const Unplaced& entry) { return entry.device == device; }),
+                m_unplaced.end());
             device->viscaSerialClose();
             delete device;
             device = nullptr;
@@ -242,13 +244,30 @@ void DeviceSet::slot_popNotify(int deviceId)
             }
         }
         m_devices[cameraId] = device;
-    } else if (current < 0 && !m_unplaced.contains(device)) {
-        m_unplaced.append(device);
+    } else if (current < 0) {
+        const int reported = result == 0 && isSlot(cameraId) ? cameraId : -1;
+        const auto entry = std::find_if(m_unplaced.begin(), m_unplaced.end(),
+            [device](const Unplaced& unplaced) { return unplaced.device == device; });
+        if (entry == m_unplaced.end())
+            m_unplaced.append(Unplaced { device, reported });
+        else
+            entry->cameraId = reported;
     }
 
     if (m_pending.isEmpty()) {
         std::fill(std::begin(m_previous), std::end(m_previous), nullptr);
-        for (DeviceInterface* unplaced : qAsConst(m_unplaced)) {
+        // A slot held for a kept camera that has since gone silent or moved
+        // is free again: a camera that reported its number takes it as it is,
+        // before the lowest free slots are handed out. Otherwise a silent
+        // camera could cost a working one its own ID.
+        QList<DeviceInterface*> renumbered;
+        for (const Unplaced& entry : qAsConst(m_unplaced)) {
+            if (isSlot(entry.cameraId) && !m_devices[entry.cameraId])
+                m_devices[entry.cameraId] = entry.device;
+            else
+                renumbered.append(entry.device);
+        }
+        for (DeviceInterface* unplaced : qAsConst(renumbered)) {
             const int free = lowestEmptySlot();
             if (free < 0) {
                 // More cameras than slots: this one has no place and is let go.

@@ -63,6 +63,13 @@ private:
     // Compared only, never followed.
     DeviceInterface* m_previous[SLOT_COUNT] = {};
     QList<DeviceInterface*> m_pending;
-    QList<DeviceInterface*> m_unplaced;
+    // A camera read but not placed, and the ID it reported (-1 when it could
+    // not be read or lies outside 0..7).
+    struct Unplaced
+    {
+        DeviceInterface* device;
+        int cameraId;
+    };
+    QList<Unplaced> m_unplaced;
     DeviceInterface* m_placeholder = nullptr;
 };

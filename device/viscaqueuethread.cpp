@@ -49,10 +49,17 @@ bool DeviceInterface::viscaDropPush(eViscaMsg msg)
     QMutexLocker lock(&m_queueMutex);
     // At most one is waiting: viscaPush replaces a waiting set in place.
     const auto waiting = waitingSet(msg);
-    if (waiting == m_setQueue.end())
-        return false;
-    m_setQueue.erase(waiting);
-    return true;
+    const bool dropped = waiting != m_setQueue.end();
+    if (dropped)
+        m_setQueue.erase(waiting);
+    // A value already taken may not have reached the line yet: the caller's
+    // own write must come after it, not before. The worker writes without
+    // this mutex and clears m_writing under it once the write is over.
+    if (QThread::currentThread() != m_worker) {
+        while (m_writing == msg)
+            m_queueCondition.wait(&m_queueMutex);
+    }
+    return dropped;
 }
 
 bool DeviceInterface::viscaPushWaiting(eViscaMsg msg, int& val1, int& val2)
@@ -89,7 +96,7 @@ QList<DeviceInterface::ViscaData>::iterator DeviceInterface::waitingSet(eViscaMs
         m_setQueue.begin(), m_setQueue.end(), [msg](const ViscaData& request) { return request.msg == msg; });
 }
 
-bool DeviceInterface::takeRequest(QList<ViscaData>& queue, ViscaData& request)
+bool DeviceInterface::takeRequest(QList<ViscaData>& queue, ViscaData& request, eViscaMsg* taken)
 {
     QMutexLocker lock(&m_queueMutex);
     // A caller that wants the line goes first (see m_callers).
@@ -98,6 +105,8 @@ bool DeviceInterface::takeRequest(QList<ViscaData>& queue, ViscaData& request)
     if (queue.isEmpty() || m_worker->stop)
         return false;
     request = queue.takeFirst();
+    if (taken)
+        *taken = request.msg;
     return true;
 }
 
@@ -118,9 +127,14 @@ void DeviceInterface::viscaPop()
 
     // Every set waiting now is written before any get of this pass is read.
     ViscaData request;
-    while (takeRequest(m_setQueue, request)) {
+    while (takeRequest(m_setQueue, request, &m_writing)) {
         if (request.msg != ViscaMsg::Nothing)
             viscaSet(request.msg, request.val1, request.val2);
+        {
+            QMutexLocker lock(&m_queueMutex);
+            m_writing = ViscaMsg::Nothing;
+        }
+        m_queueCondition.wakeAll();
     }
     // A set queued from here on waits until the get queue is empty.
     while (takeRequest(m_getQueue, request)) {

@@ -45,6 +45,10 @@ PnpDeviceInfo describe(udev_device* device, bool readAttributes)
 class UdevEventSource final : public PnpEventSource
 {
 public:
+    explicit UdevEventSource(const std::string& controlPath)
+        : m_controlPath(controlPath)
+    { }
+
     bool open(std::string* error) override
     {
         m_context.reset(udev_new());
@@ -53,7 +57,7 @@ public:
             return false;
         }
         // The daemon's control socket tells whether one runs.
-        const char* stream = access("/run/udev/control", F_OK) == 0 ? "udev" : "kernel";
+        const char* stream = access(m_controlPath.c_str(), F_OK) == 0 ? "udev" : "kernel";
         m_monitor.reset(udev_monitor_new_from_netlink(m_context.get(), stream));
         if (!m_monitor) {
             *error = std::string("no ") + stream + " netlink monitor: " + std::strerror(errno);
@@ -109,13 +113,14 @@ public:
     }
 
 private:
+    std::string m_controlPath;
     UdevPtr<udev> m_context;
     UdevPtr<udev_monitor> m_monitor;
 };
 
 } // namespace
 
-std::unique_ptr<PnpEventSource> createUdevEventSource()
+std::unique_ptr<PnpEventSource> createUdevEventSource(const std::string& controlPath)
 {
-    return std::make_unique<UdevEventSource>();
+    return std::make_unique<UdevEventSource>(controlPath);
 }

@@ -118,6 +118,7 @@ private slots:
     void rebuildSamePorts();
     void rebuildWithFewerPorts();
     void newcomerWithHeldId();
+    void newcomerWithTheIdOfASilentCamera();
     void selectionAndSwap();
     void reloadSelected_data();
     void reloadSelected();
@@ -341,6 +342,26 @@ void TestDeviceSet::newcomerWithHeldId()
     QCOMPARE(two.indexOf(two.set.getAt(0)), 1);
     QCOMPARE(two.sim(1).word(kIdKey), uint16_t(0));
     QCOMPARE(two.sim(0).word(kIdKey), uint16_t(4));
+}
+
+void TestDeviceSet::newcomerWithTheIdOfASilentCamera()
+{
+    // The camera the slot was held for has gone silent (about 15 s: its name
+    // read and two open attempts time out): the newcomer takes its own ID's
+    // slot untold, and the silent one the lowest free slot.
+    Rig silent({ 2, 2 });
+    QVERIFY(silent.create(silent.ports.mid(0, 1)));
+    DeviceInterface* mute = silent.set.getAt(2);
+    silent.sim(0).addFault(CamSim::Rule(CamSim::Fault::Silence));
+    silent.clearReceived();
+    QVERIFY(silent.create(true));
+    QCOMPARE(silent.indexOf(silent.set.getAt(2)), 1);
+    QVERIFY(silent.set.getAt(2)->deviceOnline());
+    QVERIFY(packetsStartingWith(silent.sim(1).received(), kIdCommand).isEmpty());
+    QCOMPARE(silent.sim(1).word(kIdKey), uint16_t(2));
+    QCOMPARE(silent.set.getAt(0), mute);
+    QVERIFY(!mute->deviceOnline());
+    QCOMPARE(silent.set.deviceSetCount(), 2);
 }
 
 void TestDeviceSet::selectionAndSwap()

@@ -1,7 +1,8 @@
 // The USB notifier: over a stand-in bus, devices present at install, arrivals
 // and removals through the event loop of the installing thread, Uninstall at
 // any moment and the log lines; the USB location ID and the string tables;
-// and the real udev source, which build machines may run without a daemon.
+// and the real udev source, which build machines may run without a daemon,
+// and the event stream it takes with and without one.
 
 #include "device/linux/pnp_udev.h"
 #include "device/linux/pnpkit.h"
@@ -10,14 +11,22 @@
 #include "fakeusbbus.h"
 #include "quvtest.h"
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <memory>
 
+#include <linux/netlink.h>
 #include <pthread.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QMutex>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QThread>
 
 namespace {
@@ -116,6 +125,34 @@ public:
     io_iterator_t matching() const { return m_deviceMatchList.front(); }
 };
 
+// Why no socket for the kernel's device events can be bound here (a sandbox
+// may refuse netlink), or empty when one can.
+QString netlinkRefusal()
+{
+    const int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_KOBJECT_UEVENT);
+    if (fd < 0)
+        return QStringLiteral("no device event netlink socket: ") + QString::fromLocal8Bit(std::strerror(errno));
+    sockaddr_nl address {};
+    address.nl_family = AF_NETLINK;
+    address.nl_groups = 1; // the kernel's events
+    const bool bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    const int error = errno;
+    close(fd);
+    if (bound)
+        return QString();
+    return QStringLiteral("cannot bind a device event netlink socket: ") + QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The netlink groups an open source listens to: 1 the kernel's events, 2 the udev daemon's.
+unsigned listenedGroups(const PnpEventSource& source)
+{
+    sockaddr_nl address {};
+    socklen_t size = sizeof address;
+    if (getsockname(source.descriptor(), reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        return ~0u;
+    return address.nl_groups;
+}
+
 const PnpDeviceInfo kDeviceA = FakeUsbBus::device("1-1", "1", "1", "TaqoRx");
 const PnpDeviceInfo kDeviceB = FakeUsbBus::device("1-2", "1", "2");
 const PnpDeviceInfo kDeviceC = FakeUsbBus::device("2-1.4", "2", "1.4", "Hub port four");
@@ -140,6 +177,7 @@ private slots:
     void installFailures();
     void baseNotifier();
     void udevSource();
+    void udevStreams();
 
 private:
     std::unique_ptr<FakeUsbBus> m_bus;
@@ -192,6 +230,7 @@ void TestPnp::usbLocationId_data()
     QTest::newRow("behind a hub") << 2u << "1.4.2" << true << 0x02142000u;
     QTest::newRow("seven levels") << 255u << "3.1.15.2.1.7.6" << true << 0xFF31F217u;
     QTest::newRow("port 255 reads 15") << 1u << "2.255" << true << 0x012F0000u;
+    QTest::newRow("port 10") << 1u << "10.1" << true << 0x01A10000u;
     QTest::newRow("port 256") << 1u << "256" << false << 0u;
     QTest::newRow("port 0 below the root") << 1u << "1.0" << false << 0u;
     QTest::newRow("bus 0") << 0u << "1" << false << 0u;
@@ -239,6 +278,11 @@ void TestPnp::presentDevicesBeforeInstallReturns()
     QCOMPARE(recorder.messages().last(), kArrived);
     QCOMPARE(notifier.locationId(), UInt32(0x01200000));
     QCOMPARE(notifier.deviceName(), std::string("1-2"));
+
+    // Zeros in the bus number and the port path, as sysfs writes them.
+    m_bus->plug(FakeUsbBus::device("10-10", "10", "10"));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.count(), 4, kWaitMs);
+    QCOMPARE(notifier.locationId(), UInt32(0x0AA00000));
     notifier.Uninstall();
 }
 
@@ -442,10 +486,14 @@ void TestPnp::udevSource()
         sysfsDevices += uevent.open(QIODevice::ReadOnly) && uevent.readAll().contains("DEVTYPE=usb_device\n");
     }
 
-    // The source opens (on the kernel's events without a daemon) or says why not.
+    // The source opens (on the kernel's events without a daemon) wherever a
+    // netlink socket can be bound; elsewhere it says why not.
+    const QString refusal = netlinkRefusal();
     std::unique_ptr<PnpEventSource> source = createUdevEventSource();
     std::string error;
     const bool opened = source->open(&error);
+    if (refusal.isEmpty())
+        QVERIFY2(opened, error.c_str());
     QCOMPARE(error.empty(), opened);
     QCOMPARE(source->descriptor() >= 0, opened);
     QCOMPARE(int(source->present().size()), sysfsDevices);
@@ -459,6 +507,34 @@ void TestPnp::udevSource()
     QCOMPARE(takeLog().size(), opened ? 0 : 1);
     notifier.Uninstall();
     notifier.Uninstall();
+}
+
+void TestPnp::udevStreams()
+{
+    // The daemon's control socket decides the stream: the daemon's events
+    // while the socket exists, the kernel's without it.
+    const QString refusal = netlinkRefusal();
+    if (!refusal.isEmpty())
+        QSKIP(qPrintable(refusal));
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const std::string control = dir.filePath("control").toStdString();
+    std::string error;
+    const std::unique_ptr<PnpEventSource> kernel = createUdevEventSource(control);
+    QVERIFY2(kernel->open(&error), error.c_str());
+    QCOMPARE(listenedGroups(*kernel), 1u);
+
+    const int server = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const auto closeServer = qScopeGuard([server] { close(server); });
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, control.c_str(), sizeof address.sun_path - 1);
+    QVERIFY(bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0);
+    const std::unique_ptr<PnpEventSource> daemon = createUdevEventSource(control);
+    QVERIFY2(daemon->open(&error), error.c_str());
+    // Group 2; libudev binds none where its own test finds no daemon.
+    const unsigned groups = listenedGroups(*daemon);
+    QVERIFY2(groups == 2 || groups == 0, qPrintable(QString::number(groups)));
 }
 
 QUV_TEST_MAIN(TestPnp)
