@@ -396,6 +396,10 @@ private slots:
         ControlBase* control = ControlBase::GetInstance();
         control->slot_controlPoll();
         QCOMPARE(apptest::sticks::starts - before, 0);
+        // Without a joystick yet, the public steps of a poll do nothing.
+        QSignalSpy xy(control, &ControlBase::sig_joystickXY);
+        QVERIFY(!control->buttonProcess() && !control->joystickUpdate());
+        QCOMPARE(xy.size(), 0);
         rescan(control);
         rescan(control);
         QCOMPARE(apptest::sticks::starts - before, 2);
@@ -441,6 +445,7 @@ private slots:
         ControlBase* control = ControlBase::GetInstance();
         rescan(control);
         QVERIFY(!control->joystickAttached() && !control->buttonPoll());
+        QVERIFY(!control->buttonProcess() && !control->joystickUpdate());
         control->slot_controlPoll();
         ControlBase::ReleaseInstance();
         {
