@@ -144,6 +144,8 @@ MainWindow::MainWindow()
     preferenceRead();
     show();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // Over the window, before the controller and the timers start.
+    storecheck::checkAtStart(this);
 
     m_controlThread = new QThread();
     m_controlThread->setObjectName(QStringLiteral("control"));

@@ -2,6 +2,7 @@
 // preferences it restores, its layout and images, the status dialog, the USB
 // settle countdown on a stepped clock, and shutdown.
 
+#include "answering.h"
 #include "app/controlbase.h"
 #include "device/deviceinterface.h"
 #include "device/taqonotifier.h"
@@ -15,6 +16,7 @@
 
 #include <QButtonGroup>
 #include <QDesktopServices>
+#include <QDir>
 #include <QImage>
 #include <QPointer>
 #include <QSettings>
@@ -46,6 +48,7 @@ private slots:
     void startAndFirstScan();
     void preferences_data();
     void preferences();
+    void unwritableStore();
     void layout();
     void images_data();
     void images();
@@ -131,6 +134,28 @@ void TestMainWindow::preferences()
     for (int i = 0; i < 3; ++i)
         QCOMPARE(!window.m_panes.at(i)->isHidden(), i == shownPane);
     QTEST(int(window.m_presetType), "shownKind");
+}
+
+void TestMainWindow::unwritableStore()
+{
+    // A folder in the store file's place stops every write, root's too. The
+    // window tells it as it starts, though no preset action runs; the box
+    // comes once in a run, so a later action shows none.
+    const QString store = QSettings().fileName();
+    QSettings().sync();
+    QFile::remove(store);
+    QVERIFY(QDir().mkpath(store));
+    QList<quvtest::Shown> shown;
+    std::unique_ptr<TestWindow> window;
+    QUV_ANSWER([&] { window = std::make_unique<TestWindow>(); }, &shown, { "OK" });
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().title, QStringLiteral("Preferences Not Saved"));
+    QVERIFY(shown.first().text.startsWith(
+        QStringLiteral("The preference file \"%1\" could not be saved: it is a folder.").arg(store)));
+    QUV_ANSWER([&] { window->presetClear(2); }, &shown);
+    QCOMPARE(shown.size(), 0);
+    window.reset();
+    QVERIFY(QDir().rmdir(store));
 }
 
 void TestMainWindow::layout()
