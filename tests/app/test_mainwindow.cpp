@@ -2,6 +2,7 @@
 // preferences it restores, its layout and images, the status dialog, the USB
 // settle countdown on a stepped clock, and shutdown.
 
+#include "../device/fakeusbbus.h"
 #include "answering.h"
 #include "app/controlbase.h"
 #include "device/deviceinterface.h"
@@ -327,7 +328,11 @@ void TestMainWindow::controllerLinks()
 
 void TestMainWindow::shutdown()
 {
+    // USB events come from a stand-in bus: each installed notifier reads its own source.
+    FakeUsbBus bus;
+    bus.attach();
     auto window = std::make_unique<TestWindow>();
+    QCOMPARE(bus.openSources(), 1);
     window->move(40, 30);
     window->m_paneButtons.at(PaneTypeSettings)->click();
     window->m_deviceSet->get()->setZoomSpeed(6);
@@ -343,6 +348,8 @@ void TestMainWindow::shutdown()
     window->close();
     window.reset();
     QVERIFY(!controller && !controlThread);
+    // The notifier outlives the window, uninstalled: no event reaches the freed window.
+    QCOMPARE(bus.openSources(), 0);
     QCOMPARE(QSettings().value(QStringLiteral("prefs/camZoomSpeed")).toInt(), 6);
 
     // A second window in the same process comes back where the first one was,
