@@ -118,6 +118,9 @@ bool ControlBase::buttonPoll()
 
 bool ControlBase::buttonProcess()
 {
+    // No joystick before the first rescan request's poll, nor when none was found.
+    if (!m_attached)
+        return false;
     const QList<bool>& buttons = m_joystick->buttons;
     const int count = std::min({ m_buttonCount, int(buttons.size()), int(m_lastButtons.size()) });
     bool changed = false;
@@ -171,6 +174,8 @@ double ControlBase::deadzoneNormalize(int raw, int deadZone, bool reverse, bool&
 
 bool ControlBase::joystickUpdate()
 {
+    if (!m_attached)
+        return false;
     const int deadZone = m_map.axesDeadZone(0);
     const QList<int>& axes = m_joystick->axes;
     const bool fresh = !axes.isEmpty();

@@ -42,7 +42,8 @@ public:
     // One SDL event and the button changes it brings; false when not attached.
     bool buttonPoll();
     // Hands each button whose state changed since the last poll to
-    // buttonChanged; false when nothing changed or no event came.
+    // buttonChanged; false when nothing changed, no event came or no
+    // joystick is attached.
     bool buttonProcess();
     // The repeat filter and the signal for one button change.
     void buttonChanged(unsigned button, bool down);
@@ -50,7 +51,8 @@ public:
     // dead zone onto 0 (inactive); reverse negates the result.
     static double deadzoneNormalize(int raw, int deadZone, bool reverse, bool& active);
     // Normalises the axes and emits the three axis signals; true when an axis
-    // entered or left its dead zone.
+    // entered or left its dead zone. Without an attached joystick it does
+    // nothing and returns false.
     bool joystickUpdate();
 
 public slots:

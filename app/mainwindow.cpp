@@ -144,12 +144,16 @@ MainWindow::MainWindow()
     preferenceRead();
     show();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // Over the window, before the controller and the timers start.
+    storecheck::checkAtStart(this);
 
     m_controlThread = new QThread();
     m_controlThread->setObjectName(QStringLiteral("control"));
     m_pollTimer = new QTimer();
     m_pollTimer->setInterval(CONTROL_POLL_MS);
-    // Built here, so that SDL starts and the first joystick is set up on this thread.
+    // Built without SDL and handed to the control thread, where the poll after
+    // the first rescan request (the window's first scan) starts SDL and sets
+    // the first joystick up.
     m_controlBase = ControlBase::GetInstance();
     m_controlBase->moveToThread(m_controlThread);
     m_pollTimer->moveToThread(m_controlThread);

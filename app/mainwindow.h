@@ -128,6 +128,9 @@ public:
     QString pathDefault();
 
     // Keyboard and controller
+    // Installed on the application: takes Space and the arrow keys sent to
+    // this window or a widget inside it, for the camera; other windows
+    // (dialogs, boxes, menus) get them as usual.
     bool eventFilter(QObject* watched, QEvent* event) override;
     // One zoom step: 303 toward tele, 304 toward wide, 305 stop.
     void cmdZoom(TaqoOp op);

@@ -21,6 +21,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -101,11 +102,22 @@ double curveValue(double v, const double (&output)[CURVE_POINTS])
     return 0; // not a number
 }
 
+// Whether a key event sent to watched is meant for window: sent to its
+// platform window or to a widget inside it. A dialog, message box, file
+// dialog or menu is a window of its own, whose text fields need Space and
+// the arrows as typed.
+bool keyForWindow(QObject* watched, const QWidget* window)
+{
+    if (watched->isWidgetType())
+        return static_cast<QWidget*>(watched)->window() == window;
+    return watched == window->windowHandle();
+}
+
 } // namespace
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+    if ((event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) || !keyForWindow(watched, this))
         return QDialog::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     const bool press = event->type() == QEvent::KeyPress;

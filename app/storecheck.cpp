@@ -82,6 +82,20 @@ QString flushFailure(bool checkWritable)
     return reason.isEmpty() ? QString() : failureMessage(file, reason);
 }
 
+// Shows the first failure of a run in a warning box over parent; later ones
+// only reach the debug output through the flush at exit.
+void warnOnce(QWidget* parent, const QString& message)
+{
+    if (message.isEmpty() || s_warned)
+        return;
+    s_warned = true;
+    qWarning().noquote() << message;
+    QMessageBox::warning(parent, QStringLiteral("Preferences Not Saved"),
+        message
+            + QStringLiteral("\n\nYour changes are kept while the application runs, and saved as soon as the file "
+                             "can be written again."));
+}
+
 } // namespace
 
 namespace storecheck {
@@ -97,15 +111,13 @@ Action::~Action()
 {
     if (--s_actionDepth > 0)
         return;
-    const QString message = flushFailure(false);
-    if (message.isEmpty() || s_warned)
-        return;
-    s_warned = true;
-    qWarning().noquote() << message;
-    QMessageBox::warning(m_parent, QStringLiteral("Preferences Not Saved"),
-        message
-            + QStringLiteral("\n\nYour changes are kept while the application runs, and saved as soon as the file "
-                             "can be written again."));
+    warnOnce(m_parent, flushFailure(false));
+}
+
+void checkAtStart(QWidget* parent)
+{
+    hold();
+    warnOnce(parent, flushFailure(true));
 }
 
 void flushAtExit()

@@ -33,6 +33,13 @@ private:
     QWidget* m_parent;
 };
 
+// Checks once at start that the store can be written, and from then on holds
+// its contents in memory as an action does. A store that cannot be written is
+// shown in the actions' warning box over parent (the box of the run): else a
+// run without an action would lose what it writes at exit (window place,
+// pane, zoom speed) with only a line on the debug output.
+void checkAtStart(QWidget* parent);
+
 // Flushes the settings written at exit. When they cannot reach the disk, a
 // warning on the debug output names the file and says why: no window is left
 // to show it in.

@@ -256,9 +256,15 @@ QWidget* makeControl(const LayoutRow& row, QWidget* parent, QButtonGroup* modeGr
 
 PaneCamera::PaneCamera(DeviceSet* deviceSet, QWidget* parent)
     : PaneBase(deviceSet, parent)
+    , m_beep(&QApplication::beep)
 { }
 
 PaneCamera::~PaneCamera() = default;
+
+void PaneCamera::setBeep(std::function<void()> beep)
+{
+    m_beep = std::move(beep);
+}
 
 // ---------------------------------------------------------------------------
 // Conversions
@@ -576,7 +582,8 @@ void PaneCamera::stepExposure(bool brighter)
         else if (mode == ExposureMode::Manual)
             pushGain(qBound(0, gain + 1, GainStepMax));
     } else {
-        QApplication::beep();
+        // Automatic and shutter priority pick the aperture themselves.
+        m_beep();
     }
 }
 

@@ -510,8 +510,8 @@ void ScreenProxy::keyPressEvent(QKeyEvent* event)
         setFineSteps(true);
         break;
     default:
-        // Unhandled keys go on to the window (its presets and zoom keys).
-        event->ignore();
+        // Consumed, not passed on: while the region is being edited a digit
+        // or a zoom key must not recall a preset or zoom the camera.
         return;
     }
     emitRoi();
@@ -519,10 +519,13 @@ void ScreenProxy::keyPressEvent(QKeyEvent* event)
 
 void ScreenProxy::keyReleaseEvent(QKeyEvent* event)
 {
-    if (!isActive() || event->key() != Qt::Key_Alt) {
+    if (!isActive()) {
         event->ignore();
         return;
     }
+    // Every other release is consumed too, as its press was.
+    if (event->key() != Qt::Key_Alt)
+        return;
     setFineSteps(false);
     emitRoi();
 }

@@ -16,12 +16,15 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QPointer>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTimer>
+#include <QWindow>
 
 #include <SDL.h>
 
@@ -396,6 +399,10 @@ private slots:
         ControlBase* control = ControlBase::GetInstance();
         control->slot_controlPoll();
         QCOMPARE(apptest::sticks::starts - before, 0);
+        // Without a joystick yet, the public steps of a poll do nothing.
+        QSignalSpy xy(control, &ControlBase::sig_joystickXY);
+        QVERIFY(!control->buttonProcess() && !control->joystickUpdate());
+        QCOMPARE(xy.size(), 0);
         rescan(control);
         rescan(control);
         QCOMPARE(apptest::sticks::starts - before, 2);
@@ -441,6 +448,7 @@ private slots:
         ControlBase* control = ControlBase::GetInstance();
         rescan(control);
         QVERIFY(!control->joystickAttached() && !control->buttonPoll());
+        QVERIFY(!control->buttonProcess() && !control->joystickUpdate());
         control->slot_controlPoll();
         ControlBase::ReleaseInstance();
         {
@@ -514,7 +522,7 @@ private slots:
             QStringLiteral("20 20 21 22 21 20 00 00 30 30 31 32 31 30 00 00 "
                            "20 20 21 22 23 24 25 26 27 27 00 00 20 20 00 00 30 30 00 00"));
         QCOMPARE(rig.window.m_paneType, PaneTypeCamera);
-        QLineEdit field; // keys taken in every window
+        QLineEdit field(&rig.window); // keys taken in every widget of the window
         QTest::keyClick(&field, Qt::Key_Right);
         QTest::simulateEvent(&field, true, Qt::Key_Left, Qt::NoModifier, QString(), true); // auto-repeat
         QTest::keyClick(&field, Qt::Key_Left);
@@ -568,6 +576,53 @@ private slots:
         rig.window.slot_controlButtonClick(300); // auto exposure, then back
         rig.window.slot_controlButtonClick(300);
         QCOMPARE(rig.sent("81 01 04 39"), QStringLiteral("00 0D"));
+    }
+
+    // A dialog over the window gets Space and the arrows as typed: the name of
+    // a new ePTZ preset is edited with them, and the camera gets nothing. The
+    // keys come as a user's do, through the application's event filters, to
+    // the text field and, as the platform delivers them, to the dialog's window.
+    void keysInDialogs()
+    {
+        Rig rig;
+        rig.sim.setValue(hexBytes("04 38"), hexBytes("03")); // manual focus: Space would push the auto focus
+        QVERIFY(rig.window.scan());
+        rig.sim.clearReceived();
+        QString answer;
+        QTimer typist;
+        connect(&typist, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible())
+                return;
+            typist.stop();
+            auto* field = dialog->findChild<QLineEdit*>();
+            QTest::keyClicks(field, "my cam 1");
+            QWindow* window = dialog->windowHandle();
+            QTest::keyClick(window, Qt::Key_Left);
+            QTest::keyClick(window, Qt::Key_Left);
+            QTest::keyClick(window, 'X');
+            QTest::keyClick(window, Qt::Key_Space);
+            QTest::keyClick(field, Qt::Key_Return);
+            answer = dialog->isVisible() ? "the dialog stayed open" : "accepted";
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        typist.start(10);
+        rig.window.presetSet(0);
+        typist.stop();
+        QCOMPARE(answer, QStringLiteral("accepted"));
+        QCOMPARE(QSettings().value("Eptz0_preset_name").toString(), QStringLiteral("my camX  1"));
+
+        // The window itself still takes them: Right zooms toward tele. The
+        // camera's commands arrive in order, so any from the dialog's keys
+        // would have come before it.
+        QTest::keyClick(rig.window.windowHandle(), Qt::Key_Right);
+        QVERIFY(rig.sim.waitForPacket(hexBytes("81 01 04 07 20 FF")));
+        QStringList commands;
+        for (const QByteArray& packet : quvtest::packetsStartingWith(rig.sim.received(), hexBytes("81 01")))
+            commands.append(quvtest::hexString(packet));
+        commands.removeDuplicates(); // the jog echoes a zoom command
+        QCOMPARE(commands, QStringList("81 01 04 07 20 FF"));
     }
 
     void controllerAndMenu()

@@ -2,6 +2,8 @@
 // preferences it restores, its layout and images, the status dialog, the USB
 // settle countdown on a stepped clock, and shutdown.
 
+#include "../device/fakeusbbus.h"
+#include "answering.h"
 #include "app/controlbase.h"
 #include "device/deviceinterface.h"
 #include "device/taqonotifier.h"
@@ -15,6 +17,7 @@
 
 #include <QButtonGroup>
 #include <QDesktopServices>
+#include <QDir>
 #include <QImage>
 #include <QPointer>
 #include <QSettings>
@@ -46,6 +49,7 @@ private slots:
     void startAndFirstScan();
     void preferences_data();
     void preferences();
+    void unwritableStore();
     void layout();
     void images_data();
     void images();
@@ -131,6 +135,28 @@ void TestMainWindow::preferences()
     for (int i = 0; i < 3; ++i)
         QCOMPARE(!window.m_panes.at(i)->isHidden(), i == shownPane);
     QTEST(int(window.m_presetType), "shownKind");
+}
+
+void TestMainWindow::unwritableStore()
+{
+    // A folder in the store file's place stops every write, root's too. The
+    // window tells it as it starts, though no preset action runs; the box
+    // comes once in a run, so a later action shows none.
+    const QString store = QSettings().fileName();
+    QSettings().sync();
+    QFile::remove(store);
+    QVERIFY(QDir().mkpath(store));
+    QList<quvtest::Shown> shown;
+    std::unique_ptr<TestWindow> window;
+    QUV_ANSWER([&] { window = std::make_unique<TestWindow>(); }, &shown, { "OK" });
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().title, QStringLiteral("Preferences Not Saved"));
+    QVERIFY(shown.first().text.startsWith(
+        QStringLiteral("The preference file \"%1\" could not be saved: it is a folder.").arg(store)));
+    QUV_ANSWER([&] { window->presetClear(2); }, &shown);
+    QCOMPARE(shown.size(), 0);
+    window.reset();
+    QVERIFY(QDir().rmdir(store));
 }
 
 void TestMainWindow::layout()
@@ -302,7 +328,11 @@ void TestMainWindow::controllerLinks()
 
 void TestMainWindow::shutdown()
 {
+    // USB events come from a stand-in bus: each installed notifier reads its own source.
+    FakeUsbBus bus;
+    bus.attach();
     auto window = std::make_unique<TestWindow>();
+    QCOMPARE(bus.openSources(), 1);
     window->move(40, 30);
     window->m_paneButtons.at(PaneTypeSettings)->click();
     window->m_deviceSet->get()->setZoomSpeed(6);
@@ -318,6 +348,8 @@ void TestMainWindow::shutdown()
     window->close();
     window.reset();
     QVERIFY(!controller && !controlThread);
+    // The notifier outlives the window, uninstalled: no event reaches the freed window.
+    QCOMPARE(bus.openSources(), 0);
     QCOMPARE(QSettings().value(QStringLiteral("prefs/camZoomSpeed")).toInt(), 6);
 
     // A second window in the same process comes back where the first one was,

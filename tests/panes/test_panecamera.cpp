@@ -44,8 +44,9 @@ const Conversion kConversions[] = {
 // The camera's exposure mode, iris (or bright level) and gain, a user action
 // (a mode button's caption, a TaqoOp, or none for a re-read), the sets it sends,
 // what the pane shows then (see TestPaneCamera::shown), and the exposure mode
-// stored in the preferences that automatic exposure off returns to.
-struct Scenario { const char* name; int aeMode, iris, gain; const char* action, *sent, *shown, *stored = ""; };
+// stored in the preferences that automatic exposure off returns to; and the beeps.
+struct Scenario { const char* name; int aeMode, iris, gain; const char* action, *sent, *shown, *stored = "";
+                  int beeps = 0; };
 const Scenario kScenarios[] = {
     { "automatic", 0, 10, 5, "", "", "auto t3 6/4" },
     { "manual", 3, 10, 5, "", "", "3 t3 6/4 asgm" },
@@ -68,8 +69,8 @@ const Scenario kScenarios[] = {
     { "iris priority darker: iris", 11, 17, 5, "306", "4B 00 00 01 00", "11 t3 12/4 am" },
     { "bright top brighter", 13, 32, 5, "307", "4D 00 00 02 00", "13 t4 28/4 am" },
     { "bright darker", 13, 10, 5, "306", "4D 00 00 00 09", "13 t4 5/4 am" },
-    { "automatic: beep", 0, 10, 5, "307", "", "auto t3 6/4" },
-    { "shutter priority: beep", 10, 10, 5, "306", "", "10 t3 6/4 sm" },
+    { "automatic: beep", 0, 10, 5, "307", "", "auto t3 6/4", "", 1 },
+    { "shutter priority: beep", 10, 10, 5, "306", "", "10 t3 6/4 sm", "", 1 },
     { "off: no stored mode", 0, 10, 5, "300", "39 03", "3 t3 6/4 asgm" },
     { "off: stored 11", 0, 10, 5, "300", "39 0B", "11 t3 6/4 am w", "11" },
     { "off: stored 13", 0, 10, 5, "300", "39 0D", "13 t4 6/4 am w", "13" },
@@ -133,6 +134,7 @@ private:
     DeviceSet* m_set = nullptr;
     DeviceInterface* m_camera = nullptr;
     PaneCamera* m_pane = nullptr;
+    int m_beeps = 0;
 };
 
 void TestPaneCamera::initTestCase()
@@ -152,6 +154,8 @@ void TestPaneCamera::init()
     m_sim->setWord(hexBytes("04 4A"), 5);
     m_camera->setZoomingState(AutoZoom::Stopped);
     m_pane = new PaneCamera(m_set, nullptr);
+    m_pane->setBeep([this] { ++m_beeps; });
+    m_beeps = 0;
     m_pane->resize(662, 393);
     m_pane->uiSetup();
     m_pane->show();
@@ -265,6 +269,7 @@ void TestPaneCamera::scenarios()
     QVERIFY(sets(&sent));
     QCOMPARE(sent, QString::fromLatin1(s.sent));
     QCOMPARE(shown(), QString::fromLatin1(s.shown));
+    QCOMPARE(m_beeps, s.beeps);
     QCOMPARE(moved.count(), 0);
     const int checked = shown().section(' ', 0, 0).toInt();
     if (checked != 0)

@@ -386,13 +386,14 @@ private slots:
         type(QString::fromUtf8("Caf\u00e9"));
         QCOMPARE(name->text(), QStringLiteral("AB"));
         QCOMPARE(sent(), QString());
-        // A name of bad length: a beep, and the camera is named "Cam ?".
+        // A name of bad length: a beep, and the camera is named "Cam ?", which the field shows.
         name->setText(QString());
         name->setModified(true);
         m_pane->slot_nameChanged();
         QCOMPARE(m_beeps, 2);
         QCOMPARE(resync.count(), 2);
         QCOMPARE(m_camera->deviceName(false), QStringLiteral("Cam ?"));
+        QCOMPARE(name->text(), QStringLiteral("Cam?"));
     }
 
     void slotChange()

@@ -273,13 +273,13 @@ void TestScreenProxy::constraintAndValidators()
 
 void TestScreenProxy::keys()
 {
-    // Each key: accepted, then the region's x and y, RoiChanged and Done so far.
+    // Each key: accepted, then the region's x and y, RoiChanged and Done so
+    // far, and "!" when its release was accepted too.
     const auto proxy = makeProxy(QRect(1, 0, 3839, 2160), RoiConstrainNone);
     QSignalSpy changed(proxy.get(), &ScreenProxy::RoiChanged);
     QSignalSpy dones(proxy.get(), &ScreenProxy::Done);
     const auto press = [&](int code) {
         const bool accepted = key(proxy.get(), QEvent::KeyPress, code);
-        // Only Alt's release is the editor's.
         return QString("%1 %2,%3 %4 %5")
                    .arg(accepted)
                    .arg(proxy->roi().x())
@@ -288,17 +288,24 @@ void TestScreenProxy::keys()
                    .arg(dones.count())
             + (key(proxy.get(), QEvent::KeyRelease, code) ? "!" : "");
     };
-    QCOMPARE(press(Qt::Key_Left), "1 0,0 1 0");
-    QCOMPARE(press(Qt::Key_Left), "1 0,0 2 0"); // at the border, still reported
-    QCOMPARE(press(Qt::Key_Up), "1 0,0 3 0");
-    QCOMPARE(press(Qt::Key_Right), "1 1,0 4 0"); // the border is the screen less the region
-    QCOMPARE(press(Qt::Key_Down), "1 1,0 5 0");
+    QCOMPARE(press(Qt::Key_Left), "1 0,0 1 0!");
+    QCOMPARE(press(Qt::Key_Left), "1 0,0 2 0!"); // at the border, still reported
+    QCOMPARE(press(Qt::Key_Up), "1 0,0 3 0!");
+    QCOMPARE(press(Qt::Key_Right), "1 1,0 4 0!"); // the border is the screen less the region
+    QCOMPARE(press(Qt::Key_Down), "1 1,0 5 0!");
     proxy->SetRoiGeometry(2840, 1560, 1000, 600);
-    QCOMPARE(press(Qt::Key_Down), "1 2840,1560 6 0");
-    QCOMPARE(press(Qt::Key_Up), "1 2840,1559 7 0");
+    QCOMPARE(press(Qt::Key_Down), "1 2840,1560 6 0!");
+    QCOMPARE(press(Qt::Key_Up), "1 2840,1559 7 0!");
     for (int code : { Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter })
         press(code);
-    QCOMPARE(press(Qt::Key_1), "0 2840,1559 7 3"); // other keys go on to the window
+    // Keys the editor has no use for are its own too: none reaches the
+    // window's preset and zoom keys.
+    for (int code : { Qt::Key_1, Qt::Key_L, Qt::Key_Plus, Qt::Key_Minus })
+        QCOMPARE(press(code), "1 2840,1559 7 3!");
+    // Offline or not editable, every key goes on to the window.
+    proxy->SetOnlineState(false);
+    QCOMPARE(press(Qt::Key_1), "0 2840,1559 7 3");
+    proxy->SetOnlineState(true);
     proxy->SetEditable(false);
     QCOMPARE(press(Qt::Key_Right), "0 2840,1559 7 3");
 }
