@@ -66,7 +66,8 @@ MapType ControlBase::mapType(const QString& name)
 void ControlBase::joystickSetup()
 {
     qDebug() << "joystickSetup";
-    const bool listed = m_joystick->joysticksCount() >= 1;
+    // Before the first rescan request's poll SDL has not started: no joystick.
+    const bool listed = m_joystick && m_joystick->joysticksCount() >= 1;
     if (listed)
         m_joystick->joystickOpen(0);
     // A joystick that is listed but cannot be opened counts as none.

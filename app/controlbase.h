@@ -34,7 +34,8 @@ public:
 
     // Whether a joystick was opened at the last set-up; safe from any thread.
     bool joystickAttached() const { return m_attached; }
-    // Opens the first joystick and loads the layout its name chooses.
+    // Opens the first joystick and loads the layout its name chooses; before
+    // SDL has started (see GetInstance), finds none.
     void joystickSetup();
     // Layout 1 for a name containing "VM" (case-sensitive), else 0.
     static MapType mapType(const QString& name);

@@ -399,10 +399,14 @@ private slots:
         ControlBase* control = ControlBase::GetInstance();
         control->slot_controlPoll();
         QCOMPARE(apptest::sticks::starts - before, 0);
-        // Without a joystick yet, the public steps of a poll do nothing.
+        // Without a joystick yet, the public steps of a poll do nothing, and a
+        // set-up finds none and starts no SDL.
         QSignalSpy xy(control, &ControlBase::sig_joystickXY);
         QVERIFY(!control->buttonProcess() && !control->joystickUpdate());
         QCOMPARE(xy.size(), 0);
+        control->joystickSetup();
+        QVERIFY(!control->joystickAttached());
+        QCOMPARE(apptest::sticks::starts - before, 0);
         rescan(control);
         rescan(control);
         QCOMPARE(apptest::sticks::starts - before, 2);
