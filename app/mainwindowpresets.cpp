@@ -390,7 +390,9 @@ void MainWindow::globalPastePt1(int index)
 
 void MainWindow::globalPastePt2(int index)
 {
-    presetstore::globalPastePt2(m_deviceSet->get(), index);
+    if (!presetstore::globalPastePt2(m_deviceSet->get(), index))
+        warningPost(QStringLiteral("Preset %1-%2 recall stopped: the camera does not answer")
+                        .arg(presetTypeString(PresetTypeGlobal), QString::number(index + 1)));
     uiSync(true);
 }
 

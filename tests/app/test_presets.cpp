@@ -29,6 +29,7 @@
 #include <QJsonObject>
 #include <QMessageBox>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
@@ -436,6 +437,11 @@ void TestPresets::setOnUnreadableCamera()
             "Preset " + window.presetTypeString(kind) + "-6 cannot be set: the camera is offline");
     }
     QCOMPARE(presetLines(), before);
+
+    // A Global recall stops at its first write, and the warning line says so.
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Global preset 4 recall stopped: "));
+    window.presetGlobalRecall(4);
+    QCOMPARE(window.m_warningLabel->text(), "Preset Global-5 recall stopped: the camera does not answer");
 }
 
 void TestPresets::hostileFiles_data()
