@@ -7,15 +7,14 @@
 #include "quvbase/system/quvlog.h"
 
 #include <cstdio>
-#include <string>
 
 #include <QString>
 
 int main(int argc, char** argv)
 {
-    const std::string noDisplay = displayMissingMessage(argc, argv);
-    if (!noDisplay.empty()) {
-        std::fprintf(stderr, "%s\n", noDisplay.c_str());
+    DisplayCheck display(argc, argv);
+    if (!display.message().empty()) {
+        std::fprintf(stderr, "%s\n", display.message().c_str());
         return 1;
     }
 
@@ -28,6 +27,8 @@ int main(int argc, char** argv)
         QUVLog log;
         applicationAttributes();
         QuvApplication application(argc, argv, QuvStyleLookSlate);
+        // Connected to the display itself now.
+        display.release();
         const QString sheet = applicationStyleSheet(application.getStyleSheet());
         application.setStyleSheet(sheet);
 

@@ -38,19 +38,8 @@ const char* argument(int argc, char** argv, const char* name)
     return nullptr;
 }
 
-// Connects to the X server and leaves again: the same connection, with the
-// same authorisation, that Qt's X platform makes first.
-bool xServerAnswers(const char* display)
-{
-    int screen = 0;
-    xcb_connection_t* connection = xcb_connect(display, &screen);
-    const bool answers = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    return answers;
-}
-
-// Connects to the compositor's socket: an absolute path, or a name in the
-// session's runtime folder.
+// Connects to the compositor's socket and leaves again: an absolute path, or
+// a name in the session's runtime folder.
 bool compositorAnswers(const char* display)
 {
     std::string path = display;
@@ -75,10 +64,25 @@ bool compositorAnswers(const char* display)
 
 } // namespace
 
-std::string displayMissingMessage(int argc, char** argv)
+// The connection to the X server the check made: the same, with the same
+// authorisation, that Qt's X platform makes first.
+struct DisplayCheck::Connection
+{
+    explicit Connection(const char* display)
+        : x(xcb_connect(display, nullptr))
+    {
+    }
+    ~Connection() { xcb_disconnect(x); }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    xcb_connection_t* const x;
+};
+
+DisplayCheck::DisplayCheck(int argc, char** argv)
 {
     if (variable("QT_QPA_PLATFORM") || argument(argc, argv, "platform"))
-        return {};
+        return;
     const char* xDisplay = argument(argc, argv, "display");
     const char* xSource = "-display";
     if (!xDisplay) {
@@ -90,13 +94,15 @@ std::string displayMissingMessage(int argc, char** argv)
     // Any display that answers will do: which one Qt takes is Qt's choice.
     std::vector<std::string> silent;
     if (xDisplay) {
-        if (xServerAnswers(xDisplay))
-            return {};
+        m_connection = std::make_unique<Connection>(xDisplay);
+        if (xcb_connection_has_error(m_connection->x) == 0)
+            return; // held until Qt has connected too (see release)
+        m_connection.reset();
         silent.push_back(std::string("the X display \"") + xDisplay + "\" (" + xSource + ")");
     }
     if (waylandDisplay) {
         if (compositorAnswers(waylandDisplay))
-            return {};
+            return;
         silent.push_back(std::string("the Wayland display \"") + waylandDisplay + "\" (WAYLAND_DISPLAY)");
     }
 
@@ -108,6 +114,13 @@ std::string displayMissingMessage(int argc, char** argv)
     else
         cause = silent.front() + " and " + silent.back() + " do not answer";
     const std::string program = argc > 0 && argv[0] && *argv[0] ? argv[0] : "quv-taqo-control";
-    return program + ": the window needs a display, and " + cause
+    m_message = program + ": the window needs a display, and " + cause
         + "; start it in a desktop session, or without one on a virtual X server: xvfb-run -a " + program;
+}
+
+DisplayCheck::~DisplayCheck() = default;
+
+void DisplayCheck::release()
+{
+    m_connection.reset();
 }

@@ -1,9 +1,9 @@
 // The real program as a child process, each run with a preference store of
 // its own: how it ends on the signals of a desktop (logout, kill, Ctrl-C, a
 // closed terminal), on an X display, and when there is no display or the one
-// named does not answer. Then the signal bridge in
-// this process: a signal that waits for the event loop, a second one during
-// the shutdown, nohup. And the font warm-up that main starts first.
+// named does not answer. Then the signal bridge in this process: a signal
+// that waits for the event loop, a second one during the shutdown, nohup. And
+// the font warm-up that main starts first.
 
 #include "app/fontwarmup.h"
 #include "app/shutdownsignals.h"
@@ -145,7 +145,8 @@ private:
 };
 
 // An X server of the test's own, started at the first call: its display
-// name, or empty where Xvfb is not installed.
+// name, or empty where Xvfb is not installed. Started as xvfb-run starts it,
+// it resets itself whenever its last client leaves.
 QString TestProgram::xDisplay()
 {
     if (m_xServer.state() == QProcess::NotRunning) {
@@ -228,7 +229,13 @@ void TestProgram::endings()
     QVERIFY(program.waitForStarted());
     if (signalNumber) {
         // A signal sent before the handlers are in place would end it at once.
-        QVERIFY(QTest::qWaitFor([&] { return catches(program.processId(), { SIGHUP, SIGINT, SIGTERM }); }, 20000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return program.state() != QProcess::Running
+                    || catches(program.processId(), { SIGHUP, SIGINT, SIGTERM });
+            },
+            20000));
+        QVERIFY2(program.state() == QProcess::Running, program.readAllStandardError().constData());
         QCOMPARE(::kill(pid_t(program.processId()), signalNumber), 0);
     }
     QVERIFY(program.waitForFinished(20000));
