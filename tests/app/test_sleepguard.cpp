@@ -61,6 +61,9 @@ public:
         QMutexLocker lock(&mutex);
         return calls;
     }
+    // The connections to this object's destroyed signal: a bus connection
+    // that has served the object holds one until it has closed.
+    int watchers() const { return receivers(SIGNAL(destroyed(QObject*))); }
 
     QMutex mutex;
     QStringList calls;
@@ -98,11 +101,19 @@ struct FakeBus
             count += name.startsWith(QLatin1Char(':')) ? 1 : 0;
         return count;
     }
+    // Qt's connection, which lives on its own thread, closes some time after
+    // the last handle to it goes, and may still reach the objects it serves
+    // until then: the stand-in is let go first, and destroyed only once the
+    // connection has closed.
     ~FakeBus()
     {
         fake.held = false;
         fake.answer_sent.release(100);
+        for (const char* path : { "/org/freedesktop/login1", "/org/freedesktop/PowerManagement/Inhibit" })
+            QDBusConnection(QStringLiteral("fake")).unregisterObject(QLatin1String(path));
         QDBusConnection::disconnectFromBus(QStringLiteral("fake"));
+        if (!QTest::qWaitFor([&] { return fake.watchers() == 0; }, 10000))
+            qFatal("FakeBus: the stand-in's bus connection did not close within 10 s");
         serviceThread.quit();
         serviceThread.wait();
     }
