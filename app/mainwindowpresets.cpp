@@ -265,7 +265,7 @@ bool MainWindow::presetRename(int index, bool isNew)
     if (name.isEmpty() || isNew)
         name = QLatin1String(presetstore::UNTITLED);
     // The blanks widen the dialog; title and label are 52 characters each.
-    const QString preset = QStringLiteral("%1-%2").arg(presetTypeString(type)).arg(index + 1);
+    const QString preset = presetstore::label(type, index);
     bool accepted = false;
     const QString text = QInputDialog::getText(this, QStringLiteral("Name Preset ") + preset + QString(35, ' '),
         QStringLiteral("Set preset name for ") + preset + QString(27, ' '), QLineEdit::Normal, name, &accepted);
@@ -346,8 +346,7 @@ bool MainWindow::presetCameraReadable(PresetType type, int index)
 
 void MainWindow::presetSetRefused(PresetType type, int index, const QString& reason)
 {
-    warningPost(QStringLiteral("Preset %1-%2 cannot be set: %3")
-                    .arg(presetTypeString(type), QString::number(index + 1), reason));
+    warningPost(QStringLiteral("Preset %1 cannot be set: %2").arg(presetstore::label(type, index), reason));
 }
 
 void MainWindow::presetGlobalRecall(int index)
@@ -391,8 +390,8 @@ void MainWindow::globalPastePt1(int index)
 void MainWindow::globalPastePt2(int index)
 {
     if (!presetstore::globalPastePt2(m_deviceSet->get(), index))
-        warningPost(QStringLiteral("Preset %1-%2 recall stopped: the camera does not answer")
-                        .arg(presetTypeString(PresetTypeGlobal), QString::number(index + 1)));
+        warningPost(QStringLiteral("Preset %1 recall stopped: the camera does not answer")
+                        .arg(presetstore::label(PresetTypeGlobal, index)));
     uiSync(true);
 }
 

@@ -192,6 +192,11 @@ QString availableKey(PresetType type, int index)
     return QStringLiteral("%1%2_preset_available").arg(presetTypeString(type), QString::number(index));
 }
 
+QString label(PresetType type, int index)
+{
+    return QStringLiteral("%1-%2").arg(presetTypeString(type), QString::number(index + 1));
+}
+
 QString nameKey(PresetType type, int index)
 {
     return QStringLiteral("%1%2_preset_name").arg(presetTypeString(type), QString::number(index));

@@ -45,6 +45,9 @@ bool available(PresetType type, int index);
 void availableSet(PresetType type, int index, bool on);
 // The stored name, "untitled" when there is none.
 QString displayName(PresetType type, int index);
+// The preset as the dialogs and warnings name it, numbered from 1: "Eptz-5"
+// for index 4.
+QString label(PresetType type, int index);
 // A name cut to 64 characters (UTF-16 units); a character of two units that
 // the cut would halve is dropped whole.
 QString cutName(const QString& name);
