@@ -300,20 +300,23 @@ void MainWindow::presetEptzSet(int index)
         return;
     // A position that cannot be read leaves the preset as it is: a set one
     // keeps its values, an empty one is not named.
-    DeviceInterface* device = m_deviceSet->get();
     int pan = 0;
     int tilt = 0;
-    if (!presetstore::eptzRead(device, pan, tilt)) {
+    if (!presetstore::eptzRead(m_deviceSet->get(), pan, tilt)) {
         qDebug() << "presetEptzSet - position not read, preset kept" << index;
         presetSetRefused(PresetTypeEptz, index, QStringLiteral("the ePTZ position cannot be read"));
         return;
     }
     // A new preset is named first; cancelling the name cancels the Set.
-    if (!presetAvailable(PresetTypeEptz, index) && !presetRename(index, true))
-        return;
-    // The position as the name dialog closes (the controller may move it
-    // meanwhile); the one read above if the camera no longer answers.
-    presetstore::eptzRead(device, pan, tilt);
+    if (!presetAvailable(PresetTypeEptz, index)) {
+        if (!presetRename(index, true))
+            return;
+        // The position as the name dialog closes: the controller may have
+        // moved it meanwhile, and a scan may have rebuilt the camera set (so
+        // the camera is asked for again). The one read above if the camera
+        // no longer answers.
+        presetstore::eptzRead(m_deviceSet->get(), pan, tilt);
+    }
     presetstore::eptzStore(index, pan, tilt);
 }
 
