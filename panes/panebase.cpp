@@ -17,6 +17,7 @@
 #include <cstdlib>
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -205,6 +206,7 @@ ZoomVectorMemory s_lastZoomVector;
 PaneBase::PaneBase(DeviceSet* deviceSet, QWidget* parent)
     : QWidget(parent)
     , m_deviceSet(deviceSet)
+    , m_beep(&QApplication::beep)
 {
     qRegisterMetaType<ResyncType>("ResyncType");
     qRegisterMetaType<WarningType>("WarningType");
@@ -213,6 +215,11 @@ PaneBase::PaneBase(DeviceSet* deviceSet, QWidget* parent)
 }
 
 PaneBase::~PaneBase() = default;
+
+void PaneBase::setBeep(std::function<void()> beep)
+{
+    m_beep = std::move(beep);
+}
 
 DeviceInterface* PaneBase::device() const
 {

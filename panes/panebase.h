@@ -4,6 +4,7 @@
 #include "panes/panetypes.h"
 
 #include <cstdint>
+#include <functional>
 
 #include <QWidget>
 
@@ -64,6 +65,8 @@ public:
     JogController* zoomJog() const { return m_jog; }
     // The clock reading until which the tick re-reads the zoom position; 0 for none.
     uint64_t zoomRereadDeadline_ms() const { return m_zoomRereadDeadline_ms; }
+    // The bell a pane rings for input it refuses: the system bell unless replaced.
+    void setBeep(std::function<void()> beep);
 
 public slots:
     // Contents margins 0 and a translucent background.
@@ -107,6 +110,7 @@ protected:
     DeviceInterface* device() const;
     // Sets a button's checked state without raising its signals.
     static void setCheckedQuietly(QPushButton* button, bool checked);
+    void beep() const { m_beep(); }
 
 private:
     bool hasZoomGroup() const { return m_zoomSlider != nullptr; }
@@ -124,4 +128,5 @@ private:
     QLabel* m_teleLabel = nullptr;
     JogController* m_jog = nullptr;
     uint64_t m_zoomRereadDeadline_ms = 0;
+    std::function<void()> m_beep;
 };

@@ -13,7 +13,6 @@
 
 #include <cmath>
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QContextMenuEvent>
 #include <QIcon>
@@ -256,15 +255,9 @@ QWidget* makeControl(const LayoutRow& row, QWidget* parent, QButtonGroup* modeGr
 
 PaneCamera::PaneCamera(DeviceSet* deviceSet, QWidget* parent)
     : PaneBase(deviceSet, parent)
-    , m_beep(&QApplication::beep)
 { }
 
 PaneCamera::~PaneCamera() = default;
-
-void PaneCamera::setBeep(std::function<void()> beep)
-{
-    m_beep = std::move(beep);
-}
 
 // ---------------------------------------------------------------------------
 // Conversions
@@ -583,7 +576,7 @@ void PaneCamera::stepExposure(bool brighter)
             pushGain(qBound(0, gain + 1, GainStepMax));
     } else {
         // Automatic and shutter priority pick the aperture themselves.
-        m_beep();
+        beep();
     }
 }
 

@@ -4,7 +4,6 @@
 #include "panes/panebase.h"
 
 #include <cstdint>
-#include <functional>
 
 #include <QString>
 
@@ -73,8 +72,6 @@ public:
     // Clock readings until which the tick re-reads exposure and focus; 0 for none.
     uint64_t aeRereadDeadline_ms() const { return m_aeRereadDeadline_ms; }
     uint64_t focusRereadDeadline_ms() const { return m_focusRereadDeadline_ms; }
-    // Called for an exposure step the mode has no use for; the system bell unless replaced.
-    void setBeep(std::function<void()> beep);
 
 public slots:
     // Builds the controls and the zoom group and connects them; once, right after construction.
@@ -136,5 +133,4 @@ private:
     uint64_t m_aeRereadDeadline_ms = 0;
     uint64_t m_focusRereadDeadline_ms = 0;
     QButtonGroup* m_modeGroup = nullptr;
-    std::function<void()> m_beep;
 };

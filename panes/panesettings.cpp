@@ -14,7 +14,6 @@
 #include <cmath>
 #include <vector>
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -119,7 +118,6 @@ bool isStorableName(const QString& name)
 
 PaneSettings::PaneSettings(DeviceSet* deviceSet, QWidget* parent)
     : PaneBase(deviceSet, parent)
-    , m_beep(&QApplication::beep)
 {
     m_pendingVideoFormat = 0;
     m_pendingColorSpace = 0;
@@ -128,11 +126,6 @@ PaneSettings::PaneSettings(DeviceSet* deviceSet, QWidget* parent)
 }
 
 PaneSettings::~PaneSettings() = default;
-
-void PaneSettings::setBeep(std::function<void()> beep)
-{
-    m_beep = std::move(beep);
-}
 
 // ---------------------------------------------------------------------------
 // The frame
@@ -485,13 +478,13 @@ void PaneSettings::slot_nameChanged()
     m_nameEdit->setModified(false);
     QString text = m_nameEdit->text();
     if (text.isEmpty() || text.size() > kNameMaxLength) {
-        m_beep();
+        beep();
         text = QString::fromLatin1(kNameFallback);
         const QSignalBlocker blocker(m_nameEdit);
         m_nameEdit->setText(text);
     } else if (!isStorableName(text)) {
         // The registers would hand it back as no name at all: refuse it, nothing is written.
-        m_beep();
+        beep();
         const QSignalBlocker blocker(m_nameEdit);
         m_nameEdit->setText(device()->deviceName(true));
         return;

@@ -2,8 +2,6 @@
 
 #include "panes/panebase.h"
 
-#include <functional>
-
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -86,9 +84,6 @@ public:
         bool writeBack;
     };
     static NrState nrFromCamera(int nr, int level2d, int level3d);
-
-    // Called for a refused camera name; the system bell unless replaced.
-    void setBeep(std::function<void()> beep);
 
 public slots:
     void uiSetup() override;
@@ -222,6 +217,4 @@ private:
     QLineEdit* m_portNameEdit = nullptr;
     QLineEdit* m_temperatureEdit = nullptr;
     QuvComboBox* m_slotCombo = nullptr;
-
-    std::function<void()> m_beep;
 };
