@@ -2,11 +2,11 @@
 // preferences it restores, its layout and images, the status dialog, the USB
 // settle countdown on a stepped clock, and shutdown.
 
-#include "../device/fakeusbbus.h"
 #include "answering.h"
 #include "app/controlbase.h"
 #include "device/deviceinterface.h"
 #include "device/taqonotifier.h"
+#include "fakeusbbus.h"
 #include "media/mediaresources.h"
 #include "panes/panecamera.h"
 #include "layoutsnapshot.h"
