@@ -3,6 +3,7 @@
 #include "app/fontwarmup.h"
 #include "app/mainwindow.h"
 #include "app/shutdownsignals.h"
+#include "app/storecheck.h"
 #include "quvapp/quvapplication.h"
 #include "quvbase/system/quvlog.h"
 
@@ -21,8 +22,9 @@ int main(int argc, char** argv)
     int status = 0;
     {
         // Declared in this order so that they end in the reverse one: the
-        // window, the signal handlers, the sheet, the application, the log,
-        // and last the font warm-up, which may still be reading.
+        // window, the signal handlers, the store guard, the sheet, the
+        // application, the log, and last the font warm-up, which may still be
+        // reading.
         FontsWarmUp fonts;
         QUVLog log;
         applicationAttributes();
@@ -36,14 +38,28 @@ int main(int argc, char** argv)
         QCoreApplication::setOrganizationDomain(QStringLiteral("quv.example"));
         QCoreApplication::setApplicationName(QStringLiteral("QUV Taqo Control"));
 
+        // Before anything reads the settings.
+        const storecheck::StoreGuard store;
+
         // Logout, kill, Ctrl-C and a closed terminal close the window as its
-        // close button does, so that the shutdown stores the settings.
+        // close button does, so that the shutdown stores the settings. They
+        // are heard from before the window is built, whose start may wait on
+        // a box (a store that cannot be written): a signal then quits, which
+        // ends that box's event loop and any that would start after it, and
+        // the window is closed as soon as it is built.
         ShutdownSignals shutdownSignals;
-        MainWindow window;
-        QObject::connect(&shutdownSignals, &ShutdownSignals::sig_caught, &window, &QWidget::close);
+        const QMetaObject::Connection starting
+            = QObject::connect(&shutdownSignals, &ShutdownSignals::sig_caught, &application, &QCoreApplication::quit);
         shutdownSignals.listen();
-        window.show();
-        status = application.exec();
+        MainWindow window;
+        QObject::disconnect(starting);
+        QObject::connect(&shutdownSignals, &ShutdownSignals::sig_caught, &window, &QWidget::close);
+        if (shutdownSignals.caught() != 0) {
+            window.close();
+        } else {
+            window.show();
+            status = application.exec();
+        }
     }
     ShutdownSignals::endAsCaught();
     return status;

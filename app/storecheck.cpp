@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace {
 
@@ -20,6 +21,10 @@ int s_actionDepth = 0;
 bool s_warned = false;
 // Keeps the store's contents in memory; ends with the application object.
 QPointer<QSettings> s_held;
+// The store file a StoreGuard keeps the settings away from, and why; empty
+// while none does.
+QString s_divertedFile;
+QString s_divertedReason;
 
 void hold()
 {
@@ -62,6 +67,8 @@ bool complete(const QString& file, int keys)
 // dropped already).
 QString flushFailure(bool checkWritable)
 {
+    if (!s_divertedFile.isEmpty())
+        return failureMessage(s_divertedFile, s_divertedReason);
     // Building the instance already tries again what an earlier flush could not write.
     QSettings settings;
     settings.sync();
@@ -90,15 +97,53 @@ void warnOnce(QWidget* parent, const QString& message)
         return;
     s_warned = true;
     qWarning().noquote() << message;
-    QMessageBox::warning(parent, QStringLiteral("Preferences Not Saved"),
-        message
-            + QStringLiteral("\n\nYour changes are kept while the application runs, and saved as soon as the file "
-                             "can be written again."));
+    const QString outcome = s_divertedFile.isEmpty()
+        ? QStringLiteral("Your changes are kept while the application runs, and saved as soon as the file can be "
+                         "written again.")
+        : QStringLiteral("The application starts with its default settings, and keeps your changes only while it "
+                         "runs.");
+    QMessageBox::warning(parent, QStringLiteral("Preferences Not Saved"), message + QStringLiteral("\n\n") + outcome);
 }
+
+// Where QSettings keeps the files of the user's scope, as it finds them itself.
+const QSettings::Format SETTINGS_FORMATS[] = { QSettings::NativeFormat, QSettings::IniFormat };
 
 } // namespace
 
 namespace storecheck {
+
+StoreGuard::StoreGuard()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QString organisation = folder + QLatin1Char('/') + QCoreApplication::organizationName();
+    // Every instance reads both: the application's file and the organisation's.
+    for (const QString& file : { organisation + QLatin1Char('/') + QCoreApplication::applicationName()
+                                     + QStringLiteral(".conf"),
+             organisation + QStringLiteral(".conf") }) {
+        const QString kind = fileaccess::specialKind(file);
+        if (kind.isEmpty())
+            continue;
+        s_divertedFile = file;
+        s_divertedReason = kind;
+        m_userPath = folder;
+        for (QSettings::Format format : SETTINGS_FORMATS)
+            QSettings::setPath(format, QSettings::UserScope, fileaccess::nowhere());
+        // Nothing can be written there: the run's changes live in memory.
+        hold();
+        return;
+    }
+}
+
+StoreGuard::~StoreGuard()
+{
+    if (!diverted())
+        return;
+    delete s_held;
+    for (QSettings::Format format : SETTINGS_FORMATS)
+        QSettings::setPath(format, QSettings::UserScope, m_userPath);
+    s_divertedFile.clear();
+    s_divertedReason.clear();
+}
 
 Action::Action(QWidget* parent)
     : m_parent(parent)

@@ -9,9 +9,38 @@
 // cannot be written (a folder owned by another user, a full disk, a folder in
 // the file's place) would lose changes without a word.
 
+#include <QString>
+
 class QWidget;
 
 namespace storecheck {
+
+// Keeps the settings away from a store that is not a regular file. Built once
+// the application's names are set and before any settings are read; lives
+// until no settings are written any more. When the store file, or the
+// organisation's file beside it, is a named pipe, a socket or a device (or a
+// link to one), reading it could wait for ever or never end, and saving it
+// would put a file in its place. The settings of the run are then held in
+// memory only: the program starts on its defaults, the file is neither opened
+// nor replaced, and checkAtStart says why. A folder in the file's place needs none of this: it cannot be opened
+// or replaced, and checkAtStart tells of it as of any store that cannot be
+// written. One object at a time; GUI thread.
+class StoreGuard
+{
+public:
+    StoreGuard();
+    ~StoreGuard();
+
+    StoreGuard(const StoreGuard&) = delete;
+    StoreGuard& operator=(const StoreGuard&) = delete;
+
+    // Whether the settings are kept away from the store.
+    bool diverted() const { return !m_userPath.isEmpty(); }
+
+private:
+    // The store's folder, to put back at the end; empty when not diverted.
+    QString m_userPath;
+};
 
 // One user action that writes to the store, from construction to
 // destruction; actions may nest. From the first action on, the store's
@@ -34,7 +63,8 @@ private:
 };
 
 // Checks once at start that the store can be written, and from then on holds
-// its contents in memory as an action does. A store that cannot be written is
+// its contents in memory as an action does. A store that a StoreGuard keeps
+// the settings away from is shown in the same box, with the reason. A store that cannot be written is
 // shown in the actions' warning box over parent (the box of the run): else a
 // run without an action would lose what it writes at exit (window place,
 // pane, zoom speed) with only a line on the debug output.

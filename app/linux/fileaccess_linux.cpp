@@ -107,6 +107,20 @@ bool openRegular(const QString& path, QFile& file, bool* refused, QString* reaso
     return true;
 }
 
+QString specialKind(const QString& path)
+{
+    struct stat node = {};
+    if (stat(QFile::encodeName(path).constData(), &node) != 0 || S_ISREG(node.st_mode) || S_ISDIR(node.st_mode))
+        return QString();
+    return kindOf(node.st_mode);
+}
+
+QString nowhere()
+{
+    // A device, not a folder: every path below it fails with ENOTDIR, root's too.
+    return QStringLiteral("/dev/null");
+}
+
 QString writeProblem(const QString& path, qint64 size_bytes, bool writeTest)
 {
     const QByteArray name = QFile::encodeName(path);

@@ -1,7 +1,8 @@
 // The real program as a child process, each run with a preference store of
 // its own: how it ends on the signals of a desktop (logout, kill, Ctrl-C, a
 // closed terminal), on an X display, and when there is no display or the one
-// named does not answer. Then the signal bridge in this process: a signal
+// named does not answer; and with a preference store that is not a regular
+// file, whose box a signal does not wait for. Then the signal bridge in this process: a signal
 // that waits for the event loop, a second one during the shutdown, nohup. And
 // the font warm-up that main starts first.
 
@@ -13,6 +14,11 @@
 #include <dlfcn.h>
 #include <initializer_list>
 #include <pthread.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <fontconfig/fontconfig.h>
 
@@ -134,6 +140,8 @@ private slots:
     }
     void endings_data();
     void endings();
+    void storeNotAFile_data();
+    void storeNotAFile();
     void signalBridge();
     void fontsWarmUpOnItsThread();
 
@@ -258,6 +266,104 @@ void TestProgram::endings()
     const QSettings store(config.filePath(QStringLiteral("quv/QUV Taqo Control.conf")), QSettings::IniFormat);
     QVERIFY(store.contains(QStringLiteral("mainWindow/geometry")));
     QVERIFY(store.contains(QStringLiteral("prefs/camZoomSpeed")));
+}
+
+void TestProgram::storeNotAFile_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("node");
+    QTest::addColumn<bool>("link");
+    QTest::addColumn<QString>("kind");
+    // Ends the program while the box is open.
+    QTest::addColumn<int>("signalNumber");
+    const QString application = QStringLiteral("quv/QUV Taqo Control.conf");
+    QTest::newRow("folder") << application << "folder" << false << "it is a folder" << int(SIGTERM);
+    QTest::newRow("named pipe") << application << "pipe" << false << "it is a named pipe" << int(SIGINT);
+    QTest::newRow("socket") << application << "socket" << false << "it is a socket" << int(SIGHUP);
+    QTest::newRow("link to a named pipe") << application << "pipe" << true << "it is a named pipe" << int(SIGTERM);
+    QTest::newRow("link to a device") << application << "device" << true << "it is a device" << int(SIGTERM);
+    // Read by every instance after the application's own.
+    QTest::newRow("organisation's file a named pipe")
+        << "quv.conf" << "pipe" << false << "it is a named pipe" << int(SIGTERM);
+}
+
+// Something else than a file in the store's place: the program starts on its
+// defaults without opening it (a named pipe would hold it in open() for
+// ever), shows the box that names it once, ends on a signal while the box
+// waits for an answer as it would at any other time, and leaves what it found
+// in place, also as root.
+void TestProgram::storeNotAFile()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, node);
+    QFETCH(bool, link);
+    QFETCH(QString, kind);
+    QFETCH(int, signalNumber);
+    QTemporaryDir config;
+    QVERIFY(QDir(config.path()).mkdir(QStringLiteral("quv")));
+    const QString store = config.filePath(file);
+    const QString made = link ? config.filePath(node) : store;
+    const QByteArray madeName = QFile::encodeName(made);
+    mode_t type = S_IFDIR;
+    if (node == QLatin1String("folder")) {
+        QVERIFY(QDir().mkdir(made));
+    } else if (node == QLatin1String("pipe")) {
+        type = S_IFIFO;
+        QCOMPARE(mkfifo(madeName.constData(), 0600), 0);
+    } else if (node == QLatin1String("socket")) {
+        type = S_IFSOCK;
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        QVERIFY(size_t(madeName.size()) < sizeof address.sun_path);
+        qstrcpy(address.sun_path, madeName.constData());
+        const int socketFd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        QVERIFY(socketFd >= 0);
+        const int bound = bind(socketFd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        close(socketFd);
+        QCOMPARE(bound, 0);
+    } else {
+        // The null device's numbers: nothing happens should it be opened.
+        type = S_IFCHR;
+        if (mknod(madeName.constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+            QSKIP("a device node can be made by root only");
+    }
+    if (link)
+        QVERIFY(QFile::link(made, store));
+
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    variables.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    variables.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    QProcess program;
+    program.setProcessEnvironment(variables);
+    program.start(QStringLiteral(QUV_PROGRAM), QStringList());
+    QVERIFY(program.waitForStarted());
+    // The box's text goes to the debug output as the box opens.
+    const QByteArray shown = QFile::encodeName(
+        QStringLiteral("The preference file \"%1\" could not be saved: %2.").arg(store, kind));
+    QByteArray errors;
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     errors += program.readAllStandardError();
+                     return errors.contains(shown) || program.state() != QProcess::Running;
+                 },
+                 20000),
+        errors.constData());
+    QVERIFY2(program.state() == QProcess::Running, errors.constData());
+    QCOMPARE(::kill(pid_t(program.processId()), signalNumber), 0);
+    const bool finished = program.waitForFinished(20000);
+    errors += program.readAllStandardError();
+    fputs(errors.constData(), stderr);
+    QVERIFY2(finished, "the program did not end on the signal while its box was open");
+    QCOMPARE(program.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(program.exitCode(), signalNumber);
+    // One box; the line at exit says that the settings are lost.
+    QCOMPARE(errors.count(QByteArrayLiteral("\nThe preference file")), 1);
+    QVERIFY(errors.contains("Settings written at exit are lost."));
+
+    struct stat after = {};
+    QCOMPARE(stat(madeName.constData(), &after), 0);
+    QCOMPARE(after.st_mode & S_IFMT, type);
+    QCOMPARE(QFileInfo(store).isSymLink(), link);
 }
 
 void TestProgram::signalBridge()
