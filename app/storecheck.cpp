@@ -25,6 +25,9 @@ QPointer<QSettings> s_held;
 // while none does.
 QString s_divertedFile;
 QString s_divertedReason;
+// The formats whose user folder a StoreGuard moves: the native one is the INI
+// format here, but each has its own entry.
+const QSettings::Format SETTINGS_FORMATS[] = { QSettings::NativeFormat, QSettings::IniFormat };
 
 void hold()
 {
@@ -105,9 +108,6 @@ void warnOnce(QWidget* parent, const QString& message)
     QMessageBox::warning(parent, QStringLiteral("Preferences Not Saved"), message + QStringLiteral("\n\n") + outcome);
 }
 
-// Where QSettings keeps the files of the user's scope, as it finds them itself.
-const QSettings::Format SETTINGS_FORMATS[] = { QSettings::NativeFormat, QSettings::IniFormat };
-
 } // namespace
 
 namespace storecheck {
@@ -117,9 +117,11 @@ StoreGuard::StoreGuard()
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     const QString organisation = folder + QLatin1Char('/') + QCoreApplication::organizationName();
     // Every instance reads both: the application's file and the organisation's.
-    for (const QString& file : { organisation + QLatin1Char('/') + QCoreApplication::applicationName()
-                                     + QStringLiteral(".conf"),
-             organisation + QStringLiteral(".conf") }) {
+    const QString files[] = {
+        organisation + QLatin1Char('/') + QCoreApplication::applicationName() + QStringLiteral(".conf"),
+        organisation + QStringLiteral(".conf"),
+    };
+    for (const QString& file : files) {
         const QString kind = fileaccess::specialKind(file);
         if (kind.isEmpty())
             continue;

@@ -21,10 +21,11 @@ namespace storecheck {
 // organisation's file beside it, is a named pipe, a socket or a device (or a
 // link to one), reading it could wait for ever or never end, and saving it
 // would put a file in its place. The settings of the run are then held in
-// memory only: the program starts on its defaults, the file is neither opened
-// nor replaced, and checkAtStart says why. A folder in the file's place needs none of this: it cannot be opened
-// or replaced, and checkAtStart tells of it as of any store that cannot be
-// written. One object at a time; GUI thread.
+// memory only: the program starts on its defaults, the file is neither
+// opened nor replaced, and checkAtStart says why. A folder in the file's
+// place needs none of this: it can be neither opened nor replaced, and
+// checkAtStart tells of it as of any store that cannot be written. One object
+// at a time; GUI thread.
 class StoreGuard
 {
 public:
@@ -63,11 +64,11 @@ private:
 };
 
 // Checks once at start that the store can be written, and from then on holds
-// its contents in memory as an action does. A store that a StoreGuard keeps
-// the settings away from is shown in the same box, with the reason. A store that cannot be written is
-// shown in the actions' warning box over parent (the box of the run): else a
-// run without an action would lose what it writes at exit (window place,
-// pane, zoom speed) with only a line on the debug output.
+// its contents in memory as an action does. A store that cannot be written,
+// or that a StoreGuard keeps the settings away from, is shown in the actions'
+// warning box over parent (the box of the run): else a run without an action
+// would lose what it writes at exit (window place, pane, zoom speed) with
+// only a line on the debug output.
 void checkAtStart(QWidget* parent);
 
 // Flushes the settings written at exit. When they cannot reach the disk, a

@@ -338,8 +338,8 @@ void TestProgram::storeNotAFile()
     program.start(QStringLiteral(QUV_PROGRAM), QStringList());
     QVERIFY(program.waitForStarted());
     // The box's text goes to the debug output as the box opens.
-    const QByteArray shown = QFile::encodeName(
-        QStringLiteral("The preference file \"%1\" could not be saved: %2.").arg(store, kind));
+    const QByteArray shown
+        = QFile::encodeName(QStringLiteral("The preference file \"%1\" could not be saved: %2.").arg(store, kind));
     QByteArray errors;
     QVERIFY2(QTest::qWaitFor(
                  [&] {
