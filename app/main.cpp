@@ -28,6 +28,7 @@ int main(int argc, char** argv)
         FontsWarmUp fonts;
         QUVLog log;
         applicationAttributes();
+        display.watchStart();
         QuvApplication application(argc, argv, QuvStyleLookSlate);
         // Connected to the display itself now.
         display.release();

@@ -1,31 +1,47 @@
 // The real program as a child process, each run with a preference store of
 // its own: how it ends on the signals of a desktop (logout, kill, Ctrl-C, a
-// closed terminal), on an X display, and when there is no display or the one
-// named does not answer; and with a preference store that is not a regular
-// file, whose box a signal does not wait for. Then the signal bridge in this process: a signal
-// that waits for the event loop, a second one during the shutdown, nohup. And
-// the font warm-up that main starts first.
+// closed terminal), on an X display (also one that refuses the first
+// connections, as one that resets itself does), and when Qt cannot open the
+// platform it chooses: no display, one named that does not answer or refuses,
+// a platform without a plugin or a screen; and with a preference store that
+// is not a regular file, whose box a signal does not wait for. Then the
+// signal bridge in this process: a signal that waits for the event loop, a
+// second one during the shutdown, nohup. And the font warm-up that main
+// starts first.
 
 #include "app/fontwarmup.h"
 #include "app/shutdownsignals.h"
 #include "quvtest.h"
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstddef>
+#include <cstring>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <initializer_list>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 #include <fontconfig/fontconfig.h>
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
+#include <QLibraryInfo>
+#include <QLocalServer>
 #include <QMutex>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -94,6 +110,200 @@ QStringList fcInitReturned()
     return s_fcInitReturned;
 }
 
+// The abstract Unix socket of X display number, where libxcb looks first.
+sockaddr_un xSocketAddress(int number, socklen_t& size)
+{
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = "/tmp/.X11-unix/X" + QByteArray::number(number);
+    std::memcpy(address.sun_path + 1, path.constData(), size_t(path.size()));
+    size = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + size_t(path.size()));
+    return address;
+}
+
+// Passes on what arrived from one side; false once either side has closed.
+bool relay(int from, int to)
+{
+    char buffer[65536];
+    const ssize_t size = ::read(from, buffer, sizeof buffer);
+    if (size < 0 && errno == EINTR)
+        return true;
+    if (size <= 0)
+        return false;
+    for (ssize_t sent = 0; sent < size;) {
+        const ssize_t part = ::send(to, buffer + sent, size_t(size - sent), MSG_NOSIGNAL);
+        if (part <= 0)
+            return false;
+        sent += part;
+    }
+    return true;
+}
+
+// An X display of the test's own in front of its Xvfb, refusing its first
+// clients as a server that resets itself may: the first setup it is sent is
+// answered "failed" with a reason, the second with the connection closed
+// without a word (as a resetting Xvfb does); every later connection is passed
+// on to the Xvfb byte for byte, on a thread of the stand-in's own. A
+// connection that sends no setup (one that only looks whether a server
+// listens) is passed on too.
+class RefusingXServer
+{
+public:
+    static constexpr const char* reason = "quv stand-in: not yet";
+
+    RefusingXServer() = default;
+    ~RefusingXServer()
+    {
+        // Closing the write end wakes the thread.
+        if (m_wake[1] >= 0)
+            ::close(m_wake[1]);
+        if (m_thread.joinable())
+            m_thread.join();
+        for (int fd : { m_listener, m_wake[0] }) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+    RefusingXServer(const RefusingXServer&) = delete;
+    RefusingXServer& operator=(const RefusingXServer&) = delete;
+
+    // Listens at a display number no X server uses, in front of the X
+    // display ":number"; its name, or empty.
+    QString start(const QString& target)
+    {
+        m_target = target.mid(1).toInt();
+        m_listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (m_listener < 0 || ::pipe2(m_wake, O_CLOEXEC) != 0)
+            return {};
+        for (int number = 7300; number < 7400; ++number) {
+            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number))
+                || QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
+                continue;
+            socklen_t size = 0;
+            const sockaddr_un address = xSocketAddress(number, size);
+            if (::bind(m_listener, reinterpret_cast<const sockaddr*>(&address), size) == 0) {
+                if (::listen(m_listener, 8) != 0)
+                    return {};
+                m_thread = std::thread(&RefusingXServer::run, this);
+                return QStringLiteral(":%1").arg(number);
+            }
+        }
+        return {};
+    }
+
+    int refused() const { return m_refused; }
+
+private:
+    void run()
+    {
+        pthread_setname_np(pthread_self(), "xstandin");
+        // Each client's connection with its own to the Xvfb.
+        std::vector<std::pair<int, int>> pairs;
+        for (;;) {
+            std::vector<pollfd> ready { { m_wake[0], POLLIN, 0 }, { m_listener, POLLIN, 0 } };
+            for (const auto& pair : pairs) {
+                ready.push_back({ pair.first, POLLIN, 0 });
+                ready.push_back({ pair.second, POLLIN, 0 });
+            }
+            if (::poll(ready.data(), ready.size(), -1) < 0) {
+                if (errno == EINTR)
+                    continue;
+                break;
+            }
+            if (ready[0].revents)
+                break;
+            std::vector<std::pair<int, int>> open;
+            for (size_t i = 0; i < pairs.size(); ++i) {
+                const short client = ready[2 + 2 * i].revents;
+                const short server = ready[3 + 2 * i].revents;
+                const bool alive = (!client || relay(pairs[i].first, pairs[i].second))
+                    && (!server || relay(pairs[i].second, pairs[i].first));
+                if (alive) {
+                    open.push_back(pairs[i]);
+                } else {
+                    ::close(pairs[i].first);
+                    ::close(pairs[i].second);
+                }
+            }
+            pairs.swap(open);
+            if (ready[1].revents & POLLIN) {
+                const int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+                if (client >= 0 && m_refused < 2 && refuse(client))
+                    ::close(client);
+                else if (client >= 0)
+                    pairs.emplace_back(client, connectTarget());
+                if (!pairs.empty() && pairs.back().second < 0) {
+                    ::close(pairs.back().first);
+                    pairs.pop_back();
+                }
+            }
+        }
+        for (const auto& pair : pairs) {
+            ::close(pair.first);
+            ::close(pair.second);
+        }
+    }
+
+    // Reads the client's setup request (byte order, protocol version, the
+    // lengths of its authorisation, then that) and refuses it; false for a
+    // client that sends none.
+    bool refuse(int client)
+    {
+        pollfd ready { client, POLLIN, 0 };
+        unsigned char setup[12];
+        if (::poll(&ready, 1, 10000) != 1 || ::recv(client, setup, sizeof setup, MSG_WAITALL) != ssize_t(sizeof setup))
+            return false;
+        const bool littleEndian = setup[0] == 'l';
+        const auto get16
+            = [&](const unsigned char* at) { return littleEndian ? at[0] | at[1] << 8 : at[0] << 8 | at[1]; };
+        const auto padded = [](size_t size) { return (size + 3) / 4 * 4; };
+        std::vector<unsigned char> authorisation(padded(size_t(get16(setup + 6))) + padded(size_t(get16(setup + 8))));
+        if (!authorisation.empty())
+            ::recv(client, authorisation.data(), authorisation.size(), MSG_WAITALL);
+        if (m_refused++ == 0) {
+            // "Failed": the reason's length, protocol 11.0, the words that
+            // follow in units of 4 bytes, and the reason.
+            const size_t length = std::strlen(reason);
+            std::vector<unsigned char> reply(8 + padded(length), 0);
+            const auto put16 = [&](unsigned char* at, size_t value) {
+                at[littleEndian ? 0 : 1] = (unsigned char)(value & 0xff);
+                at[littleEndian ? 1 : 0] = (unsigned char)(value >> 8);
+            };
+            reply[1] = (unsigned char)length;
+            put16(&reply[2], 11);
+            put16(&reply[6], padded(length) / 4);
+            std::memcpy(&reply[8], reason, length);
+            ::send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
+        }
+        return true;
+    }
+
+    int connectTarget() const
+    {
+        const int server = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        socklen_t size = 0;
+        const sockaddr_un address = xSocketAddress(m_target, size);
+        if (server >= 0 && ::connect(server, reinterpret_cast<const sockaddr*>(&address), size) != 0) {
+            ::close(server);
+            return -1;
+        }
+        return server;
+    }
+
+    int m_listener = -1;
+    int m_wake[2] = { -1, -1 };
+    int m_target = 0;
+    std::atomic<int> m_refused { 0 };
+    std::thread m_thread;
+};
+
+// Whether Qt's own Wayland platform plugin is installed (Debian package qtwayland5).
+bool waylandPluginInstalled()
+{
+    const QDir platforms(QLibraryInfo::location(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"));
+    return !platforms.entryList({ QStringLiteral("libqwayland*") }, QDir::Files).isEmpty();
+}
+
 } // namespace
 
 // fontconfig's start, defined in this program: the warm-up's call reaches it
@@ -135,8 +345,10 @@ private slots:
     }
     void cleanupTestCase()
     {
-        m_xServer.terminate();
-        m_xServer.waitForFinished(10000);
+        for (QProcess* server : { &m_xServer, &m_refusingXServer }) {
+            server->terminate();
+            server->waitForFinished(10000);
+        }
     }
     void endings_data();
     void endings();
@@ -146,33 +358,63 @@ private slots:
     void fontsWarmUpOnItsThread();
 
 private:
+    static QString startXServer(QProcess& server, const QStringList& arguments);
     QString xDisplay();
+    QString refusingXDisplay();
 
     QProcess m_xServer;
     QString m_xDisplay;
+    // Holds the cookie of the X server that refuses.
+    QTemporaryDir m_authority;
+    QProcess m_refusingXServer;
+    QString m_refusingXDisplay;
 };
 
-// An X server of the test's own, started at the first call: its display
-// name, or empty where Xvfb is not installed. Started as xvfb-run starts it,
-// it resets itself whenever its last client leaves.
+// Starts an X server as xvfb-run starts it (it resets itself whenever its
+// last client leaves): its display name, or empty where Xvfb is not installed.
+QString TestProgram::startXServer(QProcess& server, const QStringList& arguments)
+{
+    server.setStandardErrorFile(QProcess::nullDevice());
+    server.start(QStringLiteral("Xvfb"),
+        QStringList { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+            QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24") }
+            + arguments);
+    if (!server.waitForStarted(10000))
+        return {};
+    // It writes its display's number once it accepts connections.
+    const QDeadlineTimer deadline(20000);
+    while (!server.canReadLine() && server.state() == QProcess::Running && !deadline.hasExpired())
+        server.waitForReadyRead(100);
+    const QByteArray number = server.readLine().trimmed();
+    return number.isEmpty() ? QString() : QLatin1Char(':') + QString::fromLatin1(number);
+}
+
+// An X server of the test's own, started at the first call.
 QString TestProgram::xDisplay()
 {
-    if (m_xServer.state() == QProcess::NotRunning) {
-        m_xServer.setStandardErrorFile(QProcess::nullDevice());
-        m_xServer.start(QStringLiteral("Xvfb"),
-            { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24") });
-        if (!m_xServer.waitForStarted(10000))
-            return {};
-        // It writes its display's number once it accepts connections.
-        const QDeadlineTimer deadline(20000);
-        while (!m_xServer.canReadLine() && m_xServer.state() == QProcess::Running && !deadline.hasExpired())
-            m_xServer.waitForReadyRead(100);
-        const QByteArray number = m_xServer.readLine().trimmed();
-        if (!number.isEmpty())
-            m_xDisplay = QLatin1Char(':') + QString::fromLatin1(number);
-    }
+    if (m_xServer.state() == QProcess::NotRunning)
+        m_xDisplay = startXServer(m_xServer, {});
     return m_xDisplay;
+}
+
+// An X server of the test's own that refuses every client without its cookie,
+// started at the first call with an authority file that holds one (made with
+// xauth); empty where Xvfb or xauth is not installed.
+QString TestProgram::refusingXDisplay()
+{
+    if (m_refusingXServer.state() == QProcess::NotRunning && m_authority.isValid()) {
+        const QString file = m_authority.filePath(QStringLiteral("server"));
+        QByteArray cookie(16, '\0');
+        QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(cookie.data()), cookie.size() / 4);
+        QProcess xauth;
+        xauth.start(QStringLiteral("xauth"),
+            { QStringLiteral("-q"), QStringLiteral("-f"), file, QStringLiteral("add"), QStringLiteral(":0"),
+                QStringLiteral("MIT-MAGIC-COOKIE-1"), QString::fromLatin1(cookie.toHex()) });
+        if (!xauth.waitForFinished(10000) || xauth.exitStatus() != QProcess::NormalExit || xauth.exitCode() != 0)
+            return {};
+        m_refusingXDisplay = startXServer(m_refusingXServer, { QStringLiteral("-auth"), file });
+    }
+    return m_refusingXDisplay;
 }
 
 void TestProgram::endings_data()
@@ -190,6 +432,10 @@ void TestProgram::endings_data()
         << QByteArray();
     QTest::newRow("SIGTERM on an X display that answers")
         << int(SIGTERM) << QStringList { QStringLiteral("DISPLAY=<test's own>") } << QStringList() << QByteArray();
+    // Tried again for a while, as an X server resetting itself refuses.
+    QTest::newRow("SIGTERM on an X display that refuses at first")
+        << int(SIGTERM) << QStringList { QStringLiteral("DISPLAY=<refusing at first>") } << QStringList()
+        << QByteArray();
     QTest::newRow("no display") << 0 << QStringList() << QStringList() << QByteArrayLiteral("DISPLAY");
 
     // A stale DISPLAY (an ssh session's, a service's) and a compositor gone.
@@ -203,6 +449,41 @@ void TestProgram::endings_data()
     QTest::newRow("Wayland display that does not answer")
         << 0 << QStringList { QStringLiteral("WAYLAND_DISPLAY=quv-gone-0") } << QStringList()
         << QByteArrayLiteral("\"quv-gone-0\" (WAYLAND_DISPLAY) does not answer");
+
+    // The display Qt chooses fails, whatever else answers.
+    const QString silentDisplay = QStringLiteral("DISPLAY=") + QString::fromLatin1(silentX);
+    QTest::newRow("stale DISPLAY, Wayland display that answers")
+        << 0 << QStringList { silentDisplay, QStringLiteral("WAYLAND_DISPLAY=<listening>") } << QStringList()
+        << QByteArray("\"" + silentX + "\" (DISPLAY) does not answer");
+    QTest::newRow("Wayland session, Qt without a Wayland plugin")
+        << 0
+        << QStringList { QStringLiteral("XDG_SESSION_TYPE=wayland"), QStringLiteral("WAYLAND_DISPLAY=<listening>") }
+        << QStringList() << QByteArrayLiteral("Qt has no \"wayland\" platform plugin (XDG_SESSION_TYPE=wayland)");
+    QTest::newRow("QT_QPA_PLATFORM=xcb, X display that does not answer")
+        << 0 << QStringList { silentDisplay, QStringLiteral("QT_QPA_PLATFORM=xcb") } << QStringList()
+        << QByteArray("\"" + silentX + "\" (DISPLAY) does not answer");
+    QTest::newRow("-platform xcb, X display that does not answer")
+        << 0 << QStringList { silentDisplay } << QStringList { QStringLiteral("-platform"), QStringLiteral("xcb") }
+        << QByteArray("\"" + silentX + "\" (DISPLAY) does not answer");
+    QTest::newRow("-platform without a plugin")
+        << 0 << QStringList() << QStringList { QStringLiteral("-platform"), QStringLiteral("nosuch") }
+        << QByteArrayLiteral("Qt has no \"nosuch\" platform plugin (-platform)");
+    QTest::newRow("X display that refuses")
+        << 0 << QStringList { QStringLiteral("DISPLAY=<refusing>") } << QStringList()
+        << QByteArrayLiteral("(DISPLAY) refuses the connection (Authorization required");
+
+    // What the check lets through and Qt cannot open after all: a plugin
+    // that does not start, a platform without a screen (no input devices
+    // are opened).
+    QTest::newRow("Wayland plugin that does not start")
+        << 0
+        << QStringList { QStringLiteral("XDG_SESSION_TYPE=wayland"), QStringLiteral("WAYLAND_DISPLAY=<listening>"),
+               QStringLiteral("QT_QPA_PLATFORM_PLUGIN_PATH=<stand-in>") }
+        << QStringList() << QByteArrayLiteral("Qt could not open one (");
+    QTest::newRow("platform without a screen")
+        << 0 << QStringList { QStringLiteral("QT_QPA_FB_DISABLE_INPUT=1") }
+        << QStringList { QStringLiteral("-platform"), QStringLiteral("linuxfb:fb=/nonexistent/fb0") }
+        << QByteArrayLiteral("no screen to show the window on)");
 }
 
 void TestProgram::endings()
@@ -213,14 +494,48 @@ void TestProgram::endings()
     QFETCH(QByteArray, named);
     QTemporaryDir config;
     QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
-    for (const char* name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
+    // Whatever chooses Qt's platform comes from the row.
+    for (const char* name : { "DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE",
+             "XDG_CURRENT_DESKTOP", "XDG_SESSION_DESKTOP", "QT_QPA_PLATFORM_PLUGIN_PATH", "QT_PLUGIN_PATH" })
         variables.remove(QLatin1String(name));
     for (const QString& variable : qAsConst(environment))
         variables.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
-    if (variables.value(QStringLiteral("DISPLAY")) == QLatin1String("<test's own>")) {
-        const QString display = xDisplay();
+    if (variables.value(QStringLiteral("XDG_SESSION_TYPE")) == QLatin1String("wayland") && waylandPluginInstalled())
+        QSKIP(
+            "Qt's Wayland platform plugin is installed: Qt would take the test's compositor, which speaks no Wayland");
+    // A compositor's socket that accepts connections (and says nothing), in
+    // a runtime folder of the row's own.
+    QTemporaryDir runtime;
+    QLocalServer compositor;
+    if (variables.value(QStringLiteral("WAYLAND_DISPLAY")) == QLatin1String("<listening>")) {
+        QVERIFY2(
+            compositor.listen(runtime.filePath(QStringLiteral("quv-wayland-0"))), qPrintable(compositor.errorString()));
+        variables.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        variables.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("quv-wayland-0"));
+    }
+    if (variables.value(QStringLiteral("QT_QPA_PLATFORM_PLUGIN_PATH")) == QLatin1String("<stand-in>"))
+        variables.insert(QStringLiteral("QT_QPA_PLATFORM_PLUGIN_PATH"), QStringLiteral(QUV_STANDIN_PLATFORMS));
+    if (variables.value(QStringLiteral("DISPLAY")) == QLatin1String("<refusing>")) {
+        const QString display = refusingXDisplay();
+        if (display.isEmpty())
+            QSKIP("Xvfb or xauth is not installed (Debian packages xvfb, xauth)");
+        variables.insert(QStringLiteral("DISPLAY"), display);
+        // Without the cookie.
+        variables.insert(QStringLiteral("XAUTHORITY"), config.filePath(QStringLiteral("no-authority")));
+    }
+    RefusingXServer refusingAtFirst;
+    const QString xDisplayNamed = variables.value(QStringLiteral("DISPLAY"));
+    if (xDisplayNamed == QLatin1String("<test's own>") || xDisplayNamed == QLatin1String("<refusing at first>")) {
+        QString display = xDisplay();
         if (display.isEmpty())
             QSKIP("Xvfb is not installed (Debian package xvfb)");
+        if (xDisplayNamed == QLatin1String("<refusing at first>")) {
+            display = refusingAtFirst.start(display);
+            QVERIFY(!display.isEmpty());
+            // The stand-in passes bytes on, not the descriptors with which
+            // Qt shares its window's memory with the server (MIT-SHM).
+            variables.insert(QStringLiteral("QT_XCB_NO_MITSHM"), QStringLiteral("1"));
+        }
         variables.insert(QStringLiteral("DISPLAY"), display);
         // No GL driver; and libxkbcommon-x11 hands strndup a length-bounded
         // buffer without a terminating NUL, which AddressSanitizer's strict
@@ -249,6 +564,11 @@ void TestProgram::endings()
     QVERIFY(program.waitForFinished(20000));
     const QByteArray errors = program.readAllStandardError();
     fputs(errors.constData(), stderr);
+    if (xDisplayNamed == QLatin1String("<refusing at first>")) {
+        // Both refusals were met, and what libxcb wrote of the first kept.
+        QCOMPARE(refusingAtFirst.refused(), 2);
+        QVERIFY(!errors.contains(RefusingXServer::reason));
+    }
 
     if (!signalNumber) {
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
