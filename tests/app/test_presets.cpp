@@ -25,6 +25,7 @@
 #include <future>
 #include <thread>
 
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMessageBox>
@@ -288,6 +289,28 @@ void TestPresets::globalRecallOnSilentCamera()
     const QList<QByteArray> sent = cam.takeRecord();
     QCOMPARE(sent.size(), 1);
     QVERIFY(sent.first().startsWith(hexBytes("81 01 04 4B")));
+
+    // The window's recall on a camera that falls silent does not read it
+    // again (each read would wait out its budget: the window would stay
+    // frozen for half a minute), and the warning line, posted last, still
+    // shows once the window runs again. The bound is on a hang, a few
+    // budgets: the recall itself waits out one or two.
+    apptest::Rig rig({ 0 });
+    QVERIFY(rig.start());
+    TestWindow& window = rig.window;
+    DeviceInterface* device = window.m_deviceSet->get();
+    presetstore::globalCopy(device, 4);
+    device->viscaSet(ViscaMsg::Iris, 3, -1);
+    device->viscaSet(ViscaMsg::Gain, 4, -1);
+    rig.sim(0).addFault(quvtest::CamSim::Rule(quvtest::CamSim::Fault::Silence));
+    QTest::ignoreMessage(QtWarningMsg, "Global preset 4 recall stopped: the camera did not take message 4");
+    QElapsedTimer recall;
+    recall.start();
+    window.presetGlobalRecall(4);
+    QVERIFY2(recall.elapsed() < 4 * VISCA_PACKET_BUDGET_US / 1000, qPrintable(QString::number(recall.elapsed())));
+    window.tick(2900);
+    QCOMPARE(window.m_warningLabel->text(), "Preset Global-5 recall stopped: the camera does not answer");
+    QVERIFY(!window.m_warningLabel->isHidden());
 }
 
 void TestPresets::globalRecallPastRefusals()
