@@ -378,10 +378,13 @@ void TestPresets::eptzAndFiles()
     QCOMPARE(QSettings().value("Eptz0_visca_ept_position_pan").toInt(), 40);
 
     // A set preset whose values the store lacks goes out with 0, -1 and "0": 71 keys besides its available key.
+    // ePTZ 0, set by the file above without its tilt, goes out with tilt 0.
     QSettings().setValue("Global9_preset_available", 1);
+    QVERIFY(!QSettings().contains("Eptz0_visca_ept_position_tilt"));
     QVERIFY(presetfile::write(path, &error));
     const QVariantMap object = QJsonDocument::fromJson(fileBytes(path)).object().toVariantMap();
     QCOMPARE(object.size(), 32 + 3 + 71);
+    QCOMPARE(object.value("Eptz0_visca_ept_position_tilt"), QVariant(0));
     QCOMPARE(object.value("Global9_preset_name"), QVariant("0"));
     QCOMPARE(object.value("Global9_visca_power_val2"), QVariant(-1));
     QCOMPARE(object.value("Global9_zoom_speed_val1"), QVariant(0));
