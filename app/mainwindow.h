@@ -115,7 +115,10 @@ public:
     void presetCamRecall(int index);
     void globalCopy(int index);
     void globalPastePt1(int index);
-    void globalPastePt2(int index);
+    // Sends the rest of a Global recall and shows the camera again in the
+    // panes; false, with nothing read, when the recall stopped because the
+    // camera does not answer.
+    bool globalPastePt2(int index);
 
     // Preset files
     void presetFileWrite(QString path);

@@ -384,18 +384,26 @@ void MainWindow::globalPastePt1(int index)
     int exposureMode = 0;
     if (!presetstore::globalPastePt1(m_deviceSet->get(), index, &exposureChanged, &exposureMode))
         return;
-    globalPastePt2(index);
+    if (!globalPastePt2(index)) {
+        // Posted last, when nothing more waits on the camera: the line's
+        // 3 s run while the window is live again, not while it is frozen.
+        warningPost(QStringLiteral("Preset %1 recall stopped: the camera does not answer")
+                        .arg(presetstore::label(PresetTypeGlobal, index)));
+        return;
+    }
     auto* pane = qobject_cast<PaneCamera*>(paneCamera());
     if (exposureChanged && pane)
         pane->syncApertManualPriority(exposureMode);
 }
 
-void MainWindow::globalPastePt2(int index)
+bool MainWindow::globalPastePt2(int index)
 {
+    // A camera that took no write is not read again: each read would wait out
+    // its 2 s reply budget on this thread, one for each value the panes show.
     if (!presetstore::globalPastePt2(m_deviceSet->get(), index))
-        warningPost(QStringLiteral("Preset %1 recall stopped: the camera does not answer")
-                        .arg(presetstore::label(PresetTypeGlobal, index)));
+        return false;
     uiSync(true);
+    return true;
 }
 
 void MainWindow::slot_presetSelect()

@@ -25,6 +25,7 @@
 #include <future>
 #include <thread>
 
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMessageBox>
@@ -288,6 +289,28 @@ void TestPresets::globalRecallOnSilentCamera()
     const QList<QByteArray> sent = cam.takeRecord();
     QCOMPARE(sent.size(), 1);
     QVERIFY(sent.first().startsWith(hexBytes("81 01 04 4B")));
+
+    // The window's recall on a camera that falls silent does not read it
+    // again (each read would wait out its budget: the window would stay
+    // frozen for half a minute), and the warning line, posted last, still
+    // shows once the window runs again. The bound is on a hang, a few
+    // budgets: the recall itself waits out one or two.
+    apptest::Rig rig({ 0 });
+    QVERIFY(rig.start());
+    TestWindow& window = rig.window;
+    DeviceInterface* device = window.m_deviceSet->get();
+    presetstore::globalCopy(device, 4);
+    device->viscaSet(ViscaMsg::Iris, 3, -1);
+    device->viscaSet(ViscaMsg::Gain, 4, -1);
+    rig.sim(0).addFault(quvtest::CamSim::Rule(quvtest::CamSim::Fault::Silence));
+    QTest::ignoreMessage(QtWarningMsg, "Global preset 4 recall stopped: the camera did not take message 4");
+    QElapsedTimer recall;
+    recall.start();
+    window.presetGlobalRecall(4);
+    QVERIFY2(recall.elapsed() < 4 * VISCA_PACKET_BUDGET_US / 1000, qPrintable(QString::number(recall.elapsed())));
+    window.tick(2900);
+    QCOMPARE(window.m_warningLabel->text(), "Preset Global-5 recall stopped: the camera does not answer");
+    QVERIFY(!window.m_warningLabel->isHidden());
 }
 
 void TestPresets::globalRecallPastRefusals()
@@ -355,10 +378,13 @@ void TestPresets::eptzAndFiles()
     QCOMPARE(QSettings().value("Eptz0_visca_ept_position_pan").toInt(), 40);
 
     // A set preset whose values the store lacks goes out with 0, -1 and "0": 71 keys besides its available key.
+    // ePTZ 0, set by the file above without its tilt, goes out with tilt 0.
     QSettings().setValue("Global9_preset_available", 1);
+    QVERIFY(!QSettings().contains("Eptz0_visca_ept_position_tilt"));
     QVERIFY(presetfile::write(path, &error));
     const QVariantMap object = QJsonDocument::fromJson(fileBytes(path)).object().toVariantMap();
     QCOMPARE(object.size(), 32 + 3 + 71);
+    QCOMPARE(object.value("Eptz0_visca_ept_position_tilt"), QVariant(0));
     QCOMPARE(object.value("Global9_preset_name"), QVariant("0"));
     QCOMPARE(object.value("Global9_visca_power_val2"), QVariant(-1));
     QCOMPARE(object.value("Global9_zoom_speed_val1"), QVariant(0));

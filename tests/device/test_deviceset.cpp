@@ -401,25 +401,28 @@ void TestDeviceSet::selectionAndSwap()
 
 void TestDeviceSet::reloadSelected_data()
 {
+    QTest::addColumn<int>("from");
     QTest::addColumn<int>("reported");
     QTest::addColumn<int>("slot");
 
-    // The selected camera sits in slot 3, another one in slot 5.
-    QTest::newRow("same ID") << 3 << 3;
-    QTest::newRow("another free ID") << 6 << 6;
-    QTest::newRow("the ID of the other camera") << 5 << 3;
-    QTest::newRow("an invalid ID") << 9 << 3;
+    // The selected camera sits in slot from, another one in slot 5.
+    QTest::newRow("same ID") << 3 << 3 << 3;
+    QTest::newRow("another free ID") << 3 << 6 << 6;
+    QTest::newRow("another free ID, from slot 0") << 0 << 6 << 6;
+    QTest::newRow("the ID of the other camera") << 3 << 5 << 3;
+    QTest::newRow("an invalid ID") << 3 << 9 << 3;
 }
 
 void TestDeviceSet::reloadSelected()
 {
+    QFETCH(int, from);
     QFETCH(int, reported);
     QFETCH(int, slot);
-    Rig rig({ 3, 5 });
+    Rig rig({ from, 5 });
     QVERIFY(rig.create());
     DeviceSet& set = rig.set;
     const Devices devices = rig.devices();
-    QCOMPARE(set.selectIndex(3), 3);
+    QCOMPARE(set.selectIndex(from), from);
 
     rig.sim(0).setWord(kIdKey, uint16_t(reported));
     rig.clearReceived();
@@ -427,7 +430,7 @@ void TestDeviceSet::reloadSelected()
     set.deviceSetReloadSelected();
     // The camera keeps its slot while it is read again.
     QCOMPARE(set.processingCount(), 1);
-    QCOMPARE(set.getAt(3), devices.at(0));
+    QCOMPARE(set.getAt(from), devices.at(0));
     QVERIFY(rig.settle());
 
     QCOMPARE(changed.count(), 1);
@@ -436,6 +439,9 @@ void TestDeviceSet::reloadSelected()
     QVERIFY(packetsStartingWith(rig.sim(0).received(), kIdCommand).isEmpty());
     QCOMPARE(set.getAt(slot), devices.at(0));
     QCOMPARE(set.getAt(5), devices.at(1));
+    // A camera that moved leaves its slot empty: one device, one slot.
+    if (slot != from)
+        QCOMPARE(set.getAt(from), nullptr);
     QCOMPARE(set.deviceSetCount(), 2);
     // The selection follows the camera.
     QCOMPARE(set.selectedIndex(), slot);
